@@ -1,0 +1,34 @@
+# Flags and helpers shared by every target of the project.
+
+# Narrow literals are GBK, as the stored files of the original are.
+# u8"..." stays a plain char array (UTF-8 bytes) where the code talks to wxWidgets or Linux.
+set(CORVAY_COMPILE_OPTIONS -fexec-charset=GBK -fno-char8_t -Wall -Wextra)
+set(CORVAY_LINK_OPTIONS "")
+if(CORVAY_SANITIZE STREQUAL "address")
+  list(APPEND CORVAY_COMPILE_OPTIONS -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  list(APPEND CORVAY_LINK_OPTIONS -fsanitize=address,undefined)
+elseif(CORVAY_SANITIZE STREQUAL "thread")
+  list(APPEND CORVAY_COMPILE_OPTIONS -fsanitize=thread -fno-omit-frame-pointer)
+  list(APPEND CORVAY_LINK_OPTIONS -fsanitize=thread)
+elseif(NOT CORVAY_SANITIZE STREQUAL "")
+  message(FATAL_ERROR "CORVAY_SANITIZE must be empty, 'address' or 'thread'")
+endif()
+
+function(corvay_target_options target)
+  target_compile_options(${target} PRIVATE ${CORVAY_COMPILE_OPTIONS})
+  target_link_options(${target} PRIVATE ${CORVAY_LINK_OPTIONS})
+endfunction()
+
+# corvay_library(name [SHARED] DEPS ...): a library made of every .cpp of the calling folder.
+function(corvay_library name)
+  cmake_parse_arguments(ARG "SHARED" "" "DEPS;PRIVATE_DEPS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  if(ARG_SHARED)
+    add_library(${name} SHARED ${sources})
+  else()
+    add_library(${name} STATIC ${sources})
+  endif()
+  target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR})
+  target_link_libraries(${name} PUBLIC ${ARG_DEPS} PRIVATE ${ARG_PRIVATE_DEPS})
+  corvay_target_options(${name})
+endfunction()

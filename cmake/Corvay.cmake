@@ -1,8 +1,10 @@
 # Flags and helpers shared by every target of the project.
 
-# Narrow literals are GBK, as the stored files of the original are.
+# Narrow literals are GBK, as the stored files of the original are. GB18030 is named because it
+# encodes every GBK character with the same bytes and can also hold the few non-GBK characters
+# that libstdc++'s own headers carry (<chrono> has a micro sign), which plain GBK refuses.
 # u8"..." stays a plain char array (UTF-8 bytes) where the code talks to wxWidgets or Linux.
-set(CORVAY_COMPILE_OPTIONS -fexec-charset=GBK -fno-char8_t -Wall -Wextra)
+set(CORVAY_COMPILE_OPTIONS -fexec-charset=GB18030 -fno-char8_t -Wall -Wextra)
 set(CORVAY_LINK_OPTIONS "")
 if(CORVAY_SANITIZE STREQUAL "address")
   list(APPEND CORVAY_COMPILE_OPTIONS -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)

@@ -22,9 +22,17 @@ function(corvay_target_options target)
 endfunction()
 
 # corvay_library(name [SHARED] DEPS ...): a library made of every .cpp of the calling folder.
+# Libraries of folders that may not exist yet are named with $<TARGET_NAME_IF_EXISTS:...>.
 function(corvay_library name)
   cmake_parse_arguments(ARG "SHARED" "" "DEPS;PRIVATE_DEPS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  if(NOT sources)
+    # Headers only so far.
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${CMAKE_SOURCE_DIR})
+    target_link_libraries(${name} INTERFACE ${ARG_DEPS})
+    return()
+  endif()
   if(ARG_SHARED)
     add_library(${name} SHARED ${sources})
   else()

@@ -1,0 +1,73 @@
+#include "platform/prompt/Prompt.h"
+
+#include <atomic>
+#include <cstdio>
+
+#include "platform/text/Gbk.h"
+
+namespace platform {
+namespace {
+
+class ConsolePromptService : public PromptService {
+public:
+    int MessageBox(const CString& text, const CString& caption, unsigned type) override {
+        std::lock_guard lock(m_mutex);
+        std::fprintf(stderr, "[%s] %s\n", GbkToUtf8(caption).c_str(), GbkToUtf8(text).c_str());
+        return SafeAnswer(type);
+    }
+
+private:
+    std::mutex m_mutex;
+};
+
+ConsolePromptService g_console;
+std::atomic<PromptService*> g_service{nullptr};
+
+} // namespace
+
+int SafeAnswer(unsigned type) {
+    switch (type & 0xF) {
+    case kMbOkCancel:
+    case kMbYesNoCancel:
+    case kMbRetryCancel:
+        return kIdCancel;
+    case kMbYesNo:
+        return kIdNo;
+    default:
+        return kIdOk;
+    }
+}
+
+PromptService& Prompts() {
+    PromptService* service = g_service.load();
+    return service ? *service : g_console;
+}
+
+void SetPromptService(PromptService* service) { g_service.store(service); }
+
+int RecordingPromptService::MessageBox(const CString& text, const CString& caption, unsigned type) {
+    std::lock_guard lock(m_mutex);
+    m_shown.push_back({text, caption, type});
+    if (m_answers.empty())
+        return SafeAnswer(type);
+    int answer = m_answers.front();
+    m_answers.pop_front();
+    return answer;
+}
+
+void RecordingPromptService::QueueAnswer(int answer) {
+    std::lock_guard lock(m_mutex);
+    m_answers.push_back(answer);
+}
+
+std::vector<RecordingPromptService::Shown> RecordingPromptService::Boxes() const {
+    std::lock_guard lock(m_mutex);
+    return m_shown;
+}
+
+size_t RecordingPromptService::Count() const {
+    std::lock_guard lock(m_mutex);
+    return m_shown.size();
+}
+
+} // namespace platform

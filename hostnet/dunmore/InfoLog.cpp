@@ -14,7 +14,7 @@
 #include "hostnet/dunmore/Function.h"
 #include "platform/clock/Clock.h"
 #include "platform/files/ProgramDirectory.h"
-#include "platform/net/UniqueFd.h"
+#include "platform/files/UniqueFd.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <random>
 #include <sys/socket.h>
 
-#include "platform/net/UniqueFd.h"
+#include "platform/files/UniqueFd.h"
 
 namespace platform {
 namespace {

@@ -9,7 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "platform/net/UniqueFd.h"
+#include "platform/files/UniqueFd.h"
 
 extern char** environ;
 

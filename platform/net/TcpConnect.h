@@ -5,7 +5,7 @@
 #include <chrono>
 #include <cstdint>
 
-#include "platform/net/UniqueFd.h"
+#include "platform/files/UniqueFd.h"
 
 namespace platform {
 

@@ -50,8 +50,10 @@ void BM_SystemPing32Parallel(benchmark::State& state) {
                 platform::ProcessOptions options;
                 options.capture = false;
                 options.timeout = std::chrono::seconds(5);
-                auto run = platform::RunProcess("ping -c 1 -W 2 " + testsupport::PcAndModem::Answering(i), options);
-                answered[i] = run.outcome == platform::ProcessResult::Outcome::Finished && run.exitStatus == 0;
+                auto run =
+                    platform::RunProcess("ping -c 1 -W 2 " + testsupport::PcAndModem::Answering(i), options);
+                answered[i] =
+                    run.outcome == platform::ProcessResult::Outcome::Finished && run.exitStatus == 0;
             });
         runs.clear();
         for (int ok : answered)

@@ -1,6 +1,8 @@
 #include "hostnet/dunmore/DunmoreApp.h"
 
-int CDunmoreApp::InitInstance() { return 1; }
+int CDunmoreApp::InitInstance() {
+    return 1;
+}
 
 CDunmoreApp theApp;
 

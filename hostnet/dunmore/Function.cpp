@@ -43,7 +43,8 @@ int CFunction::AsynPing(CStringArray& addresses, CByteArray& results, int timeou
         std::vector<uint32_t> targets;
         for (const CString& address : addresses)
             targets.push_back(ToAddress(address));
-        auto batch = platform::IcmpEchoBatch(targets, std::chrono::milliseconds(timeoutMs > 0 ? timeoutMs : 0));
+        auto batch =
+            platform::IcmpEchoBatch(targets, std::chrono::milliseconds(timeoutMs > 0 ? timeoutMs : 0));
         if (!batch.ran) {
             RLog("[AsynPing] no ICMP socket: %s\r\n", GetLastErrorString(batch.error).GetString());
             return 0;
@@ -166,10 +167,13 @@ int CFunction::IsAdministrator() {
 }
 
 // Administrator rights are root's effective user id here.
-int CFunction::IsAdministratorsGroup() { return ::geteuid() == 0 ? 1 : 0; }
+int CFunction::IsAdministratorsGroup() {
+    return ::geteuid() == 0 ? 1 : 0;
+}
 
 int CFunction::StartOneService(CString serviceName) {
-    RLog("[StartOneService] %s: there is no service manager to start it on this system\r\n", serviceName.GetString());
+    RLog("[StartOneService] %s: there is no service manager to start it on this system\r\n",
+         serviceName.GetString());
     return 0;
 }
 
@@ -188,7 +192,9 @@ CString CFunction::GetLastErrorString(unsigned long code) {
     });
 }
 
-CString CFunction::GetLastErrorString() { return GetLastErrorString(static_cast<unsigned long>(errno)); }
+CString CFunction::GetLastErrorString() {
+    return GetLastErrorString(static_cast<unsigned long>(errno));
+}
 
 CString CFunction::GetCurrentModuleDir() {
     return Guarded(CString(), [&] {
@@ -198,4 +204,6 @@ CString CFunction::GetCurrentModuleDir() {
     });
 }
 
-CString CFunction::GetSystemDir() { return "/usr/sbin"; }
+CString CFunction::GetSystemDir() {
+    return "/usr/sbin";
+}

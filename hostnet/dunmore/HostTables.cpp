@@ -75,13 +75,17 @@ int ReadInterfaceTable(NetCardDataSendRecvStruct* rows, int capacity, CString& d
             break;
         NetCardDataSendRecvStruct& row = rows[count];
         row.dwIndex = static_cast<uint32_t>(link.index);
-        row.dwType = link.type == ARPHRD_ETHER ? kTypeEthernet : link.type == ARPHRD_LOOPBACK ? kTypeLoopback : kTypeOther;
+        row.dwType = link.type == ARPHRD_ETHER      ? kTypeEthernet
+                     : link.type == ARPHRD_LOOPBACK ? kTypeLoopback
+                                                    : kTypeOther;
         row.dwMtu = link.mtu;
         row.dwSpeed = LinkSpeed(link.name);
         row.dwAdminStatus = link.IsAdminUp() ? kAdminUp : kAdminDown;
         // Loopback reports no carrier state of its own; it passes traffic whenever it is up.
         bool passes = link.IsOperUp() || (link.type == ARPHRD_LOOPBACK && link.IsAdminUp());
-        row.dwOperStatus = passes ? kOperOperational : link.IsAdminUp() ? kOperDisconnected : kOperNonOperational;
+        row.dwOperStatus = passes             ? kOperOperational
+                           : link.IsAdminUp() ? kOperDisconnected
+                                              : kOperNonOperational;
         // The table's counters are 32 bits and wrap.
         row.dwInOctets = static_cast<uint32_t>(link.counters.rxBytes);
         row.dwOutOctets = static_cast<uint32_t>(link.counters.txBytes);

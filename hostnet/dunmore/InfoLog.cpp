@@ -39,16 +39,21 @@ std::string FormatText(const char* prefix, const char* format, va_list args) {
     return std::string(prefix) + std::string(buffer.data(), static_cast<size_t>(length));
 }
 
-CString InProgramDirectory(const char* name) { return platform::JoinPath(CFunction::GetCurrentModuleDir(), name); }
+CString InProgramDirectory(const char* name) {
+    return platform::JoinPath(CFunction::GetCurrentModuleDir(), name);
+}
 
 } // namespace
 
-void CFunction::SetLogClock(platform::Clock* clock) { logClock.store(clock); }
+void CFunction::SetLogClock(platform::Clock* clock) {
+    logClock.store(clock);
+}
 
 void CFunction::Log(const char* text) {
     try {
         platform::Clock* clock = logClock.load();
-        std::time_t now = std::chrono::system_clock::to_time_t((clock ? *clock : platform::RealClock()).WallNow());
+        std::time_t now =
+            std::chrono::system_clock::to_time_t((clock ? *clock : platform::RealClock()).WallNow());
         std::tm local{};
         localtime_r(&now, &local);
         char header[64];

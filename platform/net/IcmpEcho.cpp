@@ -105,7 +105,8 @@ IcmpEchoResult IcmpEchoBatch(const std::vector<uint32_t>& targets, std::chrono::
         to.sin_addr.s_addr = targets[i];
         ssize_t sent;
         do
-            sent = ::sendto(socket.Get(), packet, sizeof packet, 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+            sent =
+                ::sendto(socket.Get(), packet, sizeof packet, 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
         while (sent < 0 && errno == EINTR);
         // A target that cannot be sent to (no route, unreachable) simply stays unanswered.
         if (sent == static_cast<ssize_t>(sizeof packet)) {
@@ -126,7 +127,8 @@ IcmpEchoResult IcmpEchoBatch(const std::vector<uint32_t>& targets, std::chrono::
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     uint8_t buffer[2048];
     while (outstanding > 0) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
+                                                                          std::chrono::steady_clock::now());
         if (left.count() <= 0)
             break;
         pollfd waitFor{socket.Get(), POLLIN, 0};

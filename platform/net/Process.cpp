@@ -33,7 +33,8 @@ public:
 };
 
 std::chrono::milliseconds Left(std::chrono::steady_clock::time_point deadline) {
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     return left.count() > 0 ? left : std::chrono::milliseconds(0);
 }
 
@@ -146,7 +147,8 @@ ProcessResult RunProcess(const std::string& commandLine, const ProcessOptions& o
     envp.push_back(nullptr);
 
     pid_t pid = -1;
-    int spawnError = ::posix_spawnp(&pid, argv[0], &setup.actions, &setup.attributes, argv.data(), envp.data());
+    int spawnError =
+        ::posix_spawnp(&pid, argv[0], &setup.actions, &setup.attributes, argv.data(), envp.data());
     writeEnd.Reset();
     if (spawnError != 0) {
         result.error = spawnError;
@@ -168,7 +170,8 @@ ProcessResult RunProcess(const std::string& commandLine, const ProcessOptions& o
             fds[count++] = {readEnd.Get(), POLLIN, 0};
         if (processFd)
             fds[count++] = {processFd.Get(), POLLIN, 0};
-        int wait = processFd ? static_cast<int>(left.count()) : std::min<int>(10, static_cast<int>(left.count()));
+        int wait =
+            processFd ? static_cast<int>(left.count()) : std::min<int>(10, static_cast<int>(left.count()));
         int ready = ::poll(fds, count, wait);
         if (ready < 0 && errno != EINTR)
             break;

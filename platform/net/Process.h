@@ -9,7 +9,7 @@
 namespace platform {
 
 struct ProcessOptions {
-    bool capture = true;                 // false: the output goes to /dev/null, nothing is read
+    bool capture = true; // false: the output goes to /dev/null, nothing is read
     std::chrono::milliseconds timeout{30000};
     std::vector<std::string> environment; // extra NAME=value entries over the inherited ones
 };

@@ -29,7 +29,8 @@ TcpConnectResult TcpConnect(uint32_t address, uint16_t port, std::chrono::millis
         }
         const auto deadline = std::chrono::steady_clock::now() + timeout;
         for (;;) {
-            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
             if (left.count() < 0)
                 left = std::chrono::milliseconds(0);
             pollfd waitFor{fd.Get(), POLLOUT, 0};

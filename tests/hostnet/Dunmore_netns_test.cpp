@@ -77,7 +77,8 @@ TEST_F(DunmoreNet, SinglePingEmptiesLearntNeighboursAndKeepsPermanentOnes) {
     net->pc->Ip("neigh replace 192.0.2.51 lladdr 02:00:00:00:00:51 dev lan0 nud permanent");
     RunInside(*net->pc, [&] {
         ASSERT_TRUE(HasNeighbour("192.0.2.50"));
-        auto elapsed = Timed([&] { EXPECT_EQ(function.AsynPing(CString(PcAndModem::Silent(3).c_str()), 400), 0); });
+        auto elapsed =
+            Timed([&] { EXPECT_EQ(function.AsynPing(CString(PcAndModem::Silent(3).c_str()), 400), 0); });
         EXPECT_LT(elapsed, 900ms);
         EXPECT_FALSE(HasNeighbour("192.0.2.50"));
         EXPECT_FALSE(HasNeighbour("198.51.100.50"));
@@ -109,8 +110,9 @@ TEST_F(DunmoreNet, HttpLinkCheckTellsListenerRefusalAndSilence) {
         ASSERT_EQ(::bind(listener.Get(), reinterpret_cast<sockaddr*>(&at), sizeof at), 0);
         ASSERT_EQ(::listen(listener.Get(), 8), 0);
     });
-    ASSERT_EQ(net->modem->Shell("nft add table inet t && nft add chain inet t in '{ type filter hook input priority 0; }'"
-                                " && nft add rule inet t in tcp dport 81 drop"),
+    ASSERT_EQ(net->modem->Shell(
+                  "nft add table inet t && nft add chain inet t in '{ type filter hook input priority 0; }'"
+                  " && nft add rule inet t in tcp dport 81 drop"),
               0);
     char address[] = "192.0.2.2";
     RunInside(*net->pc, [&] {
@@ -119,7 +121,8 @@ TEST_F(DunmoreNet, HttpLinkCheckTellsListenerRefusalAndSilence) {
             int result;
         } fast[] = {{"80", 1}, {"82", 0}, {" 82 , 80,", 1}, {",80", 0}, {"", 0}, {"99999", 0}};
         for (const Case& c : fast) {
-            auto elapsed = Timed([&] { EXPECT_EQ(function.CheckHttpLinks(address, c.ports), c.result) << c.ports; });
+            auto elapsed =
+                Timed([&] { EXPECT_EQ(function.CheckHttpLinks(address, c.ports), c.result) << c.ports; });
             EXPECT_LT(elapsed, 1000ms) << c.ports;
         }
         char bad[] = "192.0.2";
@@ -150,7 +153,8 @@ TEST_F(DunmoreNet, TrafficTableListsEveryInterfaceWithItsState) {
         EXPECT_EQ(rows[2].dwAdminStatus, 2u);
         EXPECT_EQ(rows[2].dwOperStatus, 0u);
         std::string dump = function.text.str();
-        EXPECT_NE(dump.find("lan0\r\ndwIndex:" + std::to_string(lan) + "\r\ndwType:6\r\ndwMtu:1500\r\n"), std::string::npos);
+        EXPECT_NE(dump.find("lan0\r\ndwIndex:" + std::to_string(lan) + "\r\ndwType:6\r\ndwMtu:1500\r\n"),
+                  std::string::npos);
         EXPECT_NE(dump.find("===========================\r\n"), std::string::npos);
         function.GetNetCardTransData(rows); // the dump grows with every call
         std::string again = function.text.str();

@@ -47,7 +47,8 @@ TEST_F(DunmoreLog, RecordsCarryTheClocksTimeAndTheTextAsGiven) {
     auto first = clock.WallNow();
     clock.Advance(3661s);
     CFunction::RLog("no line end");
-    EXPECT_EQ(Log(), Header(first) + "[RLog]===>card 2: up" + Header(clock.WallNow()) + "[RLog]===>no line end");
+    EXPECT_EQ(Log(),
+              Header(first) + "[RLog]===>card 2: up" + Header(clock.WallNow()) + "[RLog]===>no line end");
     EXPECT_EQ(CFunction::GetCurrentModuleDir(), CString(dir.str().c_str()));
 }
 

@@ -56,7 +56,8 @@ protected:
 TEST_F(OstrelNet, AnsweringSilentAndUnpingableAddresses) {
     net->pc->Ip("neigh replace 192.0.2.60 lladdr 02:00:00:00:00:60 dev lan0 nud stale");
     testsupport::RunInside(*net->pc, [&] {
-        char answering[] = "192.0.2.10", silent[] = "192.0.2.101", unroutable[] = "203.0.113.9", bad[] = "modem";
+        char answering[] = "192.0.2.10", silent[] = "192.0.2.101", unroutable[] = "203.0.113.9",
+             bad[] = "modem";
         EXPECT_EQ(AsynPing(answering, 1000), 1);
         EXPECT_EQ(LearntNeighbours(), 0u); // emptied also when the address answers
         auto start = std::chrono::steady_clock::now();

@@ -91,7 +91,8 @@ TEST_F(ExecCommand, ProgramThatCannotStartGivesZeroAndALogLine) {
     CString output = "stale";
     EXPECT_EQ(Run("no-such-program-here --x", output), 0);
     EXPECT_EQ(output, "");
-    EXPECT_NE(Log().find("[RLog]===>[ExecCommand] CreateProcess Error:no-such-program-here --x"), std::string::npos);
+    EXPECT_NE(Log().find("[RLog]===>[ExecCommand] CreateProcess Error:no-such-program-here --x"),
+              std::string::npos);
     EXPECT_EQ(Run("", output), 0);
 }
 

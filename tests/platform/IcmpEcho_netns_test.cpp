@@ -14,7 +14,9 @@ using Steady = std::chrono::steady_clock;
 
 namespace {
 
-uint32_t Ip(const std::string& text) { return inet_addr(text.c_str()); }
+uint32_t Ip(const std::string& text) {
+    return inet_addr(text.c_str());
+}
 
 class IcmpEcho : public testsupport::NetnsTest {
 protected:
@@ -33,7 +35,7 @@ TEST_F(IcmpEcho, EachTargetGetsItsOwnAnswerInOneTimeOut) {
         net->pc->Shell("sysctl -qw net.ipv4.ping_group_range='0 2147483647'");
         testsupport::RunInside(*net->pc, [&] {
             std::vector<uint32_t> targets = {
-                Ip(net->Answering(0)), Ip(net->Silent(0)),  Ip(net->Answering(1)),
+                Ip(net->Answering(0)), Ip(net->Silent(0)), Ip(net->Answering(1)),
                 Ip("203.0.113.5"), // no route at all
                 INADDR_NONE,       // what an unreadable address becomes
                 Ip(net->Answering(2)), Ip("198.51.100.2"), Ip(net->Answering(0)) // twice in one batch
@@ -68,7 +70,8 @@ TEST_F(IcmpEcho, OwnRequestSeenOnLoopbackIsNoAnswer) {
     });
     net->pc->Shell("sysctl -qw net.ipv4.icmp_echo_ignore_all=0");
     testsupport::RunInside(*net->pc, [&] {
-        EXPECT_EQ(IcmpEchoBatch({Ip("127.0.0.1")}, 1000ms, IcmpSocketKind::Raw).answered, std::vector<uint8_t>{1});
+        EXPECT_EQ(IcmpEchoBatch({Ip("127.0.0.1")}, 1000ms, IcmpSocketKind::Raw).answered,
+                  std::vector<uint8_t>{1});
     });
 }
 

@@ -250,22 +250,22 @@ template <class Io, class Group> bool GroupItems(Io& io, Group& g) {
 template <class Io, class Groups, class Terminals>
 bool StoreItems(Io& io, Groups& groups, Terminals& terminals) {
     // Both counts stand before the groups.
-    return HeaderItem(io, kTerminalFileHeader) && ListSize(io, groups, kGroupMin) &&
-           ListSize(io, terminals, kTerminalMin) && [&] {
-               for (auto& group : groups) {
-                   if constexpr (Io::kReading)
-                       group = std::make_unique<GroupRecord>();
-                   if (!GroupItems(io, *group))
-                       return false;
-               }
-               for (auto& terminal : terminals) {
-                   if constexpr (Io::kReading)
-                       terminal = std::make_unique<TerminalRecord>();
-                   if (!TerminalItems(io, *terminal))
-                       return false;
-               }
-               return true;
-           }();
+    if (!(HeaderItem(io, kTerminalFileHeader) && ListSize(io, groups, kGroupMin) &&
+          ListSize(io, terminals, kTerminalMin)))
+        return false;
+    for (auto& group : groups) {
+        if constexpr (Io::kReading)
+            group = std::make_unique<GroupRecord>();
+        if (!GroupItems(io, *group))
+            return false;
+    }
+    for (auto& terminal : terminals) {
+        if constexpr (Io::kReading)
+            terminal = std::make_unique<TerminalRecord>();
+        if (!TerminalItems(io, *terminal))
+            return false;
+    }
+    return true;
 }
 
 class FileDescriptor {

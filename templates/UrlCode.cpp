@@ -27,7 +27,7 @@ void CUrlCode::EncodeBytes(std::string& out, const std::string& in, bool strict)
         if (c == '%' && !strict && i + 2 < in.size() && IsHex(in[i + 1]) && IsHex(in[i + 2])) {
             out.append(in, i, 3);
             i += 2;
-        } else if (NeedsEscape(c) || (strict && (c == '%' || c == '+'))) {
+        } else if (NeedsEscape(c) || c == '%' || (strict && c == '+')) {
             out += '%';
             out += m_hexDigits[c >> 4];
             out += m_hexDigits[c & 15];

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <cstdio>
 #include <mutex>
 #include <set>
@@ -65,8 +66,33 @@ std::string UrlForParser(const std::string& base, const std::string& target) {
 struct Transfer {
     HttpResponse* response;
     HttpBodySource* source;
+    long stallSeconds;
+    long answerSeconds; // once the whole body is sent
     bool sourceFailed = false;
+    bool stalled = false;
+    curl_off_t lastDown = -1, lastUp = -1;
+    std::chrono::steady_clock::time_point lastMove = std::chrono::steady_clock::now();
 };
+
+// A transfer ends when no byte has moved for the limit; libcurl's own low-speed check averages
+// over several seconds and would let a fast upload wait far longer for its answer.
+int OnProgress(void* user, curl_off_t, curl_off_t downNow, curl_off_t upTotal, curl_off_t upNow) {
+    auto* t = static_cast<Transfer*>(user);
+    auto now = std::chrono::steady_clock::now();
+    if (downNow != t->lastDown || upNow != t->lastUp) {
+        t->lastDown = downNow;
+        t->lastUp = upNow;
+        t->lastMove = now;
+        return 0;
+    }
+    bool waitingForAnswer = t->source && upTotal > 0 && upNow >= upTotal && downNow == 0;
+    long limit = waitingForAnswer ? t->answerSeconds : t->stallSeconds;
+    if (limit > 0 && now - t->lastMove >= std::chrono::seconds(limit)) {
+        t->stalled = true;
+        return 1;
+    }
+    return 0;
+}
 
 size_t OnHeader(char* data, size_t size, size_t count, void* user) {
     auto* t = static_cast<Transfer*>(user);
@@ -163,9 +189,6 @@ HttpResponse HttpConnection::Send(const HttpRequest& request) {
         curl_easy_setopt(curl, CURLOPT_PASSWORD, m_password.c_str());
     }
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, m_timeouts.connectMs);
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME,
-                     request.upload ? m_timeouts.uploadAnswerSeconds : m_timeouts.stallSeconds);
 
     bool post = request.method == "POST";
     Slist headers;
@@ -187,7 +210,11 @@ HttpResponse HttpConnection::Send(const HttpRequest& request) {
         Append(headers, "Content-Type:");
     curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers.get());
 
-    Transfer transfer{&response, request.bodySource};
+    Transfer transfer{&response, request.bodySource, m_timeouts.stallSeconds,
+                      request.upload ? m_timeouts.uploadAnswerSeconds : m_timeouts.stallSeconds};
+    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, OnProgress);
+    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &transfer);
     curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, OnHeader);
     curl_easy_setopt(curl, CURLOPT_HEADERDATA, &transfer);
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, OnBody);
@@ -215,7 +242,9 @@ HttpResponse HttpConnection::Send(const HttpRequest& request) {
     response.statusCode = static_cast<unsigned>(code);
     response.answered = code != 0;
     if (rc != CURLE_OK)
-        response.error = transfer.sourceFailed ? "reading the request body failed" : curl_easy_strerror(rc);
+        response.error = transfer.sourceFailed ? "reading the request body failed"
+                         : transfer.stalled    ? "no data moved within the time limit"
+                                               : curl_easy_strerror(rc);
     // Leave no pointer into this call's data behind in the handle.
     curl_easy_setopt(curl, CURLOPT_HTTPHEADER, nullptr);
     curl_easy_setopt(curl, CURLOPT_POSTFIELDS, nullptr);

@@ -83,6 +83,18 @@ TEST_F(TemplateHttp, WireBytesOfGetPostAndEmptyPost) {
     EXPECT_EQ(requests[0].connection, requests[2].connection);
 }
 
+TEST_F(TemplateHttp, ModemIsReachedDirectlyWhateverTheEnvironmentProxy) {
+    server.Route("GET", "/", WebResponse::Ok("direct"));
+    setenv("http_proxy", "http://127.0.0.1:9", 1);
+    setenv("HTTP_PROXY", "http://127.0.0.1:9", 1);
+    TemplateConnection c;
+    Connect(c);
+    EXPECT_EQ(c.SendTemplateRequest("/", "GET", "", ""), 1);
+    unsetenv("http_proxy");
+    unsetenv("HTTP_PROXY");
+    EXPECT_EQ(c.GetResponse(), "direct\r\n");
+}
+
 TEST_F(TemplateHttp, LargePostGetsNoExpectAndPathsStayAsGiven) {
     server.Route("*", "/a/../b/./c.cgi", WebResponse::Ok("ok"));
     TemplateConnection c;

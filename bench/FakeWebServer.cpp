@@ -1,5 +1,7 @@
 #include "bench/FakeWebServer.h"
 
+#include "platform/files/UniqueFd.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <openssl/evp.h>
@@ -18,22 +20,6 @@
 namespace bench {
 
 namespace {
-
-// Owns one descriptor.
-class Fd {
-public:
-    explicit Fd(int fd = -1) : m_fd(fd) {}
-    ~Fd() {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
 
 std::string Lower(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
@@ -252,7 +238,8 @@ void FakeWebServer::Start(const std::string& address) {
     if (m_acceptThread.joinable())
         return;
     m_address = address;
-    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    platform::UniqueFd listener(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    int fd = listener.Get();
     if (fd < 0)
         throw std::runtime_error("FakeWebServer: socket failed");
     int one = 1;
@@ -261,19 +248,16 @@ void FakeWebServer::Start(const std::string& address) {
     sa.sin_family = AF_INET;
     if (::inet_pton(AF_INET, address.c_str(), &sa.sin_addr) != 1 ||
         ::bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 || ::listen(fd, 64) != 0) {
-        ::close(fd);
         throw std::runtime_error("FakeWebServer: cannot listen on " + address);
     }
     socklen_t len = sizeof sa;
     ::getsockname(fd, reinterpret_cast<sockaddr*>(&sa), &len);
     m_port = ntohs(sa.sin_port);
-    m_listen = fd;
-    m_stopFd = ::eventfd(0, EFD_CLOEXEC);
-    if (m_stopFd < 0) {
-        ::close(m_listen);
-        m_listen = -1;
+    platform::UniqueFd stop(::eventfd(0, EFD_CLOEXEC));
+    if (!stop)
         throw std::runtime_error("FakeWebServer: eventfd failed");
-    }
+    m_listen = std::move(listener);
+    m_stopFd = std::move(stop);
     m_acceptThread = std::thread([this] { AcceptLoop(); });
 }
 
@@ -281,15 +265,14 @@ void FakeWebServer::Stop() {
     if (!m_acceptThread.joinable())
         return;
     uint64_t one = 1;
-    (void)!::write(m_stopFd, &one, sizeof one);
+    (void)!::write(m_stopFd.Get(), &one, sizeof one);
     m_acceptThread.join();
     // No connection thread starts once the accept loop has ended.
     for (auto& t : m_connections)
         t.join();
     m_connections.clear();
-    ::close(m_listen);
-    ::close(m_stopFd);
-    m_listen = m_stopFd = -1;
+    m_listen.Reset();
+    m_stopFd.Reset();
 }
 
 void FakeWebServer::Route(const std::string& method, const std::string& path, WebHandler handler) {
@@ -337,7 +320,7 @@ void FakeWebServer::Record(WebRequest request) {
 }
 
 bool FakeWebServer::WaitReadable(int fd, int timeoutMs) const {
-    pollfd fds[2] = {{fd, POLLIN, 0}, {m_stopFd, POLLIN, 0}};
+    pollfd fds[2] = {{fd, POLLIN, 0}, {m_stopFd.Get(), POLLIN, 0}};
     for (;;) {
         int n = ::poll(fds, 2, timeoutMs);
         if (n < 0 && errno == EINTR)
@@ -347,7 +330,7 @@ bool FakeWebServer::WaitReadable(int fd, int timeoutMs) const {
 }
 
 bool FakeWebServer::SleepUnlessStopped(int ms) const {
-    pollfd stop{m_stopFd, POLLIN, 0};
+    pollfd stop{m_stopFd.Get(), POLLIN, 0};
     auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
     for (;;) {
         auto left =
@@ -362,9 +345,9 @@ bool FakeWebServer::SleepUnlessStopped(int ms) const {
 
 void FakeWebServer::AcceptLoop() {
     for (;;) {
-        if (!WaitReadable(m_listen, -1))
+        if (!WaitReadable(m_listen.Get(), -1))
             return;
-        int fd = ::accept4(m_listen, nullptr, nullptr, SOCK_CLOEXEC);
+        int fd = ::accept4(m_listen.Get(), nullptr, nullptr, SOCK_CLOEXEC);
         if (fd < 0)
             continue;
         std::lock_guard lock(m_mutex);
@@ -429,13 +412,13 @@ WebResponse FakeWebServer::Dispatch(const WebRequest& request) const {
 }
 
 void FakeWebServer::Serve(int rawFd, int id) {
-    Fd fd(rawFd);
+    platform::UniqueFd fd(rawFd);
     std::string buffer;
     char chunk[65536];
     auto readMore = [&]() {
-        if (!WaitReadable(fd.get(), -1))
+        if (!WaitReadable(fd.Get(), -1))
             return false;
-        ssize_t n = ::recv(fd.get(), chunk, sizeof chunk, 0);
+        ssize_t n = ::recv(fd.Get(), chunk, sizeof chunk, 0);
         if (n <= 0)
             return false;
         buffer.append(chunk, static_cast<size_t>(n));
@@ -455,7 +438,7 @@ void FakeWebServer::Serve(int rawFd, int id) {
         std::string line = request.head.substr(0, lineEnd);
         size_t s1 = line.find(' '), s2 = line.rfind(' ');
         if (s1 == std::string::npos || s2 == s1) {
-            SendAll(fd.get(), Serialize(WebResponse::Status(400, "bad request line")));
+            SendAll(fd.Get(), Serialize(WebResponse::Status(400, "bad request line")));
             return;
         }
         request.method = line.substr(0, s1);
@@ -473,11 +456,11 @@ void FakeWebServer::Serve(int rawFd, int id) {
             at = next + 2;
         }
         if (!request.Header("Transfer-Encoding").empty()) {
-            SendAll(fd.get(), Serialize(WebResponse::Status(501, "chunked requests are not taken")));
+            SendAll(fd.Get(), Serialize(WebResponse::Status(501, "chunked requests are not taken")));
             return;
         }
         if (Lower(request.Header("Expect")) == "100-continue")
-            SendAll(fd.get(), "HTTP/1.1 100 Continue\r\n\r\n");
+            SendAll(fd.Get(), "HTTP/1.1 100 Continue\r\n\r\n");
 
         uint64_t length = std::strtoull(request.Header("Content-Length").c_str(), nullptr, 10);
         bool keep = m_keepBodies;
@@ -503,15 +486,15 @@ void FakeWebServer::Serve(int rawFd, int id) {
             return;
         if (response.silent) {
             // Hold the connection, reading nothing more, until the peer gives up or we stop.
-            while (WaitReadable(fd.get(), -1) && ::recv(fd.get(), chunk, sizeof chunk, 0) > 0) {
+            while (WaitReadable(fd.Get(), -1) && ::recv(fd.Get(), chunk, sizeof chunk, 0) > 0) {
             }
             return;
         }
-        if (!SendAll(fd.get(), Serialize(response)))
+        if (!SendAll(fd.Get(), Serialize(response)))
             return;
         if (closeAfter || response.close || response.raw ||
             response.framing == WebResponse::Framing::ReadToClose) {
-            ::shutdown(fd.get(), SHUT_WR);
+            ::shutdown(fd.Get(), SHUT_WR);
             return;
         }
     }

@@ -17,6 +17,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/files/UniqueFd.h"
+
 namespace bench {
 
 struct WebRequest {
@@ -107,8 +109,8 @@ private:
 
     std::string m_address;
     int m_port = 0;
-    int m_listen = -1;
-    int m_stopFd = -1; // eventfd: readable once Stop began
+    platform::UniqueFd m_listen;
+    platform::UniqueFd m_stopFd; // eventfd: readable once Stop began
     std::atomic<bool> m_keepBodies{true};
     std::string m_nonce;
     std::thread m_acceptThread;

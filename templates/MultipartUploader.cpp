@@ -7,23 +7,21 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/files/UniqueFd.h"
+
 namespace {
 
 // The multipart body: part header, the file read straight into the sender's buffer, closing.
 class FileBody : public platform::HttpBodySource {
 public:
     FileBody(std::string head, std::string tail) : m_head(std::move(head)), m_tail(std::move(tail)) {}
-    ~FileBody() override {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
     FileBody(const FileBody&) = delete;
     FileBody& operator=(const FileBody&) = delete;
 
     bool Open(const char* path) {
-        m_fd = ::open(path, O_RDONLY | O_CLOEXEC);
+        m_fd.Reset(::open(path, O_RDONLY | O_CLOEXEC));
         struct stat st;
-        if (m_fd < 0 || ::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode))
+        if (!m_fd || ::fstat(m_fd.Get(), &st) != 0 || !S_ISREG(st.st_mode))
             return false;
         m_fileSize = static_cast<uint64_t>(st.st_size);
         return true;
@@ -43,7 +41,7 @@ public:
                     want = MultipartUploader::kChunkSize;
                 if (want > left)
                     want = static_cast<size_t>(left);
-                ssize_t n = ::read(m_fd, buffer + done, want);
+                ssize_t n = ::read(m_fd.Get(), buffer + done, want);
                 if (n < 0 && errno == EINTR)
                     continue;
                 // A file that shrank under us would send a body shorter than announced.
@@ -64,7 +62,7 @@ public:
 
     bool Rewind() override {
         m_at = 0;
-        return ::lseek(m_fd, 0, SEEK_SET) == 0;
+        return ::lseek(m_fd.Get(), 0, SEEK_SET) == 0;
     }
 
 private:
@@ -79,7 +77,7 @@ private:
 
     std::string m_head;
     std::string m_tail;
-    int m_fd = -1;
+    platform::UniqueFd m_fd;
     uint64_t m_fileSize = 0;
     uint64_t m_at = 0;
 };

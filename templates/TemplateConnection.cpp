@@ -3,10 +3,9 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
 
+#include "platform/files/FileIo.h"
 #include "platform/files/ProgramDirectory.h"
 
 namespace {
@@ -183,14 +182,5 @@ void TemplateConnection::DumpHttpDebug(const CString& url, const CString& respon
     CString name;
     name.Format("\\HttpDebug%d.log", g_debugFileCounter.fetch_add(1));
     CString path = platform::JoinPath(dir, name);
-    CString temporary = path + ".tmp";
-    bool ok;
-    {
-        std::ofstream file(temporary.str(), std::ios::binary | std::ios::trunc);
-        file << url.str() << "\n\n\n\n" << response.str();
-        file.close();
-        ok = !file.fail();
-    }
-    if (!ok || std::rename(temporary, path) != 0)
-        std::remove(temporary);
+    platform::SaveFileAtomically(path.str(), url.str() + "\n\n\n\n" + response.str());
 }

@@ -140,6 +140,25 @@ HttpConnection::HttpConnection(std::string host, int port, std::string user, std
       m_keepProxy(keepProxy) {
     EnsureCurlGlobalInit();
     m_curl.reset(curl_easy_init());
+    CURL* curl = static_cast<CURL*>(m_curl.get());
+    if (!curl)
+        return;
+    curl_easy_setopt(curl, CURLOPT_COOKIEFILE, ""); // cookies in memory, this handle only
+    curl_easy_setopt(curl, CURLOPT_PATH_AS_IS, 1L);
+    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, OnProgress);
+    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, OnHeader);
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, OnBody);
+    curl_easy_setopt(curl, CURLOPT_READFUNCTION, OnRead);
+    curl_easy_setopt(curl, CURLOPT_SEEKFUNCTION, OnSeek);
+    if (!m_keepProxy)
+        curl_easy_setopt(curl, CURLOPT_PROXY, "");
+    if (!m_user.empty() || !m_password.empty()) {
+        curl_easy_setopt(curl, CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_BASIC | CURLAUTH_DIGEST));
+        curl_easy_setopt(curl, CURLOPT_USERNAME, m_user.c_str());
+        curl_easy_setopt(curl, CURLOPT_PASSWORD, m_password.c_str());
+    }
 }
 
 HttpConnection::~HttpConnection() = default;
@@ -167,27 +186,16 @@ HttpResponse HttpConnection::Send(const HttpRequest& request) {
         response.error = "no curl handle";
         return response;
     }
-    // Reset keeps the live connection and the cookies; everything else is set afresh.
-    curl_easy_reset(curl);
-
+    // No curl_easy_reset: the cookie engine must stay on. Every option that differs between
+    // requests is set again here.
     std::string target = request.target;
     if (target.empty() || target[0] != '/')
         target.insert(target.begin(), '/');
     std::string base = "http://" + m_host + ":" + std::to_string(m_port);
     std::string url = UrlForParser(base, target);
     curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-    if (url.compare(base.size(), std::string::npos, target) != 0)
-        curl_easy_setopt(curl, CURLOPT_REQUEST_TARGET, target.c_str());
-    curl_easy_setopt(curl, CURLOPT_PATH_AS_IS, 1L);
-    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(curl, CURLOPT_COOKIEFILE, "");
-    if (!m_keepProxy)
-        curl_easy_setopt(curl, CURLOPT_PROXY, "");
-    if (!m_user.empty() || !m_password.empty()) {
-        curl_easy_setopt(curl, CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_BASIC | CURLAUTH_DIGEST));
-        curl_easy_setopt(curl, CURLOPT_USERNAME, m_user.c_str());
-        curl_easy_setopt(curl, CURLOPT_PASSWORD, m_password.c_str());
-    }
+    bool exact = url.compare(base.size(), std::string::npos, target) == 0;
+    curl_easy_setopt(curl, CURLOPT_REQUEST_TARGET, exact ? nullptr : target.c_str());
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, m_timeouts.connectMs);
 
     bool post = request.method == "POST";
@@ -212,20 +220,15 @@ HttpResponse HttpConnection::Send(const HttpRequest& request) {
 
     Transfer transfer{&response, request.bodySource, m_timeouts.stallSeconds,
                       request.upload ? m_timeouts.uploadAnswerSeconds : m_timeouts.stallSeconds};
-    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, OnProgress);
     curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &transfer);
-    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, OnHeader);
     curl_easy_setopt(curl, CURLOPT_HEADERDATA, &transfer);
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, OnBody);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &transfer);
+    curl_easy_setopt(curl, CURLOPT_READDATA, &transfer);
+    curl_easy_setopt(curl, CURLOPT_SEEKDATA, &transfer);
     if (post) {
         curl_easy_setopt(curl, CURLOPT_POST, 1L);
         if (request.bodySource) {
-            curl_easy_setopt(curl, CURLOPT_READFUNCTION, OnRead);
-            curl_easy_setopt(curl, CURLOPT_READDATA, &transfer);
-            curl_easy_setopt(curl, CURLOPT_SEEKFUNCTION, OnSeek);
-            curl_easy_setopt(curl, CURLOPT_SEEKDATA, &transfer);
+            curl_easy_setopt(curl, CURLOPT_POSTFIELDS, nullptr);
             curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE,
                              static_cast<curl_off_t>(request.bodySource->Size()));
         } else {

@@ -101,6 +101,10 @@ TEST_F(TemplateHttp, LargePostGetsNoExpectAndPathsStayAsGiven) {
     Connect(c);
     std::string big = "v=" + std::string(300000, 'x');
     ASSERT_EQ(c.SendTemplateRequest("/a/../b/./c.cgi", "POST", big.c_str(), ""), 1);
+    // Odd bytes from a stored template reach the request line unchanged too.
+    server.Route("GET", "/页 面.html", WebResponse::Ok("ok"));
+    ASSERT_EQ(c.SendTemplateRequest("页 面.html?q=a|b", "GET", "", ""), 1);
+    EXPECT_EQ(server.Requests().at(1).target, "/页 面.html?q=a|b");
     auto r = server.Requests().at(0);
     EXPECT_EQ(r.target, "/a/../b/./c.cgi");
     EXPECT_FALSE(r.HasHeader("Expect"));

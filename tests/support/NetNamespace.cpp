@@ -258,4 +258,14 @@ NetNamespace& NetnsTest::AddNamespace() {
     return *m_namespaces.back();
 }
 
+void PcBenchTest::SetUp() {
+    NetnsTest::SetUp();
+    if (IsSkipped())
+        return;
+    pc = &AddNamespace();
+    bench = &AddNamespace();
+    AddVethPair(*pc, "lan0", *bench, "lanpeer", kLanMac);
+    AddVethPair(*pc, "wan0", *bench, "wanpeer", kWanMac);
+}
+
 } // namespace testsupport

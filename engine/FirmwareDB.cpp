@@ -22,14 +22,19 @@ struct ColumnLog {
     const char* otherFormat;
 };
 
-const ColumnLog kFirmwareName{LOG_LEVEL_ERROR, "rs.lau_lName_Status == adFldNull,it is impossible.", "rs.lau_lName_Status = %d"};
-const ColumnLog kFirmwarePath{LOG_LEVEL_ERROR, "rs.lau_lPath_Status == adFldNull,it is impossible.", "rs.lau_lPath_Status = %d"};
-const ColumnLog kFirmwareRemark{LOG_LEVEL_DEBUG, "rs.lau_lRemark_Status == adFldNull.", "rs.lau_lRemark_Status = %d"};
+const ColumnLog kFirmwareName{LOG_LEVEL_ERROR, "rs.lau_lName_Status == adFldNull,it is impossible.",
+                              "rs.lau_lName_Status = %d"};
+const ColumnLog kFirmwarePath{LOG_LEVEL_ERROR, "rs.lau_lPath_Status == adFldNull,it is impossible.",
+                              "rs.lau_lPath_Status = %d"};
+const ColumnLog kFirmwareRemark{LOG_LEVEL_DEBUG, "rs.lau_lRemark_Status == adFldNull.",
+                                "rs.lau_lRemark_Status = %d"};
 const ColumnLog kRuleOldVersion{LOG_LEVEL_INFO, "rs.lau_lCurrent_Version_Status == adFldNull",
                                 "rs.lau_lCurrent_Version_Status = %d"};
-const ColumnLog kRuleName{LOG_LEVEL_INFO, "rs.lau_lVersion_Name_Status == adFldNull", "rs.lau_lVersion_Name_Status = %d"};
+const ColumnLog kRuleName{LOG_LEVEL_INFO, "rs.lau_lVersion_Name_Status == adFldNull",
+                          "rs.lau_lVersion_Name_Status = %d"};
 const ColumnLog kRulePath{LOG_LEVEL_INFO, "rs.lau_lPath_Status == adFldNull", "rs.lau_lPath_Status = %d"};
-const ColumnLog kRuleRemark{LOG_LEVEL_INFO, "rs.lau_lRemark_Status == adFldNull", "rs.lau_lRemark_Status = %d"};
+const ColumnLog kRuleRemark{LOG_LEVEL_INFO, "rs.lau_lRemark_Status == adFldNull",
+                            "rs.lau_lRemark_Status = %d"};
 
 // The whole text of a column; a NULL or an unreadable value gives an empty text and a log line.
 CString ReadText(sqlite3_stmt* stmt, int column, const ColumnLog& log) {
@@ -55,8 +60,8 @@ bool FitsColumns(const char* source, std::initializer_list<NamedText> texts) {
     for (const NamedText& text : texts) {
         if (text.value.GetLength() > kFirmwareTextMax) {
             DbError error{SQLITE_TOOBIG, source, CString()};
-            error.description.Format("%s is %d bytes long; at most %d bytes are stored, nothing was written", text.column,
-                                     text.value.GetLength(), kFirmwareTextMax);
+            error.description.Format("%s is %d bytes long; at most %d bytes are stored, nothing was written",
+                                     text.column, text.value.GetLength(), kFirmwareTextMax);
             ReportDbError(error);
             return false;
         }
@@ -77,13 +82,16 @@ bool VersionPairEqual::operator()(const VersionPair& a, const VersionPair& b) co
 
 CString FormatDbError(const DbError& error) {
     CString text;
-    text.Format("Error\n\tCode   =   %08lx\n\tCode   meaning   =   %s\n\tSource   =   %s\n\tDescription   =   %s\n",
-                static_cast<unsigned long>(error.code), sqlite3_errstr(static_cast<int>(error.code)),
-                error.source.GetString(), error.description.GetString());
+    text.Format(
+        "Error\n\tCode   =   %08lx\n\tCode   meaning   =   %s\n\tSource   =   %s\n\tDescription   =   %s\n",
+        static_cast<unsigned long>(error.code), sqlite3_errstr(static_cast<int>(error.code)),
+        error.source.GetString(), error.description.GetString());
     return text;
 }
 
-void ReportDbError(const DbError& error) { LogErrorString(FormatDbError(error)); }
+void ReportDbError(const DbError& error) {
+    LogErrorString(FormatDbError(error));
+}
 
 FirmwareDB* FirmwareDB::GetInstance() {
     std::lock_guard lock(g_instanceMutex);
@@ -113,7 +121,8 @@ FirmwareDB::FirmwareDB(const CString& path) {
             m_db = std::move(db);
             return;
         }
-        error.code = sqlite3_errcode(db.get()) != SQLITE_OK ? sqlite3_extended_errcode(db.get()) : SQLITE_NOTADB;
+        error.code =
+            sqlite3_errcode(db.get()) != SQLITE_OK ? sqlite3_extended_errcode(db.get()) : SQLITE_NOTADB;
         error.description.Format("%s: %s", path.GetString(), why.GetString());
     }
     ReportDbError(error);
@@ -135,7 +144,8 @@ void FirmwareDB::ReportLastError(const char* source) {
     ReportDbError({sqlite3_extended_errcode(m_db.get()), source, sqlite3_errmsg(m_db.get())});
 }
 
-SqliteStatement FirmwareDB::Prepare(const char* source, const char* sql, std::initializer_list<const CString*> texts,
+SqliteStatement FirmwareDB::Prepare(const char* source, const char* sql,
+                                    std::initializer_list<const CString*> texts,
                                     std::initializer_list<int> numbers) {
     sqlite3_stmt* raw = nullptr;
     if (!m_db || sqlite3_prepare_v2(m_db.get(), sql, -1, &raw, nullptr) != SQLITE_OK) {
@@ -188,15 +198,17 @@ std::vector<Firmware> FirmwareDB::GetAllFirmware() {
 
 bool FirmwareDB::AddFirmware(Firmware& info) {
     static const char* source = "FirmwareDB::AddFirmware";
-    if (!FitsColumns(source, {{"VersionName", info.VersionName}, {"Path", info.Path}, {"Remark", info.Remark}}))
+    if (!FitsColumns(source,
+                     {{"VersionName", info.VersionName}, {"Path", info.Path}, {"Remark", info.Remark}}))
         return false;
     std::lock_guard lock(m_mutex);
     if (!Execute(source, "INSERT INTO Firmware (VersionName,Path,Remark) VALUES (?,?,?)",
                  {&info.VersionName, &info.Path, &info.Remark}))
         return false;
-    SqliteStatement stmt =
-        Prepare(source, "select Id,VersionName,Path,Remark from Firmware where VersionName = ? AND Path = ? AND  Remark = ?",
-                {&info.VersionName, &info.Path, &info.Remark});
+    SqliteStatement stmt = Prepare(
+        source,
+        "select Id,VersionName,Path,Remark from Firmware where VersionName = ? AND Path = ? AND  Remark = ?",
+        {&info.VersionName, &info.Path, &info.Remark});
     if (!stmt)
         return false;
     // Identical rows may exist already; the newest has the largest ID.
@@ -227,7 +239,8 @@ bool FirmwareDB::AddFirmware(Firmware& info) {
 
 bool FirmwareDB::UpdateFirmware(const Firmware& info) {
     static const char* source = "FirmwareDB::UpdateFirmware";
-    if (!FitsColumns(source, {{"VersionName", info.VersionName}, {"Path", info.Path}, {"Remark", info.Remark}}))
+    if (!FitsColumns(source,
+                     {{"VersionName", info.VersionName}, {"Path", info.Path}, {"Remark", info.Remark}}))
         return false;
     std::lock_guard lock(m_mutex);
     return Execute(source, "Update Firmware SET VersionName = ?,Path= ?,Remark = ? WHERE Id = ?",
@@ -243,11 +256,12 @@ std::vector<UpgradeFirmwareRule> FirmwareDB::GetUpgradeRules() {
     static const char* source = "FirmwareDB::GetUpgradeRules";
     std::vector<UpgradeFirmwareRule> list;
     std::lock_guard lock(m_mutex);
-    SqliteStatement stmt = Prepare(source,
-                                   "SELECT UpgradeRule.Old_Version,Firmware.ID,Firmware.VersionName, Firmware.Path, "
-                                   "Firmware.Remark FROM Firmware INNER JOIN UpgradeRule ON "
-                                   "Firmware.ID=UpgradeRule.Firmware_Id",
-                                   {});
+    SqliteStatement stmt =
+        Prepare(source,
+                "SELECT UpgradeRule.Old_Version,Firmware.ID,Firmware.VersionName, Firmware.Path, "
+                "Firmware.Remark FROM Firmware INNER JOIN UpgradeRule ON "
+                "Firmware.ID=UpgradeRule.Firmware_Id",
+                {});
     if (!stmt)
         return list;
     int rc;
@@ -270,12 +284,13 @@ bool FirmwareDB::AddUpgradeRule(const UpgradeFirmwareRule& rule) {
     if (!FitsColumns(source, {{"Old_Version", rule.Old_Version}}))
         return false;
     std::lock_guard lock(m_mutex);
-    return Execute(source, "insert into UpgradeRule(Old_Version,Firmware_Id) values(?,?)", {&rule.Old_Version},
-                   {rule.firmware.ID});
+    return Execute(source, "insert into UpgradeRule(Old_Version,Firmware_Id) values(?,?)",
+                   {&rule.Old_Version}, {rule.firmware.ID});
 }
 
 bool FirmwareDB::DeleteUpgradeRule(const UpgradeFirmwareRule& rule) {
     std::lock_guard lock(m_mutex);
-    return Execute("FirmwareDB::DeleteUpgradeRule", "delete from UpgradeRule where Old_Version = ? And Firmware_Id = ?",
-                   {&rule.Old_Version}, {rule.firmware.ID});
+    return Execute("FirmwareDB::DeleteUpgradeRule",
+                   "delete from UpgradeRule where Old_Version = ? And Firmware_Id = ?", {&rule.Old_Version},
+                   {rule.firmware.ID});
 }

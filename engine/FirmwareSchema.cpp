@@ -34,14 +34,17 @@ const TableColumns kTables[] = {
     {"UpgradeRule", {"Old_Version", "Firmware_Id"}},
 };
 
-CString Text(const unsigned char* text) { return CString(reinterpret_cast<const char*>(text)); }
+CString Text(const unsigned char* text) {
+    return CString(reinterpret_cast<const char*>(text));
+}
 
 } // namespace
 
 bool CheckFirmwareSchema(sqlite3* db, CString& why) {
     SqliteStatement stmt;
     sqlite3_stmt* raw = nullptr;
-    if (sqlite3_prepare_v2(db, "SELECT name, type, pk FROM pragma_table_info(?)", -1, &raw, nullptr) != SQLITE_OK) {
+    if (sqlite3_prepare_v2(db, "SELECT name, type, pk FROM pragma_table_info(?)", -1, &raw, nullptr) !=
+        SQLITE_OK) {
         why = sqlite3_errmsg(db);
         return false;
     }
@@ -56,7 +59,8 @@ bool CheckFirmwareSchema(sqlite3* db, CString& why) {
             CString name = Text(sqlite3_column_text(stmt.get(), 0));
             names.push_back(name);
             // Only an INTEGER PRIMARY KEY is numbered by the database on insert.
-            if (name.CompareNoCase("ID") == 0 && Text(sqlite3_column_text(stmt.get(), 1)).CompareNoCase("INTEGER") == 0 &&
+            if (name.CompareNoCase("ID") == 0 &&
+                Text(sqlite3_column_text(stmt.get(), 1)).CompareNoCase("INTEGER") == 0 &&
                 sqlite3_column_int(stmt.get(), 2) == 1)
                 idAssigned = true;
         }

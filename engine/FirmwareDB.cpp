@@ -94,10 +94,21 @@ void ReportDbError(const DbError& error) {
 }
 
 FirmwareDB* FirmwareDB::GetInstance() {
-    std::lock_guard lock(g_instanceMutex);
-    if (!g_instance)
-        g_instance.reset(new FirmwareDB(platform::JoinPath(GetProgramDirectory(), kFirmwareDatabaseName)));
-    return g_instance.get();
+    FirmwareDB* db;
+    bool created = false;
+    {
+        std::lock_guard lock(g_instanceMutex);
+        if (!g_instance) {
+            g_instance.reset(
+                new FirmwareDB(platform::JoinPath(GetProgramDirectory(), kFirmwareDatabaseName)));
+            created = true;
+        }
+        db = g_instance.get();
+    }
+    // Outside the lock: the box may wait on the UI thread, which may itself want the instance.
+    if (created && !db->IsOpen())
+        ShowErrorMessage("数据库连接失败，确认数据库Tellvane.mdb是否在当前路径下!");
+    return db;
 }
 
 void FirmwareDB::DeleteInstance() {
@@ -125,8 +136,7 @@ FirmwareDB::FirmwareDB(const CString& path) {
             sqlite3_errcode(db.get()) != SQLITE_OK ? sqlite3_extended_errcode(db.get()) : SQLITE_NOTADB;
         error.description.Format("%s: %s", path.GetString(), why.GetString());
     }
-    ReportDbError(error);
-    ShowErrorMessage("数据库连接失败，确认数据库Tellvane.mdb是否在当前路径下!");
+    ReportDbError(error); // the user is told by GetInstance
 }
 
 FirmwareDB::~FirmwareDB() = default;

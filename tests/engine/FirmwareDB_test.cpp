@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <future>
 #include <map>
 #include <thread>
 #include <unistd.h>
@@ -164,6 +165,26 @@ TEST_F(FirmwareDB, MissingOrForeignFileIsReportedOnceAndEveryCallFailsQuietly) {
     }
 }
 
+// The failure box may be answered on another thread (the UI thread), which may itself reach
+// for the database while the box is up.
+TEST_F(FirmwareDB, FailureBoxDoesNotHoldOffOtherCallers) {
+    struct UiThreadPrompt : platform::PromptService {
+        std::future<::FirmwareDB*> other;
+        bool otherReturned = false;
+        int MessageBox(const CString&, const CString&, unsigned) override {
+            other = std::async(std::launch::async, [] { return ::FirmwareDB::GetInstance(); });
+            otherReturned = other.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+            return platform::kIdOk;
+        }
+    } prompt;
+    platform::SetPromptService(&prompt);
+    ::FirmwareDB* db = ::FirmwareDB::GetInstance(); // no file: the box is shown
+    platform::SetPromptService(&m_prompts);
+    EXPECT_TRUE(prompt.otherReturned);
+    ASSERT_TRUE(prompt.other.valid());
+    EXPECT_EQ(prompt.other.get(), db);
+}
+
 TEST_F(FirmwareDB, AddListUpdateDeleteRoundTrip) {
     ::FirmwareDB& db = Db();
     Firmware a = Make("V2.0", "/srv/fw/v2.bin", "line A"), b = Make("V3.1", "/srv/fw/v3.bin", "");
@@ -279,10 +300,9 @@ TEST_F(FirmwareDB, HostileValuesRoundTripVerbatimAndDeleteOnlyTheirOwnRow) {
     const char* values[] = {
         "a\" OR \"1\"=\"1", // would match every row if pasted into the statement
         "VersionName",      // a double-quoted column name is the column itself
-        "Firmware_Id",
-        "Old_Version",
+        "Firmware_Id",      "Old_Version",
         "固件版本\x81\x40", // GBK, with a trail byte that is a plain '@'
-        "O'Brien",          "%s%n%i", "",
+        "O'Brien",          "%s%n%i",      "",
     };
     std::vector<Firmware> rows;
     for (const char* v : values) {

@@ -44,7 +44,7 @@ struct WebResponse {
     std::vector<std::pair<std::string, std::string>> headers;
     std::string body;
     Framing framing = Framing::Length; // ReadToClose answers as HTTP/1.0 and closes
-    std::optional<std::string> raw;    // sent verbatim in place of all the above
+    std::optional<std::string> raw;    // sent verbatim in place of all the above, then closed
     int delayMs = 0;                   // wait before answering
     bool silent = false;               // never answer; hold the connection until the peer goes
     bool dropConnection = false;       // close without any answer

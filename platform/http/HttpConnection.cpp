@@ -200,8 +200,6 @@ HttpResponse HttpConnection::Send(const HttpRequest& request) {
 
     bool post = request.method == "POST";
     Slist headers;
-    Append(headers, "Accept:");
-    Append(headers, "Expect:");
     std::set<std::string> seen;
     for (const std::string& text : request.headers) {
         for (const std::string& line : SplitHeaderLines(text)) {
@@ -214,8 +212,13 @@ HttpResponse HttpConnection::Send(const HttpRequest& request) {
             Append(headers, line);
         }
     }
-    if (post && !seen.count("content-type"))
-        Append(headers, "Content-Type:");
+    // libcurl's own defaults go, unless the caller sends that header itself.
+    for (const char* name : {"accept", "expect", "content-type"}) {
+        if (seen.count(name) || (!post && std::string(name) == "content-type"))
+            continue;
+        std::string removal = name;
+        Append(headers, removal + ":");
+    }
     curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers.get());
 
     Transfer transfer{&response, request.bodySource, m_timeouts.stallSeconds,

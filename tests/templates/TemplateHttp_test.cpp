@@ -101,6 +101,10 @@ TEST_F(TemplateHttp, LargePostGetsNoExpectAndPathsStayAsGiven) {
     Connect(c);
     std::string big = "v=" + std::string(300000, 'x');
     ASSERT_EQ(c.SendTemplateRequest("/a/../b/./c.cgi", "POST", big.c_str(), ""), 1);
+    // Odd bytes from a stored template reach the request line unchanged too.
+    server.Route("GET", "/页 面.html", WebResponse::Ok("ok"));
+    ASSERT_EQ(c.SendTemplateRequest("页 面.html?q=a|b", "GET", "", ""), 1);
+    EXPECT_EQ(server.Requests().at(1).target, "/页 面.html?q=a|b");
     auto r = server.Requests().at(0);
     EXPECT_EQ(r.target, "/a/../b/./c.cgi");
     EXPECT_FALSE(r.HasHeader("Expect"));
@@ -224,8 +228,11 @@ TEST_F(TemplateHttp, BasicAndDigestLogIn) {
             auto r = server.Requests();
             ASSERT_FALSE(r.empty());
             EXPECT_EQ(r.back().Header("Authorization").rfind(k.prefix, 0), 0u) << k.prefix << password;
-            if (good)
+            if (good) {
                 EXPECT_EQ(r.back().body, "a=s3cr%26t");
+                // The headers of the final answer, not of the challenge.
+                EXPECT_EQ(c.GetResponseHeaders().Left(15), "HTTP/1.1 200 OK");
+            }
         }
     }
 }
@@ -283,6 +290,16 @@ TEST_F(TemplateHttp, FailedAnswersGiveZero) {
     EXPECT_EQ(closedPort.GetStatusCode(), 0u);
     TemplateConnection never;
     EXPECT_EQ(never.SendTemplateRequest("/", "GET", "", ""), 0);
+}
+
+TEST_F(TemplateHttp, ServerGoneUnderAKeptConnection) {
+    server.Route("GET", "/p", WebResponse::Ok("x"));
+    TemplateConnection c;
+    Connect(c);
+    ASSERT_EQ(c.SendTemplateRequest("/p", "GET", "", ""), 1);
+    server.Stop(); // returns although the client still holds its connection
+    EXPECT_EQ(c.SendTemplateRequest("/p", "GET", "", ""), 0);
+    EXPECT_EQ(c.GetStatusCode(), 0u);
 }
 
 TEST_F(TemplateHttp, BodiesAreNormalisedToCrLfLines) {

@@ -199,17 +199,14 @@ bool FakeModem::InSession(const WebRequest& request, bool upload) const {
 WebResponse FakeModem::Login(const WebRequest& request) {
     // The user and the password in two different fields, whatever the fields are called.
     auto fields = DecodeForm(request.body);
-    bool user = false, password = false;
-    for (size_t u = 0; u < fields.size() && !(user && password); ++u) {
-        if (fields[u].second != m_config.user)
-            continue;
-        for (size_t p = 0; p < fields.size(); ++p) {
-            if (p != u && fields[p].second == m_config.password)
-                user = password = true;
-        }
+    bool accepted = false;
+    for (size_t u = 0; u < fields.size(); ++u) {
+        for (size_t p = 0; p < fields.size(); ++p)
+            accepted = accepted ||
+                       (p != u && fields[u].second == m_config.user && fields[p].second == m_config.password);
     }
     std::lock_guard lock(m_mutex);
-    if (!user || !password) {
+    if (!accepted) {
         ++m_failedLogins;
         return WebResponse::Status(403, "<html><body>\xB5\xC7\xC2\xBC\xCA\xA7\xB0\xDC</body></html>\r\n");
     }

@@ -335,7 +335,9 @@ TEST_F(SwitchConsoleTest, LineLockedByAnotherHolderGivesOccupied) {
     options.devicePath = "/dev/corvay-no-such-line";
     thread->Stop();
     thread.reset();
-    state.firstNotification = false;
+    // A new console: its first notification waits for the view again.
+    state.firstNotification = true;
+    viewReady.Reset();
     StartConsole();
     ASSERT_TRUE(recorder.WaitFor(SwitchSubject::SerialPortOccupiedNotify, 2));
 }

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <condition_variable>
 #include <fcntl.h>
+#include <future>
 #include <mutex>
 #include <sys/file.h>
 
@@ -99,12 +100,13 @@ protected:
     }
     // Runs a call on the console's thread and waits for it.
     template <class F> void OnConsoleThread(F call) {
-        platform::Event done;
+        std::promise<void> done;
+        std::future<void> finished = done.get_future();
         thread->Post([&] {
             call();
-            done.Set();
+            done.set_value();
         });
-        ASSERT_EQ(done.Wait(5000), platform::kWaitObject0);
+        ASSERT_EQ(finished.wait_for(std::chrono::seconds(5)), std::future_status::ready);
     }
 
     FakeSwitchConsole fake{24};

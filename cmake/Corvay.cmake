@@ -5,6 +5,14 @@
 # that libstdc++'s own headers carry (<chrono> has a micro sign), which plain GBK refuses.
 # u8"..." stays a plain char array (UTF-8 bytes) where the code talks to wxWidgets or Linux.
 set(CORVAY_COMPILE_OPTIONS -fexec-charset=GB18030 -fno-char8_t -Wall -Wextra)
+# clang knows no execution charset but UTF-8. Only the fuzz build (build-fuzz/) uses clang, and
+# the code it compiles has ASCII literals only.
+if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+  list(REMOVE_ITEM CORVAY_COMPILE_OPTIONS -fexec-charset=GB18030)
+  if(NOT CORVAY_FUZZ)
+    message(WARNING "clang build: narrow literals are UTF-8, not GBK; build the programs with g++")
+  endif()
+endif()
 set(CORVAY_LINK_OPTIONS "")
 if(CORVAY_SANITIZE STREQUAL "address")
   list(APPEND CORVAY_COMPILE_OPTIONS -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)

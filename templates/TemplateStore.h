@@ -1,0 +1,87 @@
+#pragma once
+// The terminal templates in memory: the groups and terminals of "Terminals.dat", their look-ups,
+// and the file's reader and writer. One process-wide store (Instance) serves the programs;
+// tests and the template tool's test dialog may hold stores of their own.
+//
+// Failures are reported by a 0 result, an empty text or no record; nothing is logged or thrown.
+// No locks: the store is changed only where no test job reads it.
+
+#include <memory>
+#include <vector>
+
+#include "platform/text/Arrays.h"
+#include "platform/text/CString.h"
+#include "templates/TemplateFile.h"
+#include "templates/TemplateRecords.h"
+
+class TemplateStore {
+public:
+    using GroupList = std::vector<std::unique_ptr<GroupRecord>>;
+    using TerminalList = std::vector<std::unique_ptr<TerminalRecord>>;
+
+    // Empty and not loaded; the default path is "Terminals.dat" in the program directory.
+    TemplateStore();
+    ~TemplateStore();
+    TemplateStore(const TemplateStore&) = delete;
+    TemplateStore& operator=(const TemplateStore&) = delete;
+
+    // The process-wide store, made and loaded from the default path on first use; never deleted.
+    static TemplateStore& Instance();
+
+    // Nonzero when the store holds a loaded file. A loaded store returns at once; otherwise the
+    // file at path (the default path when empty) is read. A failed load leaves the store as it was.
+    int Load(const CString& path = CString());
+    // Not loaded and empty, so that the next Load reads the file again.
+    void Reset();
+    // Destroys every group and terminal.
+    void Clear();
+
+    // 1 when the whole store is written to path (the store's path when empty). A store the
+    // reader could not take back is refused before anything is written; the old file stays.
+    int Save(const CString& path = CString()) const;
+    // 1 when the terminal is written as a device template file; the same checks as Save.
+    int ExportTerminal(const CString& path, const TerminalRecord& terminal) const;
+    // A new record read from a device template file, owned by the caller and not added to the
+    // store; none when the file is missing, has another header or is damaged.
+    std::unique_ptr<TerminalRecord> ImportTerminal(const CString& path) const;
+
+    // The first group whose name is key + ":" + anything.
+    GroupRecord* FindGroup(const CString& key) const;
+    // The ports of FindGroup(key), or nothing.
+    void GetGroupPorts(const CString& key, CStringArray& out) const;
+    // Appends, for each id bound to FindGroup(key) in the group's order, the first terminal with
+    // that id and that authentication kind.
+    void GetBoundTerminals(const CString& key, const CString& authKind,
+                           std::vector<TerminalRecord*>& out) const;
+    // Appends one entry per group with an "ip:mask" name: the ip, the mask, and the ports as
+    // "80,8080," text. Groups without a usable name are left out of all three lists.
+    void GetAddressLists(CStringArray& ips, CStringArray& masks, CStringArray& ports) const;
+    // Fills each terminal's key pages and all pages from its parameters.
+    void BuildParameterIndex();
+    // 1 with the first terminal whose id is id and its position; 0 when there is none.
+    int FindTerminalById(const CString& id, TerminalRecord** record = nullptr, int* index = nullptr) const;
+    // The mask of FindGroup(ip), or "".
+    CString GetGroupMask(const CString& ip) const;
+
+    // The items of the file format.
+    static int ReadInt(TemplateFileReader& file);
+    static CString ReadString(TemplateFileReader& file);
+    // One terminal entry, or none when the entry is damaged or cut short.
+    static std::unique_ptr<TerminalRecord> ReadTerminalRecord(TemplateFileReader& file);
+    static void WriteInt(TemplateFileWriter& file, int value);
+    static void WriteString(TemplateFileWriter& file, const CString& text);
+    static void WriteTerminalRecord(TemplateFileWriter& file, const TerminalRecord& terminal);
+
+    const CString& GetPath() const { return m_path; }
+    int IsLoaded() const { return m_loaded; }
+    GroupList& Groups() { return m_groups; }
+    const GroupList& Groups() const { return m_groups; }
+    TerminalList& Terminals() { return m_terminals; }
+    const TerminalList& Terminals() const { return m_terminals; }
+
+private:
+    CString m_path;
+    GroupList m_groups;
+    TerminalList m_terminals;
+    int m_loaded = 0;
+};

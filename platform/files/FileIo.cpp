@@ -1,0 +1,64 @@
+#include "platform/files/FileIo.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+#include "platform/files/UniqueFd.h"
+
+namespace platform {
+
+std::optional<std::string> ReadWholeFile(const std::string& path) {
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd)
+        return std::nullopt;
+    std::string bytes;
+    char chunk[65536];
+    for (;;) {
+        ssize_t n = ::read(fd.Get(), chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return std::nullopt;
+        if (n == 0)
+            return bytes;
+        bytes.append(chunk, static_cast<size_t>(n));
+    }
+}
+
+bool WriteAll(int fd, const char* data, size_t length) {
+    while (length > 0) {
+        ssize_t n = ::write(fd, data, length);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        data += n;
+        length -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+bool SaveFileAtomically(const std::string& path, const std::string& bytes) {
+    std::string pattern = path + ".tmp-XXXXXX";
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    UniqueFd fd(::mkostemp(name.data(), O_CLOEXEC));
+    if (!fd)
+        return false;
+    struct stat old {};
+    mode_t mode = ::stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
+    bool ok = ::fchmod(fd.Get(), mode) == 0 && WriteAll(fd.Get(), bytes.data(), bytes.size()) &&
+              ::fsync(fd.Get()) == 0;
+    fd.Reset();
+    if (ok && ::rename(name.data(), path.c_str()) == 0)
+        return true;
+    int saved = errno;
+    ::unlink(name.data());
+    errno = saved;
+    return false;
+}
+
+} // namespace platform

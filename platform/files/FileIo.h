@@ -1,0 +1,21 @@
+#pragma once
+// Whole-file reads and the one way this program saves a file: a temporary file beside the
+// target, written and synced, then renamed over it, so a reader sees the old or the new
+// content and a failed save leaves the old file.
+
+#include <optional>
+#include <string>
+
+namespace platform {
+
+// The file's bytes; nullopt when it cannot be opened or read (errno tells why).
+std::optional<std::string> ReadWholeFile(const std::string& path);
+
+// Replaces the file's content; false (old file untouched) when any step fails. A new file gets
+// mode 0644, an existing one keeps its mode.
+bool SaveFileAtomically(const std::string& path, const std::string& bytes);
+
+// Writes all bytes to a descriptor, resuming after short writes and signals.
+bool WriteAll(int fd, const char* data, size_t length);
+
+} // namespace platform

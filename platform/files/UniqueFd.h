@@ -1,0 +1,37 @@
+#pragma once
+// Owner of one file descriptor: closed exactly once, when the owner goes.
+
+#include <unistd.h>
+#include <utility>
+
+namespace platform {
+
+class UniqueFd {
+public:
+    UniqueFd() = default;
+    explicit UniqueFd(int fd) : m_fd(fd) {}
+    UniqueFd(UniqueFd&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
+    UniqueFd& operator=(UniqueFd&& other) noexcept {
+        if (this != &other)
+            Reset(std::exchange(other.m_fd, -1));
+        return *this;
+    }
+    UniqueFd(const UniqueFd&) = delete;
+    UniqueFd& operator=(const UniqueFd&) = delete;
+    ~UniqueFd() { Reset(); }
+
+    int Get() const { return m_fd; }
+    bool IsValid() const { return m_fd >= 0; }
+    explicit operator bool() const { return IsValid(); }
+    void Reset(int fd = -1) {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = fd;
+    }
+    int Release() { return std::exchange(m_fd, -1); }
+
+private:
+    int m_fd = -1;
+};
+
+} // namespace platform

@@ -1,0 +1,136 @@
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include "platform/files/Profile.h"
+#include "tests/support/TempDir.h"
+
+using namespace platform;
+using testsupport::ReadFileBytes;
+using testsupport::WriteFileBytes;
+
+namespace {
+
+const char kSample[] = "; settings\r\n"
+                       "top=outside any section\r\n"
+                       "[System]\r\n"
+                       "Version = 3 \r\n"
+                       "  logger=1\r\n"
+                       "Quoted=\"  spaced  \"\r\n"
+                       "Single='x'\r\n"
+                       "Lone=\"open\r\n"
+                       "Empty=\r\n"
+                       "Number=12ab\r\n"
+                       "Negative= -7\r\n"
+                       "Word=ab\r\n"
+                       "Name=\xC9\xE8\xB1\xB8\r\n"
+                       "version=second occurrence\r\n"
+                       "\r\n"
+                       "[ Switch ]\r\n"
+                       "Ip=10.0.0.1\r\n"
+                       "[system]\r\n"
+                       "Late=in the second System section\r\n";
+
+class Profile : public testing::Test {
+protected:
+    void SetUp() override { WriteFileBytes(file.str(), kSample); }
+    testsupport::TempDir dir;
+    CString file = CString((dir / "Config.ini").string());
+};
+
+TEST_F(Profile, ReadsWithWindowsSemantics) {
+    struct Case {
+        const char *section, *key, *expected;
+    } cases[] = {
+        {"System", "Version", "3"},             // trimmed; the first occurrence wins
+        {"SYSTEM", "LOGGER", "1"},              // sections and keys ignore case
+        {"System", "Quoted", "  spaced  "},     // one pair of quotes stripped, inside kept
+        {"System", "Single", "x"},              //
+        {"System", "Lone", "\"open"},           // unmatched quote stays
+        {"System", "Name", "\xC9\xE8\xB1\xB8"}, // GBK bytes as they are
+        {"Switch", "Ip", "10.0.0.1"},           // blanks inside the brackets ignored
+        {"System", "Late", "default"},          // only the first section of a name counts
+        {"System", "top", "default"},           // lines before any section belong to none
+        {"System", "; settings", "default"},    //
+        {"Missing", "Version", "default"},      //
+        {"System", "Empty", ""},                // present but empty: not the default
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ReadProfileString(file, c.section, c.key, "default"), CString(c.expected))
+            << c.section << "/" << c.key;
+    EXPECT_EQ(ReadProfileString(dir.str() + "/none.ini", "System", "Version", "d"), CString("d"));
+}
+
+TEST_F(Profile, ReadsIntegersLikeAtoi) {
+    struct Case {
+        const char* key;
+        int expected;
+    } cases[] = {{"Version", 3}, {"Number", 12}, {"Negative", -7}, {"Word", 0}, {"Empty", 99}, {"Nope", 99}};
+    for (const auto& c : cases)
+        EXPECT_EQ(ReadProfileInt(file, "System", c.key, 99), c.expected) << c.key;
+}
+
+TEST_F(Profile, KeysAndExistence) {
+    EXPECT_TRUE(ProfileKeyExists(file, "system", "EMPTY"));
+    EXPECT_FALSE(ProfileKeyExists(file, "System", "Late"));
+    CStringArray keys = ReadProfileKeys(file, "Switch");
+    ASSERT_EQ(keys.GetSize(), 1);
+    EXPECT_EQ(keys[0], CString("Ip"));
+    EXPECT_EQ(ReadProfileKeys(file, "System").GetSize(), 10); // "version" is the same key as "Version"
+}
+
+TEST_F(Profile, WritesReplaceInPlaceOrAppendToTheSection) {
+    ASSERT_TRUE(WriteProfileString(file, "system", "VERSION", "4"));
+    ASSERT_TRUE(WriteProfileInt(file, "Switch", "PortCount", 24));
+    ASSERT_TRUE(WriteProfileString(file, "Dslam", "Ip", "\xC9\xE8"));
+    std::string expected = kSample;
+    expected.replace(expected.find("Version = 3 "), 12, "Version=4");
+    expected.insert(expected.find("[system]"), "PortCount=24\r\n");
+    expected += "[Dslam]\r\nIp=\xC9\xE8\r\n";
+    EXPECT_EQ(ReadFileBytes(file.str()), expected);
+    EXPECT_EQ(ReadProfileString(file, "System", "Version", ""), CString("4"));
+}
+
+TEST_F(Profile, NewKeyGoesBeforeTheBlankLinesEndingItsSection) {
+    ASSERT_TRUE(WriteProfileString(file, "System", "Added", "1"));
+    std::string bytes = ReadFileBytes(file.str());
+    EXPECT_NE(bytes.find("version=second occurrence\r\nAdded=1\r\n\r\n[ Switch ]"), std::string::npos)
+        << bytes;
+}
+
+TEST_F(Profile, CreatesFileAndKeepsUnixLineEnds) {
+    CString fresh(dir.str() + "/new.ini");
+    ASSERT_TRUE(WriteProfileString(fresh, "SuperLog", "LogLevel", "2"));
+    ASSERT_TRUE(WriteProfileInt(fresh, "SuperLog", "MaxLogFileLen", 104857600));
+    EXPECT_EQ(ReadFileBytes(fresh.str()), "[SuperLog]\r\nLogLevel=2\r\nMaxLogFileLen=104857600\r\n");
+
+    CString unix(dir.str() + "/unix.ini");
+    WriteFileBytes(unix.str(), "[A]\nx=1");
+    ASSERT_TRUE(WriteProfileString(unix, "A", "y", "2"));
+    EXPECT_EQ(ReadFileBytes(unix.str()), "[A]\nx=1\ny=2\n");
+}
+
+TEST_F(Profile, RefusesTextThatWouldReadBackAsOtherKeys) {
+    std::string before = ReadFileBytes(file.str());
+    EXPECT_FALSE(WriteProfileString(file, "System", "Version", "1\r\nInjected=1"));
+    EXPECT_FALSE(WriteProfileString(file, "System", "a=b", "1"));
+    EXPECT_FALSE(WriteProfileString(file, "Sys]tem", "a", "1"));
+    EXPECT_FALSE(WriteProfileString(file, "System", "", "1"));
+    EXPECT_EQ(ReadFileBytes(file.str()), before);
+}
+
+TEST_F(Profile, FailedSaveLeavesTheOldFileAndNoTemporary) {
+    // A file whose directory is gone cannot be saved; the target stays absent and nothing is left.
+    CString lost(dir.str() + "/gone/x.ini");
+    EXPECT_FALSE(WriteProfileString(lost, "A", "b", "c"));
+
+    // A read-only directory keeps the old file whole (root bypasses modes, so use a file as "dir").
+    WriteFileBytes((dir / "plain").string(), "");
+    EXPECT_FALSE(WriteProfileString(CString(dir.str() + "/plain/x.ini"), "A", "b", "c"));
+    int entries = 0;
+    for ([[maybe_unused]] auto& e : std::filesystem::directory_iterator(dir.path()))
+        ++entries;
+    EXPECT_EQ(entries, 2); // Config.ini and plain
+}
+
+} // namespace

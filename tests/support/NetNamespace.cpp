@@ -1,0 +1,240 @@
+#include "tests/support/NetNamespace.h"
+
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <fcntl.h>
+#include <filesystem>
+#include <mutex>
+#include <sched.h>
+#include <stdexcept>
+#include <sys/mount.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace testsupport {
+
+namespace {
+
+constexpr const char* kPrefix = "cvt";
+constexpr const char* kNetnsDir = "/run/netns";
+
+std::string ShellQuote(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) {
+        if (c == '\'')
+            quoted += "'\\''";
+        else
+            quoted += c;
+    }
+    return quoted + "'";
+}
+
+// Runs a shell command line; returns its exit status (-1 when it did not end normally).
+int RunCommand(const std::string& command, std::string* output) {
+    std::FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
+    if (!pipe)
+        return -1;
+    std::string text;
+    char buffer[512];
+    size_t got;
+    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        text.append(buffer, got);
+    int status = ::pclose(pipe);
+    if (output)
+        *output = text;
+    return status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Namespaces named after a process that no longer runs were left by a killed test.
+void SweepStaleNamespaces() {
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(kNetnsDir, error)) {
+        std::string name = entry.path().filename().string();
+        if (name.rfind(kPrefix, 0) != 0)
+            continue;
+        std::string rest = name.substr(std::strlen(kPrefix));
+        size_t dash = rest.find('-');
+        if (dash == std::string::npos || dash == 0)
+            continue;
+        pid_t pid = static_cast<pid_t>(std::atol(rest.substr(0, dash).c_str()));
+        if (pid > 0 && ::kill(pid, 0) != 0 && errno == ESRCH)
+            RunCommand("ip netns delete " + ShellQuote(name), nullptr);
+    }
+}
+
+bool EnterNamespace(const NetNamespace& ns) {
+    return ::setns(ns.Fd(), CLONE_NEWNET) == 0;
+}
+
+} // namespace
+
+NetNamespace::NetNamespace() {
+    static std::once_flag swept;
+    std::call_once(swept, SweepStaleNamespaces);
+    static std::atomic<int> counter{0};
+    m_name = kPrefix + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+    std::string output;
+    if (RunCommand("ip netns add " + ShellQuote(m_name), &output) != 0)
+        throw std::runtime_error("ip netns add " + m_name + ": " + output);
+    m_fd.Reset(::open((std::string(kNetnsDir) + "/" + m_name).c_str(), O_RDONLY | O_CLOEXEC));
+    if (!m_fd) {
+        RunCommand("ip netns delete " + ShellQuote(m_name), nullptr);
+        throw std::runtime_error("cannot open namespace " + m_name + ": " + std::strerror(errno));
+    }
+    Ip("link set lo up");
+}
+
+NetNamespace::~NetNamespace() {
+    m_fd.Reset();
+    // Deleting the namespace takes its veth ends with it, and so their peers elsewhere.
+    RunCommand("ip netns delete " + ShellQuote(m_name), nullptr);
+}
+
+void NetNamespace::Ip(const std::string& args) const {
+    std::string output;
+    if (RunCommand("ip -n " + ShellQuote(m_name) + " " + args, &output) != 0)
+        throw std::runtime_error("ip -n " + m_name + " " + args + ": " + output);
+}
+
+int NetNamespace::Shell(const std::string& command, std::string* output) const {
+    return RunCommand("ip netns exec " + ShellQuote(m_name) + " sh -c " + ShellQuote(command), output);
+}
+
+int NetNamespace::IfIndex(const std::string& link) const {
+    std::string output;
+    if (RunCommand("ip -n " + ShellQuote(m_name) + " -o link show dev " + ShellQuote(link), &output) != 0)
+        return 0;
+    return std::atoi(output.c_str());
+}
+
+std::string NetNamespaceUnavailableReason() {
+    static const std::string reason = [] {
+        if (::geteuid() != 0)
+            return std::string("network namespaces need root");
+        if (RunCommand("ip -V", nullptr) != 0)
+            return std::string("ip (iproute2) is not installed");
+        try {
+            NetNamespace probe;
+        } catch (const std::exception& e) {
+            return std::string("cannot make a network namespace: ") + e.what();
+        }
+        return std::string();
+    }();
+    return reason;
+}
+
+void AddVethPair(const NetNamespace& a, const std::string& nameA, const NetNamespace& b,
+                 const std::string& nameB, const std::string& macA, const std::string& macB) {
+    std::string command = "link add " + nameA + (macA.empty() ? "" : " address " + macA) +
+                          " type veth peer name " + nameB + (macB.empty() ? "" : " address " + macB) +
+                          " netns " + b.Name();
+    a.Ip(command);
+    a.Ip("link set " + nameA + " up");
+    b.Ip("link set " + nameB + " up");
+}
+
+void RunInside(const NetNamespace& ns, const std::function<void()>& body) {
+    std::exception_ptr failure;
+    std::thread thread([&] {
+        try {
+            if (!EnterNamespace(ns))
+                throw std::runtime_error("setns " + ns.Name() + ": " + std::strerror(errno));
+            body();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    });
+    thread.join();
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+void RunInChild(const NetNamespace& ns, const std::function<void()>& body, int seconds) {
+    enum { kPassed = 0, kFailed = 1, kThrew = 2, kNoNamespace = 3, kSkipped = 4 };
+    std::fflush(nullptr);
+    pid_t child = ::fork();
+    ASSERT_GE(child, 0) << "fork: " << std::strerror(errno);
+    if (child == 0) {
+        ::alarm(static_cast<unsigned>(seconds));
+        // A mount namespace of its own, so that a fresh sysfs shows the network namespace.
+        bool ownSys =
+            ::unshare(CLONE_NEWNS) == 0 && ::mount(nullptr, "/", nullptr, MS_SLAVE | MS_REC, nullptr) == 0;
+        if (!EnterNamespace(ns))
+            ::_exit(kNoNamespace);
+        if (ownSys && ::umount2("/sys", MNT_DETACH) == 0)
+            ::mount("sysfs", "/sys", "sysfs", 0, nullptr);
+        int code = kPassed;
+        try {
+            body();
+            if (::testing::Test::HasFailure())
+                code = kFailed;
+            else if (::testing::Test::IsSkipped())
+                code = kSkipped;
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "exception in the namespace child: %s\n", e.what());
+            code = kThrew;
+        } catch (...) {
+            std::fprintf(stderr, "unknown exception in the namespace child\n");
+            code = kThrew;
+        }
+        std::fflush(nullptr);
+        ::_exit(code);
+    }
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (WIFSIGNALED(status)) {
+        ADD_FAILURE() << "namespace child ended by signal " << WTERMSIG(status)
+                      << (WTERMSIG(status) == SIGALRM ? " (time-out)" : "");
+        return;
+    }
+    switch (WEXITSTATUS(status)) {
+    case kPassed:
+        return;
+    case kSkipped:
+        GTEST_SKIP() << "skipped inside the namespace child";
+    case kNoNamespace:
+        ADD_FAILURE() << "namespace child could not enter " << ns.Name();
+        return;
+    default:
+        ADD_FAILURE() << "namespace child failed (exit " << WEXITSTATUS(status) << "); see its output above";
+    }
+}
+
+NamespaceThread::NamespaceThread(const NetNamespace& ns, std::function<void(std::stop_token)> body)
+    : m_thread([fd = ns.Fd(), name = ns.Name(), body = std::move(body)](std::stop_token stop) {
+          if (::setns(fd, CLONE_NEWNET) != 0) {
+              ADD_FAILURE() << "setns " << name << ": " << std::strerror(errno);
+              return;
+          }
+          body(stop);
+      }) {}
+
+NamespaceThread::~NamespaceThread() {
+    Stop();
+}
+
+void NamespaceThread::Stop() {
+    if (m_thread.joinable()) {
+        m_thread.request_stop();
+        m_thread.join();
+    }
+}
+
+void NetnsTest::SetUp() {
+    std::string reason = NetNamespaceUnavailableReason();
+    if (!reason.empty())
+        GTEST_SKIP() << reason;
+}
+
+NetNamespace& NetnsTest::AddNamespace() {
+    m_namespaces.push_back(std::make_unique<NetNamespace>());
+    return *m_namespaces.back();
+}
+
+} // namespace testsupport

@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/net/UniqueFd.h"
+#include "platform/files/UniqueFd.h"
 #include "platform/text/CString.h"
 
 namespace bench {

@@ -33,18 +33,17 @@ int RateOf(const CString& piece) {
 
 } // namespace
 
-std::optional<DslamPortAddress> GetDslamPortAddress(const CString& model, int switchPort, int switch1to24,
-                                                    int switch25to48) {
+std::optional<DslamPortAddress> GetDslamPortAddress(const DslamConfig& dslam, int switchPort) {
     if (switchPort < 1) {
         LogError("端口号=%d", switchPort);
         return std::nullopt;
     }
-    if (model == "Torvex Birch")
+    if (dslam.Model == "Torvex Birch")
         return DslamPortAddress{1, switchPort};
     if (switchPort <= 24)
-        return DslamPortAddress{switch1to24, switchPort};
+        return DslamPortAddress{dslam.Switch1to24, switchPort};
     if (switchPort <= 48)
-        return DslamPortAddress{switch25to48, switchPort - 24};
+        return DslamPortAddress{dslam.Switch25to48, switchPort - 24};
     LogError("端口号=%d", switchPort);
     return std::nullopt;
 }

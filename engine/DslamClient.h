@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "engine/ConfigRecords.h"
 #include "engine/TestRecords.h"
 #include "platform/net/TimeOutSocket.h"
 #include "platform/text/CString.h"
@@ -15,9 +16,7 @@ struct DslamPortAddress {
 };
 
 // The DSLAM slot and port serving a switch port; none for a port the DSLAM cannot serve.
-// switch1to24 and switch25to48 are the slots of the first and second 24 switch ports.
-std::optional<DslamPortAddress> GetDslamPortAddress(const CString& model, int switchPort, int switch1to24,
-                                                    int switch25to48);
+std::optional<DslamPortAddress> GetDslamPortAddress(const DslamConfig& dslam, int switchPort);
 
 class DslamClient {
 public:

@@ -6,7 +6,7 @@
 namespace {
 
 // Both rates must beat 95 % of the target; the product is truncated toward zero first.
-bool RatesBeatTarget(const ModemResult& r, const DslRateTarget& t) {
+bool RatesBeatTarget(const ModemResult& r, const DslamConfig& t) {
     return r.DownRate > static_cast<int>(0.95 * t.DownloadRate) &&
            r.UpRate > static_cast<int>(0.95 * t.UploadRate);
 }
@@ -77,13 +77,13 @@ CString ModemResult::GetSummaryText() const {
     return text;
 }
 
-CString ModemResult::GetRateCheckText(const DslRateTarget& target) const {
+CString ModemResult::GetRateCheckText(const DslamConfig& target) const {
     if (DownRate <= 0 || UpRate <= 0)
         return LoadStringId(24);
     return LoadStringId(RatesBeatTarget(*this, target) ? 102 : 23);
 }
 
-bool ModemResult::IsRateOk(const DslRateTarget& target) const {
+bool ModemResult::IsRateOk(const DslamConfig& target) const {
     if (FirmwareVersion.IsEmpty())
         return false;
     return UpRate > 0 && DownRate > 0 && RatesBeatTarget(*this, target);
@@ -201,7 +201,7 @@ TestInfo::Data TestInfo::Get() const {
     return m_data;
 }
 
-CString TestInfo::GetResultText(const DslRateTarget& target) {
+CString TestInfo::GetResultText(const DslamConfig& target) {
     std::lock_guard<std::mutex> lock(m_mutex);
     Data& d = m_data;
     const CString crlf = "\r\n";

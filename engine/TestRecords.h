@@ -5,13 +5,8 @@
 #include <cstdint>
 #include <mutex>
 
+#include "engine/ConfigRecords.h"
 #include "platform/text/CString.h"
-
-// The line rates a modem must beat (kbit/s), from the DSLAM settings.
-struct DslRateTarget {
-    int UploadRate = 0;
-    int DownloadRate = 0;
-};
 
 // The result block of one modem.
 struct ModemResult {
@@ -28,8 +23,8 @@ struct ModemResult {
 
     void Reset();
     CString GetSummaryText() const;
-    CString GetRateCheckText(const DslRateTarget& target) const;
-    bool IsRateOk(const DslRateTarget& target) const;
+    CString GetRateCheckText(const DslamConfig& dslam) const; // against its UploadRate and DownloadRate
+    bool IsRateOk(const DslamConfig& dslam) const;
 };
 
 // The ping tallies of one port: sent and received per class.
@@ -91,7 +86,7 @@ public:
     }
 
     // The text of the port's result column; sets the information and ping flags as the mode asks.
-    CString GetResultText(const DslRateTarget& target);
+    CString GetResultText(const DslamConfig& dslam);
 
 private:
     const int m_port;

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "platform/net/UniqueFd.h"
+#include "platform/files/UniqueFd.h"
 #include "platform/text/CString.h"
 
 namespace platform {

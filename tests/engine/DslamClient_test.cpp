@@ -158,7 +158,11 @@ TEST(DslamClient, PortAddressForBothModels) {
     };
     for (const auto& c : cases) {
         for (const char* model : {"Torvex Alder", "Torvex Birch"}) {
-            auto got = GetDslamPortAddress(model, c.port, 2, 3);
+            DslamConfig dslam;
+            dslam.Model = model;
+            dslam.Switch1to24 = 2;
+            dslam.Switch25to48 = 3;
+            auto got = GetDslamPortAddress(dslam, c.port);
             auto want = std::string(model) == "Torvex Birch" ? c.birch : c.alder;
             ASSERT_EQ(got.has_value(), want.has_value()) << model << " " << c.port;
             if (got) {

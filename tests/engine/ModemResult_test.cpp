@@ -15,7 +15,8 @@ ModemResult Rates(int down, int up, const char* version = "V1.0") {
 } // namespace
 
 TEST(ModemResult, RateCheckIsStrictlyAboveNinetyFivePercent) {
-    const DslRateTarget target{512, 4064}; // 95 %: 486.4 -> 486 up, 3860.8 -> 3860 down
+    DslamConfig target; // 95 %: 486.4 -> 486 up, 3860.8 -> 3860 down
+    target.UploadRate = 512, target.DownloadRate = 4064;
     struct Case {
         int down, up;
         const char* text;
@@ -99,7 +100,8 @@ TEST(ModemResult, WifiVerdictText) {
 }
 
 TEST(ModemResult, ResultTextByEndStateAndMode) {
-    const DslRateTarget target{512, 4064};
+    DslamConfig target;
+    target.UploadRate = 512, target.DownloadRate = 4064;
     TestInfo info(3);
     info.Update([](TestInfo::Data& d) {
         d.Modem = Rates(4064, 512);

@@ -26,12 +26,12 @@ void FakeTelnetSwitch::SetBehaviour(Behaviour behaviour) {
     m_behaviour = behaviour;
 }
 
-void FakeTelnetSwitch::SetPort(int port, PortState state) {
+void FakeTelnetSwitch::SetSwitchPort(int port, PortState state) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_ports.at(port - 1) = state;
 }
 
-FakeTelnetSwitch::PortState FakeTelnetSwitch::GetPort(int port) const {
+FakeTelnetSwitch::PortState FakeTelnetSwitch::GetSwitchPort(int port) const {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_ports.at(port - 1);
 }

@@ -26,8 +26,8 @@ public:
     ~FakeTelnetSwitch() override;
 
     void SetBehaviour(Behaviour behaviour);
-    void SetPort(int port, PortState state);
-    PortState GetPort(int port) const;
+    void SetSwitchPort(int port, PortState state);
+    PortState GetSwitchPort(int port) const;
     // Answers "show port" for this port with another port's number (a confused switch).
     void SetWrongPortReply(int askedPort, int repliedPort);
 

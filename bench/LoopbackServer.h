@@ -27,7 +27,7 @@ public:
     bool Start();
     // Ends the current connection and the thread; a derived class calls it in its destructor.
     void Stop();
-    uint16_t GetPort() const { return m_port; }
+    uint16_t GetTcpPort() const { return m_port; }
 
     // The bytes each connection received, one entry per connection, in order.
     std::vector<std::string> Received() const;

@@ -2,6 +2,8 @@
 
 #include <cerrno>
 #include <chrono>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 
@@ -16,6 +18,9 @@ bool TimeOutSocket::Connect(const char* address, uint16_t port) {
     if (!result.Connected())
         return false;
     m_fd = std::move(result.socket);
+    // Short lines of a dialogue go out at once instead of waiting for the last one's ack.
+    int on = 1;
+    ::setsockopt(m_fd.Get(), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
     return true;
 }
 

@@ -14,7 +14,7 @@ public:
 
     DslamClient Client(const char* password = kPassword) {
         DslamClient client("127.0.0.1", "admin", password);
-        client.SetTelnetPort(fake.GetPort());
+        client.SetTelnetPort(fake.GetTcpPort());
         client.SetGuardMs(300);
         return client;
     }

@@ -14,11 +14,6 @@ FakeDslam::~FakeDslam() {
     Stop();
 }
 
-void FakeDslam::SetBehaviour(Behaviour behaviour) {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_behaviour = behaviour;
-}
-
 void FakeDslam::SetRow(int slot, int port, std::string row) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_rows[{slot, port}] = std::move(row);
@@ -114,30 +109,14 @@ bool FakeDslam::Page(Connection& c, const std::string& body) {
 }
 
 void FakeDslam::Serve(Connection& c) {
-    Behaviour behaviour;
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        behaviour = m_behaviour;
-    }
-    switch (behaviour) {
-    case Behaviour::CloseAtOnce:
+    if (Refuse(c, "\xFF\xFB\x01\xFF\xFB\x03\r\n"))
         return;
-    case Behaviour::Silent:
-        c.Drain();
-        return;
-    case Behaviour::TooManyClients:
-        c.Write("\xFF\xFB\x01\xFF\xFB\x03\r\nTelnet client too much to login, please try again later\r\n");
-        c.Drain();
-        return;
-    default:
-        break;
-    }
     // IAC WILL ECHO, IAC WILL SUPPRESS-GO-AHEAD, IAC DO NAWS, then the banner.
     c.Write("\xFF\xFB\x01\xFF\xFB\x03\xFF\xFD\x1F\r\n\r\nWelcome to Quenmar Full Service Access\r\n" +
             std::string(57, '#') + "\r\n");
     if (!Login(c))
         return;
-    if (behaviour == Behaviour::SilentAfterLogin) {
+    if (GetBehaviour() == Behaviour::SilentAfterLogin) {
         c.Drain();
         return;
     }

@@ -15,13 +15,10 @@ namespace bench {
 
 class FakeDslam : public LoopbackServer {
 public:
-    enum class Behaviour { Normal, TooManyClients, Silent, CloseAtOnce, SilentAfterLogin };
-
     // promptName: "Alder" or "Birch".
     FakeDslam(std::string promptName, std::string user, std::string password);
     ~FakeDslam() override;
 
-    void SetBehaviour(Behaviour behaviour);
     // The table row for one interface, for example "1/5  ADSL2+  up  4064  512".
     void SetRow(int slot, int port, std::string row);
     // Replaces the whole reply body (everything between the echo and the prompt).
@@ -42,7 +39,6 @@ private:
 
     const std::string m_prompt, m_user, m_password;
     std::mutex m_mutex;
-    Behaviour m_behaviour = Behaviour::Normal;
     std::map<std::pair<int, int>, std::string> m_rows;
     std::string m_rawReply;
     bool m_hasRawReply = false;

@@ -8,8 +8,6 @@ namespace bench {
 // IAC WILL ECHO, IAC WILL SUPPRESS-GO-AHEAD, IAC DO TERMINAL-TYPE, then the greeting.
 const char* const FakeTelnetSwitch::kBanner =
     "\xFF\xFB\x01\xFF\xFB\x03\xFF\xFD\x18\r\nSwitch console\r\n\r\nlogin:";
-const char* const FakeTelnetSwitch::kTooManyClients =
-    "Telnet client too much to login, please try again later";
 
 FakeTelnetSwitch::FakeTelnetSwitch(std::string user, std::string password, int portCount)
     : m_user(std::move(user)), m_password(std::move(password)), m_ports(portCount) {
@@ -19,11 +17,6 @@ FakeTelnetSwitch::FakeTelnetSwitch(std::string user, std::string password, int p
 
 FakeTelnetSwitch::~FakeTelnetSwitch() {
     Stop();
-}
-
-void FakeTelnetSwitch::SetBehaviour(Behaviour behaviour) {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_behaviour = behaviour;
 }
 
 void FakeTelnetSwitch::SetSwitchPort(int port, PortState state) {
@@ -96,24 +89,8 @@ std::string FakeTelnetSwitch::ShowPort(int port) {
 }
 
 void FakeTelnetSwitch::Serve(Connection& c) {
-    Behaviour behaviour;
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        behaviour = m_behaviour;
-    }
-    switch (behaviour) {
-    case Behaviour::CloseAtOnce:
+    if (Refuse(c, "\xFF\xFB\x01\r\n"))
         return;
-    case Behaviour::Silent:
-        c.Drain();
-        return;
-    case Behaviour::TooManyClients:
-        c.Write(std::string("\xFF\xFB\x01\r\n") + kTooManyClients + "\r\n");
-        c.Drain();
-        return;
-    case Behaviour::Normal:
-        break;
-    }
     c.Write(kBanner);
     if (!Login(c))
         return;

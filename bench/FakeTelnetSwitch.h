@@ -14,8 +14,6 @@ namespace bench {
 
 class FakeTelnetSwitch : public LoopbackServer {
 public:
-    enum class Behaviour { Normal, TooManyClients, Silent, CloseAtOnce };
-
     struct PortState {
         bool enabled = true;
         bool linkUp = false;
@@ -25,14 +23,12 @@ public:
     FakeTelnetSwitch(std::string user, std::string password, int portCount);
     ~FakeTelnetSwitch() override;
 
-    void SetBehaviour(Behaviour behaviour);
     void SetSwitchPort(int port, PortState state);
     PortState GetSwitchPort(int port) const;
     // Answers "show port" for this port with another port's number (a confused switch).
     void SetWrongPortReply(int askedPort, int repliedPort);
 
     static const char* const kBanner;
-    static const char* const kTooManyClients;
 
 protected:
     void Serve(Connection& connection) override;
@@ -43,7 +39,6 @@ private:
 
     const std::string m_user, m_password;
     mutable std::mutex m_mutex;
-    Behaviour m_behaviour = Behaviour::Normal;
     std::vector<PortState> m_ports;
     int m_wrongAsked = 0, m_wrongReplied = 0;
 };

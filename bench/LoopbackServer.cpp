@@ -10,7 +10,35 @@
 
 namespace bench {
 
+const char* const LoopbackServer::kTooManyClients = "Telnet client too much to login, please try again later";
+
 LoopbackServer::LoopbackServer() = default;
+
+void LoopbackServer::SetBehaviour(Behaviour behaviour) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_behaviour = behaviour;
+}
+
+LoopbackServer::Behaviour LoopbackServer::GetBehaviour() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_behaviour;
+}
+
+bool LoopbackServer::Refuse(Connection& c, const std::string& banner) {
+    switch (GetBehaviour()) {
+    case Behaviour::CloseAtOnce:
+        return true;
+    case Behaviour::Silent:
+        c.Drain();
+        return true;
+    case Behaviour::TooManyClients:
+        c.Write(banner + kTooManyClients + "\r\n");
+        c.Drain();
+        return true;
+    default:
+        return false;
+    }
+}
 
 LoopbackServer::~LoopbackServer() {
     Stop();

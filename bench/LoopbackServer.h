@@ -18,6 +18,10 @@ namespace bench {
 
 class LoopbackServer {
 public:
+    // How the fake meets a client: its dialogue, or one of the ways a device turns it away.
+    enum class Behaviour { Normal, TooManyClients, Silent, CloseAtOnce, SilentAfterLogin };
+    static const char* const kTooManyClients;
+
     LoopbackServer();
     virtual ~LoopbackServer();
     LoopbackServer(const LoopbackServer&) = delete;
@@ -32,6 +36,8 @@ public:
     // The bytes each connection received, one entry per connection, in order.
     std::vector<std::string> Received() const;
     int ConnectionCount() const;
+    void SetBehaviour(Behaviour behaviour);
+    Behaviour GetBehaviour() const;
     // Waits until this many connections have been served to their end; true when in time.
     bool WaitForServed(int count, int timeoutMs = 5000) const;
 
@@ -58,6 +64,9 @@ protected:
 
     // Runs the dialogue of one connection; it returns when the connection should close.
     virtual void Serve(Connection& connection) = 0;
+    // Carries out a refusal of the current behaviour (banner first, which holds telnet option
+    // bytes); false when the client is to be served.
+    bool Refuse(Connection& connection, const std::string& banner);
 
 private:
     void Loop();
@@ -72,6 +81,7 @@ private:
     mutable std::condition_variable m_servedChanged;
     std::vector<std::string> m_received;
     int m_served = 0;
+    Behaviour m_behaviour = Behaviour::Normal;
 };
 
 } // namespace bench

@@ -104,6 +104,7 @@ TEST(Tester, JobWithoutViewRunsNothingAndEnds) {
     ASSERT_TRUE(WaitEnded(tester));
     EXPECT_FALSE(ran);
     EXPECT_EQ(tester.GetExitCode(), 0);
+    EXPECT_EQ(WorkerThreadProc(nullptr), -1);
 }
 
 TEST(Tester, DestroyingARunningJobStopsAndJoinsIt) {

@@ -1,3 +1,4 @@
+#include "tests/support/PrivateLog.h"
 #include "bench/FakeSwitchConsole.h"
 #include "engine/SwitchManagerImpl.h"
 #include "engine/SwitchManagerUIThread.h"

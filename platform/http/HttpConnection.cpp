@@ -201,17 +201,27 @@ HttpResponse HttpConnection::Send(const HttpRequest& request) {
     bool post = request.method == "POST";
     Slist headers;
     std::set<std::string> seen;
+    std::string cookies;
     for (const std::string& text : request.headers) {
         for (const std::string& line : SplitHeaderLines(text)) {
             std::string name = Lower(Trim(line.substr(0, line.find(':'))));
             // The real host and length always; a stored header never replaces them.
             if (name == "host" || name == "content-length" || name == "transfer-encoding")
                 continue;
+            // libcurl joins these to the jar's cookies in its one Cookie line; as a header of
+            // their own they would make a second one.
+            if (name == "cookie") {
+                std::string value = Trim(line.substr(line.find(':') + 1));
+                if (!value.empty())
+                    cookies += (cookies.empty() ? "" : "; ") + value;
+                continue;
+            }
             if (!seen.insert(name).second)
                 continue;
             Append(headers, line);
         }
     }
+    curl_easy_setopt(curl, CURLOPT_COOKIE, cookies.empty() ? nullptr : cookies.c_str());
     // libcurl's own defaults go, unless the caller sends that header itself.
     for (const char* name : {"accept", "expect", "content-type"}) {
         if (seen.count(name) || (!post && std::string(name) == "content-type"))

@@ -253,6 +253,18 @@ TEST_F(TemplateHttp, CookiesStayWithTheirConnection) {
     EXPECT_EQ(r[1].Header("Cookie"), "auth=tok1");
     EXPECT_FALSE(r[2].HasHeader("Cookie"));
     EXPECT_FALSE(r[3].HasHeader("Cookie"));
+
+    // A step that carries cookies of its own sends them in the same one Cookie line.
+    server.ClearRequests();
+    ASSERT_EQ(b.SendTemplateRequest("/login.cgi", "POST", "u=1", ""), 1);
+    ASSERT_EQ(b.SendTemplateRequest("/login.cgi", "POST", "u=2", "Cookie: lang=en\r\ncookie: theme=1"), 1);
+    ASSERT_EQ(b.SendTemplateRequest("/login.cgi", "POST", "u=3", ""), 1);
+    r = server.Requests();
+    ASSERT_EQ(r.size(), 3u);
+    EXPECT_EQ(r[1].HeaderCount("Cookie"), 1);
+    EXPECT_EQ(r[1].Header("Cookie"), "auth=tok1; lang=en; theme=1");
+    // They belong to that step only.
+    EXPECT_EQ(r[2].Header("Cookie"), "auth=tok1");
 }
 
 TEST_F(TemplateHttp, FailedAnswersGiveZero) {

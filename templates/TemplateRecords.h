@@ -30,7 +30,8 @@ struct RuleRecord {
     int32_t code = 0; // result of an encoding rule
 };
 
-// One value read from the modem's pages.
+// One value read from the modem's pages. The value read from a modem is not kept here: each
+// terminal client holds its own (see RuleEvaluator), so records stay read-only while jobs run.
 struct ParameterRecord {
     CString name;                               // e.g. "Firmware_Version"; looked up without regard to case
     CString page;                               // relative URL of the page holding the value
@@ -40,7 +41,6 @@ struct ParameterRecord {
     std::vector<LocatorRecord> englishLocators; // page in English
     CString joinWord; // "AND" joins the rules as a conjunction, anything else as a disjunction
     std::vector<RuleRecord> rules;
-    CString value; // last value read from the device; never stored in the file
 };
 
 // A named request sequence ("login", "RestoreConfig", "reboot"); step i is

@@ -77,8 +77,9 @@ void TemplateConnection::SetTimeouts(const platform::HttpTimeouts& timeouts) {
 CString TemplateConnection::FillUrl(const CString& url) const {
     CString filled = url;
     filled.Replace("<sessionid>", m_sessionId);
-    filled.Replace("<username>", m_urlCode.EncodeValue(m_user));
-    filled.Replace("<userpassword>", m_urlCode.EncodeValue(m_password));
+    // Raw, as modems expect them, but never able to add a field or end the query.
+    filled.Replace("<username>", m_urlCode.EncodeUrlValue(m_user));
+    filled.Replace("<userpassword>", m_urlCode.EncodeUrlValue(m_password));
     return filled;
 }
 

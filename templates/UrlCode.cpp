@@ -14,20 +14,27 @@ bool NeedsEscape(unsigned char c) {
            (c >= 91 && c <= 94) || c == 96 || (c >= 123 && c <= 127);
 }
 
+// Bytes that would end the URL, its query or one of its values.
+bool BreaksUrlValue(unsigned char c) {
+    return c <= 32 || c == 127 || c == '#' || c == '%' || c == '&' || c == '+' || c == '=' || c == '?';
+}
+
 } // namespace
 
 CUrlCode::CUrlCode() : m_hexDigits("0123456789ABCDEF") {}
 
 CUrlCode::~CUrlCode() = default;
 
-void CUrlCode::EncodeBytes(std::string& out, const std::string& in, bool strict) const {
+void CUrlCode::EncodeBytes(std::string& out, const std::string& in, Mode mode) const {
     out.reserve(out.size() + in.size() * 3);
     for (size_t i = 0; i < in.size(); ++i) {
         unsigned char c = static_cast<unsigned char>(in[i]);
-        if (c == '%' && !strict && i + 2 < in.size() && IsHex(in[i + 1]) && IsHex(in[i + 2])) {
+        bool escape = mode == Mode::Url ? BreaksUrlValue(c)
+                                        : NeedsEscape(c) || c == '%' || (mode == Mode::Value && c == '+');
+        if (c == '%' && mode == Mode::Standard && i + 2 < in.size() && IsHex(in[i + 1]) && IsHex(in[i + 2])) {
             out.append(in, i, 3);
             i += 2;
-        } else if (NeedsEscape(c) || c == '%' || (strict && c == '+')) {
+        } else if (escape) {
             out += '%';
             out += m_hexDigits[c >> 4];
             out += m_hexDigits[c & 15];
@@ -44,7 +51,7 @@ int CUrlCode::Encode(char* output, int outputLength, const char* input, int inpu
     if (input)
         in.assign(input, inputLength > 0 ? static_cast<size_t>(inputLength) : std::strlen(input));
     std::string out;
-    EncodeBytes(out, in, false);
+    EncodeBytes(out, in, Mode::Standard);
     size_t n =
         out.size() < static_cast<size_t>(outputLength) ? out.size() : static_cast<size_t>(outputLength) - 1;
     std::memcpy(output, out.data(), n);
@@ -54,12 +61,18 @@ int CUrlCode::Encode(char* output, int outputLength, const char* input, int inpu
 
 CString CUrlCode::EncodeString(const CString& text) const {
     std::string out;
-    EncodeBytes(out, text.str(), false);
+    EncodeBytes(out, text.str(), Mode::Standard);
     return CString(std::move(out));
 }
 
 CString CUrlCode::EncodeValue(const CString& text) const {
     std::string out;
-    EncodeBytes(out, text.str(), true);
+    EncodeBytes(out, text.str(), Mode::Value);
+    return CString(std::move(out));
+}
+
+CString CUrlCode::EncodeUrlValue(const CString& text) const {
+    std::string out;
+    EncodeBytes(out, text.str(), Mode::Url);
     return CString(std::move(out));
 }

@@ -18,8 +18,12 @@ public:
     // For a value that must arrive as its own text (a password, an argument): as EncodeString,
     // but "+" and every "%" are encoded too, so the modem cannot read them as a blank or a code.
     CString EncodeValue(const CString& text) const;
+    // For a credential placed raw into a URL: only the bytes that would end or split a query
+    // value (controls, blank, "#", "%", "&", "+", "=", "?") are encoded; the rest go as they are.
+    CString EncodeUrlValue(const CString& text) const;
 
 private:
-    void EncodeBytes(std::string& out, const std::string& in, bool strict) const;
+    enum class Mode { Standard, Value, Url };
+    void EncodeBytes(std::string& out, const std::string& in, Mode mode) const;
     const char* m_hexDigits;
 };

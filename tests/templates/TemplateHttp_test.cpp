@@ -153,6 +153,7 @@ TEST_F(TemplateHttp, CredentialsArriveAsTheirOwnText) {
     } cases[] = {
         // Plain credentials go out exactly as before.
         {"admin", "1234", "user=admin&pass=1234&go=1", "/l.cgi?u=admin&p=1234"},
+        {"root", "Admin!23:x", "user=root&pass=Admin%2123%3Ax&go=1", "/l.cgi?u=root&p=Admin!23:x"},
         {"a b", "p=a+s%41&x", "user=a%20b&pass=p%3Da%2Bs%2541%26x&go=1",
          "/l.cgi?u=a%20b&p=p%3Da%2Bs%2541%26x"},
     };

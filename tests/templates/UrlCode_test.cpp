@@ -32,6 +32,23 @@ TEST(UrlCode, EncodeStringTable) {
     }
 }
 
+// Credentials in URLs: raw, except what would end or split the query value.
+TEST(UrlCode, UrlValueTable) {
+    struct Case {
+        std::string in, out;
+    } cases[] = {
+        {"", ""},
+        {"Admin!23", "Admin!23"},
+        {"p@ss:w/rd;(x)~", "p@ss:w/rd;(x)~"},
+        {"a b&c=d+e%41#f?g", "a%20b%26c%3Dd%2Be%2541%23f%3Fg"},
+        {"\t\r\n\x7f", "%09%0D%0A%7F"},
+        {"管理员", "管理员"},
+    };
+    CUrlCode code;
+    for (const auto& c : cases)
+        EXPECT_EQ(code.EncodeUrlValue(CString(c.in)).str(), c.out) << c.in;
+}
+
 TEST(UrlCode, EncodeIntoABuffer) {
     CUrlCode code;
     char out[16];

@@ -218,7 +218,11 @@ HttpResponse HttpConnection::Send(const HttpRequest& request) {
             }
             if (!seen.insert(name).second)
                 continue;
-            Append(headers, line);
+            // "Name:" alone tells libcurl to drop a header; "Name;" sends it with no value.
+            if (line.back() == ':')
+                Append(headers, line.substr(0, line.size() - 1) + ";");
+            else
+                Append(headers, line);
         }
     }
     curl_easy_setopt(curl, CURLOPT_COOKIE, cookies.empty() ? nullptr : cookies.c_str());

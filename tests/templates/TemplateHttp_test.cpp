@@ -66,7 +66,7 @@ TEST_F(TemplateHttp, WireBytesOfGetPostAndEmptyPost) {
                                     "Content-Type: application/x-www-form-urlencoded\r\n"
                                     "Content-Length: 999\nHost: 10.0.0.1\r\n"
                                     "Referer: http://192.168.1.1/wan.html\r\n"
-                                    "content-type: text/plain\r\n"),
+                                    "content-type: text/plain\r\nX-Empty:  \r\n"),
               1);
     ASSERT_EQ(c.SendTemplateRequest("/set.cgi", "POST", "", ""), 1);
 
@@ -76,6 +76,7 @@ TEST_F(TemplateHttp, WireBytesOfGetPostAndEmptyPost) {
     EXPECT_EQ(requests[1].Raw(), "POST /set.cgi HTTP/1.1\r\n" + HostLine() +
                                      "Content-Type: application/x-www-form-urlencoded\r\n"
                                      "Referer: http://192.168.1.1/wan.html\r\n"
+                                     "X-Empty:\r\n"
                                      "Content-Length: 18\r\n\r\n"
                                      "wan=pppoe&mtu=1492");
     EXPECT_EQ(requests[2].Raw(), "POST /set.cgi HTTP/1.1\r\n" + HostLine() + "Content-Length: 0\r\n\r\n");

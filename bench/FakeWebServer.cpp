@@ -490,8 +490,19 @@ void FakeWebServer::Serve(int rawFd, int id) {
             }
             return;
         }
-        if (!SendAll(fd.Get(), Serialize(response)))
+        if (response.trickleMs > 0) {
+            // The head at once, the body byte by byte.
+            std::string bytes = Serialize(response);
+            size_t body = bytes.find("\r\n\r\n");
+            body = body == std::string::npos ? 0 : body + 4;
+            if (!SendAll(fd.Get(), bytes.data(), body))
+                return;
+            for (size_t i = body; i < bytes.size(); ++i)
+                if (!SleepUnlessStopped(response.trickleMs) || !SendAll(fd.Get(), &bytes[i], 1))
+                    return;
+        } else if (!SendAll(fd.Get(), Serialize(response))) {
             return;
+        }
         if (closeAfter || response.close || response.raw ||
             response.framing == WebResponse::Framing::ReadToClose) {
             ::shutdown(fd.Get(), SHUT_WR);

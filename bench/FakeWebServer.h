@@ -46,6 +46,7 @@ struct WebResponse {
     Framing framing = Framing::Length; // ReadToClose answers as HTTP/1.0 and closes
     std::optional<std::string> raw;    // sent verbatim in place of all the above, then closed
     int delayMs = 0;                   // wait before answering
+    int trickleMs = 0;                 // send the body one byte at a time, this far apart
     bool silent = false;               // never answer; hold the connection until the peer goes
     bool dropConnection = false;       // close without any answer
     bool close = false;                // close after answering

@@ -72,26 +72,43 @@ struct Transfer {
     bool stalled = false;
     curl_off_t lastDown = -1, lastUp = -1;
     std::chrono::steady_clock::time_point lastMove = std::chrono::steady_clock::now();
+    // Bytes moved since the window began: fewer than one a second over a whole limit is a stall.
+    bool waiting = false;
+    curl_off_t windowBytes = 0;
+    std::chrono::steady_clock::time_point windowStart = lastMove;
 };
 
-// A transfer ends when no byte has moved for the limit; libcurl's own low-speed check averages
-// over several seconds and would let a fast upload wait far longer for its answer.
+// A transfer ends when no byte has moved for the limit, or fewer bytes than the limit has
+// seconds moved in a window that long (a trickle would hold a job for ever). libcurl's own
+// low-speed check cannot tell the upload's long wait for its answer from a stalled page.
 int OnProgress(void* user, curl_off_t, curl_off_t downNow, curl_off_t upTotal, curl_off_t upNow) {
     auto* t = static_cast<Transfer*>(user);
     auto now = std::chrono::steady_clock::now();
+    bool waitingForAnswer = t->source && upTotal > 0 && upNow >= upTotal && downNow == 0;
+    curl_off_t moved = downNow + upNow;
+    // The wait for the upload's answer, or a retry that counts from 0 again, starts a new window.
+    if (waitingForAnswer != t->waiting || moved < t->windowBytes) {
+        t->waiting = waitingForAnswer;
+        t->windowStart = now;
+        t->windowBytes = moved;
+    }
     if (downNow != t->lastDown || upNow != t->lastUp) {
         t->lastDown = downNow;
         t->lastUp = upNow;
         t->lastMove = now;
-        return 0;
     }
-    bool waitingForAnswer = t->source && upTotal > 0 && upNow >= upTotal && downNow == 0;
     long limit = waitingForAnswer ? t->answerSeconds : t->stallSeconds;
-    if (limit > 0 && now - t->lastMove >= std::chrono::seconds(limit)) {
-        t->stalled = true;
-        return 1;
+    if (limit <= 0)
+        return 0;
+    const auto window = std::chrono::seconds(limit);
+    bool stalled = now - t->lastMove >= window;
+    if (now - t->windowStart >= window) {
+        stalled = stalled || moved - t->windowBytes < limit;
+        t->windowStart = now;
+        t->windowBytes = moved;
     }
-    return 0;
+    t->stalled = stalled;
+    return stalled ? 1 : 0;
 }
 
 size_t OnHeader(char* data, size_t size, size_t count, void* user) {
@@ -263,7 +280,7 @@ HttpResponse HttpConnection::Send(const HttpRequest& request) {
     response.answered = code != 0;
     if (rc != CURLE_OK)
         response.error = transfer.sourceFailed ? "reading the request body failed"
-                         : transfer.stalled    ? "no data moved within the time limit"
+                         : transfer.stalled    ? "nearly nothing moved within the time limit"
                                                : curl_easy_strerror(rc);
     // Leave no pointer into this call's data behind in the handle.
     curl_easy_setopt(curl, CURLOPT_HTTPHEADER, nullptr);

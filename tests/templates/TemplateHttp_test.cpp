@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <set>
 #include <thread>
@@ -304,6 +305,22 @@ TEST_F(TemplateHttp, FailedAnswersGiveZero) {
     EXPECT_EQ(closedPort.GetStatusCode(), 0u);
     TemplateConnection never;
     EXPECT_EQ(never.SendTemplateRequest("/", "GET", "", ""), 0);
+}
+
+// A page that trickles in (a byte every 1.5 s, 40 bytes) is given up like a silent one.
+TEST_F(TemplateHttp, TricklingPageIsAStall) {
+    WebResponse trickle = WebResponse::Ok(std::string(40, 'x'));
+    trickle.trickleMs = 1500;
+    server.Route("GET", "/slow", trickle);
+    TemplateConnection c;
+    platform::HttpTimeouts t;
+    t.stallSeconds = 3;
+    c.SetTimeouts(t);
+    c.Connect("127.0.0.1", server.Port(), "", "");
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(c.SendTemplateRequest("/slow", "GET", "", ""), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+    EXPECT_EQ(c.GetStatusCode(), 200u);
 }
 
 TEST_F(TemplateHttp, ServerGoneUnderAKeptConnection) {

@@ -251,8 +251,6 @@ int RuleEvaluator::ReadParameters(const PageMap& pages, const TerminalRecord& te
 
 TerminalRecord* RuleEvaluator::IdentifyAmong(const TerminalList& candidates, PageMap& pages) {
     std::vector<CString> fetched;
-    // A candidate judged once is judged on the same pages the next time, so it is not judged again.
-    std::set<const TerminalRecord*> judged;
     for (;;) {
         CString page = ChooseNextPage(candidates, fetched);
         if (page.IsEmpty())
@@ -262,9 +260,9 @@ TerminalRecord* RuleEvaluator::IdentifyAmong(const TerminalList& candidates, Pag
         if (!FetchPage(page, text))
             continue;
         pages[page] = text;
+        // Every survivor is judged again: a parameter whose key flag is neither word is read in
+        // this mode, and its page may have come in since.
         for (TerminalRecord* survivor : FilterCandidates(candidates, pages)) {
-            if (!judged.insert(survivor).second)
-                continue;
             if (ReadParameters(pages, *survivor, 1) && CheckParameters(*survivor, 1))
                 return survivor;
         }

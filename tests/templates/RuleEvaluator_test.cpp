@@ -329,6 +329,23 @@ TEST(RuleEvaluator, IdentifyAmongFetchesEachPageOnce) {
     EXPECT_EQ(source.requests.back(), "/gone");
 }
 
+// A judged before its second page is at hand is judged again once that page came in for B.
+TEST(RuleEvaluator, SurvivorsAreJudgedAgainOnMorePages) {
+    TemplateStore store;
+    TerminalRecord* a =
+        AddTerminal(store, "A", {{"K", "/a", "TRUE", "a=", ";", "A"}, {"Odd", "/b", "", "b=", ";", "A"}});
+    TerminalRecord* d = AddTerminal(store, "D", {{"K", "/a", "TRUE", "a=", ";", "D"}});
+    TerminalRecord* b = AddTerminal(store, "B", {{"K", "/b", "TRUE", "b=", ";", "B"}});
+    store.BuildParameterIndex();
+    CountingPages source;
+    source.pages = {{"/a", "a=A;"}, {"/b", "b=A;"}};
+    RuleEvaluator e;
+    e.SetConnection(&source);
+    RuleEvaluator::PageMap pages;
+    EXPECT_EQ(e.IdentifyAmong({a, d, b}, pages), a);
+    EXPECT_EQ(source.requests, (std::vector<std::string>{"/a", "/b"}));
+}
+
 TEST(RuleEvaluator, IdentifyAmongWithoutMatch) {
     TemplateStore store;
     TerminalRecord* a = AddTerminal(store, "A", {{"K", "/a", "TRUE", "a=", ";", "A"}});

@@ -68,8 +68,10 @@ struct Transfer {
     HttpBodySource* source;
     long stallSeconds;
     long answerSeconds; // once the whole body is sent
+    size_t maxBody;
     bool sourceFailed = false;
     bool stalled = false;
+    bool tooLong = false;
     curl_off_t lastDown = -1, lastUp = -1;
     std::chrono::steady_clock::time_point lastMove = std::chrono::steady_clock::now();
     // Bytes moved since the window began: fewer than one a second over a whole limit is a stall.
@@ -124,7 +126,12 @@ size_t OnHeader(char* data, size_t size, size_t count, void* user) {
 }
 
 size_t OnBody(char* data, size_t size, size_t count, void* user) {
-    static_cast<Transfer*>(user)->response->body.append(data, size * count);
+    auto* t = static_cast<Transfer*>(user);
+    if (t->response->body.size() + size * count > t->maxBody) {
+        t->tooLong = true;
+        return 0;
+    }
+    t->response->body.append(data, size * count);
     return size * count;
 }
 
@@ -253,7 +260,8 @@ HttpResponse HttpConnection::Send(const HttpRequest& request) {
     curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers.get());
 
     Transfer transfer{&response, request.bodySource, m_timeouts.stallSeconds,
-                      request.upload ? m_timeouts.uploadAnswerSeconds : m_timeouts.stallSeconds};
+                      request.upload ? m_timeouts.uploadAnswerSeconds : m_timeouts.stallSeconds,
+                      m_timeouts.maxBodyBytes};
     curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &transfer);
     curl_easy_setopt(curl, CURLOPT_HEADERDATA, &transfer);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &transfer);
@@ -280,6 +288,7 @@ HttpResponse HttpConnection::Send(const HttpRequest& request) {
     response.answered = code != 0;
     if (rc != CURLE_OK)
         response.error = transfer.sourceFailed ? "reading the request body failed"
+                         : transfer.tooLong    ? "the answer is longer than the limit"
                          : transfer.stalled    ? "nearly nothing moved within the time limit"
                                                : curl_easy_strerror(rc);
     // Leave no pointer into this call's data behind in the handle.

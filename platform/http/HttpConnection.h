@@ -21,6 +21,9 @@ struct HttpTimeouts {
     long stallSeconds = 30;
     // An upload's answer may take minutes while the modem writes its flash.
     long uploadAnswerSeconds = 300;
+    // A longer answer body is refused: a modem's pages are small, and one that never ends
+    // must not take the memory every job shares.
+    size_t maxBodyBytes = 16u << 20;
 };
 
 // A request body produced piece by piece, so a large file is never held whole.

@@ -323,6 +323,19 @@ TEST_F(TemplateHttp, TricklingPageIsAStall) {
     EXPECT_EQ(c.GetStatusCode(), 200u);
 }
 
+TEST_F(TemplateHttp, AnswerLongerThanTheLimitIsRefused) {
+    server.Route("GET", "/big", WebResponse::Ok(std::string(300000, 'x')));
+    server.Route("GET", "/fits", WebResponse::Ok(std::string(99999, 'x') + "\n"));
+    TemplateConnection c;
+    platform::HttpTimeouts t;
+    t.maxBodyBytes = 100000;
+    c.SetTimeouts(t);
+    c.Connect("127.0.0.1", server.Port(), "", "");
+    EXPECT_EQ(c.SendTemplateRequest("/big", "GET", "", ""), 0);
+    EXPECT_EQ(c.SendTemplateRequest("/fits", "GET", "", ""), 1);
+    EXPECT_EQ(c.GetResponse().GetLength(), 100001);
+}
+
 TEST_F(TemplateHttp, ServerGoneUnderAKeptConnection) {
     server.Route("GET", "/p", WebResponse::Ok("x"));
     TemplateConnection c;

@@ -151,6 +151,12 @@ Route ParseRoute(const std::vector<uint8_t>& message) {
 bool LinkInfo::IsAdminUp() const {
     return (flags & IFF_UP) != 0;
 }
+bool LinkInfo::IsLoopback() const {
+    return (flags & IFF_LOOPBACK) != 0;
+}
+bool LinkInfo::IsEthernet() const {
+    return type == ARPHRD_ETHER;
+}
 bool LinkInfo::IsOperUp() const {
     return operState == IF_OPER_UP;
 }

@@ -37,6 +37,8 @@ struct LinkInfo {
     bool isWireless = false; // answers the wireless-extensions name query
 
     bool IsAdminUp() const;
+    bool IsLoopback() const;
+    bool IsEthernet() const; // an Ethernet frame type, wired or wireless
     // Up with carrier: the only state in which frames pass.
     bool IsOperUp() const;
 };

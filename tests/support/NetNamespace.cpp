@@ -109,7 +109,22 @@ int NetNamespace::IfIndex(const std::string& link) const {
     std::string output;
     if (RunCommand("ip -n " + ShellQuote(m_name) + " -o link show dev " + ShellQuote(link), &output) != 0)
         return 0;
-    return std::atoi(output.c_str());
+    // ip may put a complaint about a namespace that another test is deleting before the line.
+    size_t pos = 0;
+    while (pos < output.size()) {
+        size_t end = output.find('\n', pos);
+        std::string line = output.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
+        size_t colon = line.find(": ");
+        if (colon != std::string::npos && line.compare(colon + 2, link.size(), link) == 0) {
+            char next = colon + 2 + link.size() < line.size() ? line[colon + 2 + link.size()] : 0;
+            if (next == '@' || next == ':')
+                return std::atoi(line.c_str());
+        }
+        if (end == std::string::npos)
+            break;
+        pos = end + 1;
+    }
+    return 0;
 }
 
 std::string NetNamespaceUnavailableReason() {
@@ -169,12 +184,18 @@ void RunInChild(const NetNamespace& ns, const std::function<void()>& body, int s
         if (ownSys && ::umount2("/sys", MNT_DETACH) == 0)
             ::mount("sysfs", "/sys", "sysfs", 0, nullptr);
         int code = kPassed;
+        // Only what this body adds counts: the child inherits the test's earlier results.
+        const ::testing::TestResult* result =
+            ::testing::UnitTest::GetInstance()->current_test_info()->result();
+        int firstPart = result->total_part_count();
         try {
             body();
-            if (::testing::Test::HasFailure())
-                code = kFailed;
-            else if (::testing::Test::IsSkipped())
-                code = kSkipped;
+            for (int i = firstPart; i < result->total_part_count(); ++i) {
+                if (result->GetTestPartResult(i).failed())
+                    code = kFailed;
+                else if (result->GetTestPartResult(i).skipped() && code == kPassed)
+                    code = kSkipped;
+            }
         } catch (const std::exception& e) {
             std::fprintf(stderr, "exception in the namespace child: %s\n", e.what());
             code = kThrew;
@@ -235,6 +256,16 @@ void NetnsTest::SetUp() {
 NetNamespace& NetnsTest::AddNamespace() {
     m_namespaces.push_back(std::make_unique<NetNamespace>());
     return *m_namespaces.back();
+}
+
+void PcBenchTest::SetUp() {
+    NetnsTest::SetUp();
+    if (IsSkipped())
+        return;
+    pc = &AddNamespace();
+    bench = &AddNamespace();
+    AddVethPair(*pc, "lan0", *bench, "lanpeer", kLanMac);
+    AddVethPair(*pc, "wan0", *bench, "wanpeer", kWanMac);
 }
 
 } // namespace testsupport

@@ -84,4 +84,16 @@ private:
     std::vector<std::unique_ptr<NetNamespace>> m_namespaces;
 };
 
+// A PC namespace with the two cards "lan0" (kLanMac) and "wan0" (kWanMac), whose peers
+// "lanpeer" and "wanpeer" are in a bench namespace.
+class PcBenchTest : public NetnsTest {
+protected:
+    static constexpr const char* kLanMac = "02:00:00:00:0a:01";
+    static constexpr const char* kWanMac = "02:00:00:00:0b:01";
+    void SetUp() override;
+
+    NetNamespace* pc = nullptr;
+    NetNamespace* bench = nullptr;
+};
+
 } // namespace testsupport

@@ -3,7 +3,9 @@
 #include "platform/files/ProgramDirectory.h"
 #include "platform/prompt/Prompt.h"
 
-CString GetProgramDirectory() { return platform::ProgramDirectory(); }
+CString GetProgramDirectory() {
+    return platform::ProgramDirectory();
+}
 
 void ShowErrorMessage(const CString& text, void* /*parentWindow*/) {
     platform::ShowMessageBox(text, "错误", platform::kMbOk | platform::kMbIconError);

@@ -24,3 +24,14 @@ int WriteLogText(int level, const char* text, bool flush);
 void SetLogLevel(int level);
 void ApplyLogLevel(int level);
 int ReadSharedLogLevel();
+
+// The process-wide logger starts on the first call above, or here: the program calls
+// StartSuperLogger first thing in main and ShutdownSuperLogger after the application has
+// ended (a started logger is also shut down at exit). Lines written after shutdown go nowhere.
+void StartSuperLogger();
+void ShutdownSuperLogger();
+
+// Directory, shared-memory name and timing of the process-wide logger; only before it starts
+// (tests of other parts keep their logs and shared level to themselves with it).
+struct SuperLoggerOptions;
+void ConfigureSuperLogger(const SuperLoggerOptions& options);

@@ -21,7 +21,8 @@ bool ProfileKeyExists(const CString& file, const CString& section, const CString
 // The keys of a section in file order.
 CStringArray ReadProfileKeys(const CString& file, const CString& section);
 
-bool WriteProfileString(const CString& file, const CString& section, const CString& key, const CString& value);
+bool WriteProfileString(const CString& file, const CString& section, const CString& key,
+                        const CString& value);
 bool WriteProfileInt(const CString& file, const CString& section, const CString& key, int value);
 
 } // namespace platform

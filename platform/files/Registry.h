@@ -17,11 +17,11 @@ enum class Hive { LocalMachine, CurrentUser, ClassesRoot };
 
 // Win32 value types and results as the calling code knows them.
 enum RegType : uint32_t { REG_TYPE_SZ = 1, REG_TYPE_BINARY = 3, REG_TYPE_DWORD = 4, REG_TYPE_MULTI_SZ = 7 };
-constexpr long kRegSuccess = 0;          // ERROR_SUCCESS
-constexpr long kRegNotFound = 2;         // ERROR_FILE_NOT_FOUND
-constexpr long kRegAccessDenied = 5;     // ERROR_ACCESS_DENIED
-constexpr long kRegInvalidData = 13;     // ERROR_INVALID_DATA
-constexpr long kRegWriteFault = 29;      // ERROR_WRITE_FAULT
+constexpr long kRegSuccess = 0;            // ERROR_SUCCESS
+constexpr long kRegNotFound = 2;           // ERROR_FILE_NOT_FOUND
+constexpr long kRegAccessDenied = 5;       // ERROR_ACCESS_DENIED
+constexpr long kRegInvalidData = 13;       // ERROR_INVALID_DATA
+constexpr long kRegWriteFault = 29;        // ERROR_WRITE_FAULT
 constexpr long kRegUnsupportedType = 1630; // ERROR_UNSUPPORTED_TYPE (value exists with another type)
 
 // Root directory of the hive files: $CORVAY_REGISTRY_ROOT, else ~/.config/corvay/registry

@@ -106,8 +106,12 @@ TEST(CString, GbkUtf8RoundTrip) {
     // Narrow literals are compiled to GBK.
     EXPECT_EQ(CString("中文"), kGbkZhongWen);
     // Characters GBK cannot hold and broken bytes become '?'.
-    EXPECT_EQ(Utf8ToGbk("a\xF0\x9F\x98\x80" "b"), "a?b");
-    EXPECT_EQ(GbkToUtf8("a\xFF" "b"), "a?b");
+    EXPECT_EQ(Utf8ToGbk("a\xF0\x9F\x98\x80"
+                        "b"),
+              "a?b");
+    EXPECT_EQ(GbkToUtf8("a\xFF"
+                        "b"),
+              "a?b");
 }
 
 TEST(CString, ArraysForgiveBadIndices) {

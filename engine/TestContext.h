@@ -1,0 +1,28 @@
+#pragma once
+// What one job routine works with: the ports to test, its job and the result of the port
+// being tested. Built on the job's thread for one routine.
+
+#include <vector>
+
+#include "engine/TestRecords.h"
+
+class SwitchPort;
+class Tester;
+
+class TestContext {
+public:
+    explicit TestContext(Tester& tester);
+    TestContext(const TestContext&) = delete;
+    TestContext& operator=(const TestContext&) = delete;
+
+    Tester& GetTester() const { return *m_pTester; }
+    const std::vector<SwitchPort*>& GetPortList() const { return m_ports; }
+    bool IsStopped() const;
+
+    // The result block of the port being tested.
+    ModemResult Result;
+
+private:
+    std::vector<SwitchPort*> m_ports;
+    Tester* m_pTester;
+};

@@ -32,6 +32,14 @@ CString Trimmed(std::string_view text) {
     return s;
 }
 
+// The position of the first ']' that is not the trail byte of a GBK character.
+size_t FindBracket(const std::string& text) {
+    for (size_t i = 0; i < text.size(); i += IsGbkLeadAt(text, i) ? 2 : 1)
+        if (text[i] == ']')
+            return i;
+    return std::string::npos;
+}
+
 Line ParseLine(std::string raw) {
     Line line;
     line.raw = std::move(raw);
@@ -43,10 +51,9 @@ Line ParseLine(std::string raw) {
         return line;
     t.remove_prefix(start);
     if (t[0] == '[') {
-        size_t close = t.find(']');
+        size_t close = FindBracket(std::string(t.substr(1)));
         line.kind = Line::kSection;
-        line.name =
-            Trimmed(t.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1));
+        line.name = Trimmed(t.substr(1, close));
         return line;
     }
     if (t[0] == ';')
@@ -159,7 +166,7 @@ bool WriteProfileString(const CString& file, const CString& section, const CStri
                         const CString& value) {
     // A line break or a stray delimiter would make the text read back as other keys.
     if (section.IsEmpty() || key.IsEmpty() || HasLineBreak(section) || HasLineBreak(key) ||
-        HasLineBreak(value) || section.Find(']') >= 0 || key.Find('=') >= 0)
+        HasLineBreak(value) || FindBracket(section.str()) != std::string::npos || key.Find('=') >= 0)
         return false;
     std::lock_guard lock(g_writeMutex);
     Document doc = Load(file);

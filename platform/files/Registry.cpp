@@ -165,6 +165,15 @@ std::string Serialize(const HiveData& hive) {
     return out;
 }
 
+// The next key separator from 'start'; a GBK trail byte of 0x5C is no separator.
+int FindSeparator(const CString& path, int start) {
+    const std::string& s = path.str();
+    for (size_t i = 0; i < s.size(); i += IsGbkLeadAt(s, i) ? 2 : 1)
+        if (static_cast<int>(i) >= start && s[i] == '\\')
+            return static_cast<int>(i);
+    return -1;
+}
+
 CString Normalize(const CString& key) {
     CString path(key);
     path.Trim('\\');
@@ -196,7 +205,7 @@ bool IsBelow(const CString& path, const CString& parent) {
 Key& CreateKey(HiveData& hive, const CString& path) {
     if (!path.IsEmpty()) {
         // Parents first, as creating a deep key creates every key on its way.
-        for (int i = path.Find('\\'); i >= 0; i = path.Find('\\', i + 1))
+        for (int i = FindSeparator(path, 0); i >= 0; i = FindSeparator(path, i + 1))
             if (!FindKey(hive, path.Left(i)))
                 hive.keys.push_back(Key{path.Left(i), {}});
     }
@@ -426,7 +435,7 @@ long RegEnumKeys(Hive hive, const CString& key, CStringArray& names) {
         if (!IsBelow(k.path, path))
             continue;
         CString rest = k.path.Mid(skip);
-        if (rest.Find('\\') < 0)
+        if (FindSeparator(rest, 0) < 0)
             names.Add(rest);
     }
     return kRegSuccess;

@@ -29,7 +29,9 @@ const char kSample[] = "; settings\r\n"
                        "[ Switch ]\r\n"
                        "Ip=10.0.0.1\r\n"
                        "[system]\r\n"
-                       "Late=in the second System section\r\n";
+                       "Late=in the second System section\r\n"
+                       "[\xB9\x5D]\r\n" // a GBK character whose trail byte is ']'
+                       "k=v\r\n";
 
 class Profile : public testing::Test {
 protected:
@@ -86,6 +88,8 @@ TEST_F(Profile, WritesReplaceInPlaceOrAppendToTheSection) {
     std::string expected = kSample;
     expected.replace(expected.find("Version = 3 "), 12, "Version=4");
     expected.insert(expected.find("[system]"), "PortCount=24\r\n");
+    ASSERT_TRUE(WriteProfileString(file, "\xB9\x5D", "k2", "w"));
+    expected += "k2=w\r\n";
     expected += "[Dslam]\r\nIp=\xC9\xE8\r\n";
     EXPECT_EQ(ReadFileBytes(file.str()), expected);
     EXPECT_EQ(ReadProfileString(file, "System", "Version", ""), CString("4"));

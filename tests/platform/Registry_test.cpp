@@ -72,9 +72,12 @@ TEST_F(Registry, KeysAreCreatedOnTheWayAndListedInWriteOrder) {
     ASSERT_EQ(RegSetString(Hive::LocalMachine, kLan, "Guid", "{B}"), kRegSuccess);
     ASSERT_EQ(RegSetString(Hive::LocalMachine, kLan, "name", "renamed"), kRegSuccess);
     ASSERT_EQ(RegSetString(Hive::LocalMachine, "Software\\TellvaneX", "v", "not a child"), kRegSuccess);
+    // A GBK character whose trail byte is '\\' is one name, not two.
+    ASSERT_EQ(RegSetString(Hive::LocalMachine, "Software\\\x95\x5C", "v", "gbk"), kRegSuccess);
 
     EXPECT_TRUE(RegKeyExists(Hive::LocalMachine, "Software"));
     EXPECT_TRUE(RegKeyExists(Hive::LocalMachine, "software\\tellvane"));
+    EXPECT_FALSE(RegKeyExists(Hive::LocalMachine, "Software\\\x95"));
     CStringArray names;
     ASSERT_EQ(RegEnumKeys(Hive::LocalMachine, "Software\\Tellvane", names), kRegSuccess);
     ASSERT_EQ(names.GetSize(), 2);

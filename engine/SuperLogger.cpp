@@ -70,8 +70,8 @@ SuperLogger::SuperLogger(SuperLoggerOptions options) : m_options(std::move(optio
 SuperLogger::~SuperLogger() {
     if (m_started && !m_closed)
         Shutdown();
-    if (m_thread.joinable())
-        m_thread.detach(); // only when it would not end: never destroy a running thread
+    while (m_detached && !m_threadFinished)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
 platform::Clock& SuperLogger::ClockRef() const {
@@ -377,6 +377,7 @@ void SuperLogger::ThreadMain() {
         RunPass(pass);
     }
     FinishLogging();
+    m_threadFinished = true; // the last touch of this object
 }
 
 void SuperLogger::FinishLogging() {
@@ -401,10 +402,12 @@ bool SuperLogger::Shutdown() {
             ended =
                 m_state == kShutDown ||
                 m_exited.Wait(static_cast<uint32_t>(m_options.passPeriod.count())) == platform::kWaitObject0;
-        if (ended)
+        if (ended) {
             m_thread.join();
-        else
-            m_thread.detach();
+        } else {
+            m_detached = true;
+            m_thread.detach(); // never killed; the destructor waits for it
+        }
     } else {
         FinishLogging();
     }

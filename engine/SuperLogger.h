@@ -39,7 +39,8 @@ public:
     explicit SuperLogger(SuperLoggerOptions options = {});
     SuperLogger(const SuperLogger&) = delete;
     SuperLogger& operator=(const SuperLogger&) = delete;
-    // Shuts down when started and not yet shut down.
+    // Shuts down when started and not yet shut down; when the thread did not end in time, waits
+    // for it, since it still uses this object.
     ~SuperLogger();
 
     // Opens log1.txt, writes the banner, reads SuperLog.ini, sets up the shared level and, when
@@ -92,6 +93,8 @@ private:
     std::atomic<bool> m_run{true};
     std::atomic<bool> m_started{false};
     std::atomic<bool> m_closed{false}; // after shutdown: writes go nowhere
+    std::atomic<bool> m_threadFinished{false};
+    std::atomic<bool> m_detached{false};
 
     // The logger lock: buffer, file, counter, state changes, the length limit.
     mutable std::mutex m_mutex;

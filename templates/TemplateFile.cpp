@@ -3,14 +3,11 @@
 
 #include "templates/TemplateFile.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
 
+#include "platform/files/FileIo.h"
 #include "templates/TemplateStore.h"
 
 int TemplateFileReader::ReadInt() {
@@ -268,81 +265,16 @@ bool StoreItems(Io& io, Groups& groups, Terminals& terminals) {
     return true;
 }
 
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : m_fd(fd) {}
-    ~FileDescriptor() {
-        if (m_fd >= 0)
-            close(m_fd);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return m_fd; }
-    // Closes now and tells whether the close went well (a late write error shows here).
-    bool Close() {
-        int fd = m_fd;
-        m_fd = -1;
-        return fd >= 0 && close(fd) == 0;
-    }
-
-private:
-    int m_fd;
-};
-
 bool ReadWholeFile(const CString& path, std::string& bytes) {
-    FileDescriptor file(open(path, O_RDONLY | O_CLOEXEC));
-    struct stat info;
-    if (file.get() < 0 || fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode))
+    auto content = platform::ReadWholeFile(path.str());
+    if (!content)
         return false;
-    bytes.clear();
-    char buffer[65536];
-    for (;;) {
-        ssize_t n = read(file.get(), buffer, sizeof buffer);
-        if (n == 0)
-            return true;
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        bytes.append(buffer, n);
-    }
+    bytes = std::move(*content);
+    return true;
 }
 
-// Writes a temporary file beside path and renames it over path, so that a failed save leaves
-// the old file as it was. An existing file keeps its permissions.
 bool ReplaceFile(const CString& path, const std::string& bytes) {
-    if (path.IsEmpty())
-        return false;
-    CString temporary;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temporary.Format("%s.tmp%d-%d", path.GetString(), static_cast<int>(getpid()), attempt);
-        fd = open(temporary, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST)
-            return false;
-    }
-    FileDescriptor file(fd);
-    if (file.get() < 0)
-        return false;
-    bool ok = true;
-    struct stat old;
-    if (stat(path, &old) == 0 && S_ISREG(old.st_mode))
-        ok = fchmod(file.get(), old.st_mode & 07777) == 0;
-    for (size_t done = 0; ok && done < bytes.size();) {
-        ssize_t n = write(file.get(), bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        ok = n > 0;
-        if (ok)
-            done += n;
-    }
-    ok = ok && fsync(file.get()) == 0;
-    ok = file.Close() && ok;
-    ok = ok && rename(temporary, path) == 0;
-    if (!ok)
-        unlink(temporary);
-    return ok;
+    return !path.IsEmpty() && platform::SaveFileAtomically(path.str(), bytes);
 }
 
 } // namespace

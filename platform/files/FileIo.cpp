@@ -52,7 +52,8 @@ bool SaveFileAtomically(const std::string& path, const std::string& bytes) {
     mode_t mode = ::stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
     bool ok = ::fchmod(fd.Get(), mode) == 0 && WriteAll(fd.Get(), bytes.data(), bytes.size()) &&
               ::fsync(fd.Get()) == 0;
-    fd.Reset();
+    // A late write error can show only at close.
+    ok = ::close(fd.Release()) == 0 && ok;
     if (ok && ::rename(name.data(), path.c_str()) == 0)
         return true;
     int saved = errno;

@@ -2,8 +2,11 @@
 
 #include <chrono>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <set>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -359,6 +362,46 @@ TEST_F(Logger, ShutdownWritesWhatWaitsWhateverTheLevelAndLaterWritesGoNowhere) {
     log.SetLogLevel(2);
     EXPECT_EQ(log.WriteLog(2, "after shutdown", true), 0);
     EXPECT_EQ(File("log1.txt"), file);
+}
+
+TEST_F(Logger, ShutdownReturnsAfterItsPollsWhenTheThreadIsStuck) {
+    // log1.txt is a pipe that nobody reads: the thread's flush blocks in its write.
+    auto fifo = dir / "log1.txt";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+    int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    SuperLogger log(Options());
+    log.StartUp();
+    // Reads the pipe until the thread has ended, so the logger can go even when a check failed.
+    struct Drain {
+        int fd;
+        SuperLogger& log;
+        ~Drain() {
+            char sink[65536];
+            auto end = std::chrono::steady_clock::now() + 5s;
+            while (log.GetFileState() != SuperLogger::kShutDown && std::chrono::steady_clock::now() < end) {
+                while (read(fd, sink, sizeof sink) > 0) {
+                }
+                std::this_thread::sleep_for(1ms);
+            }
+            close(fd);
+        }
+    } drain{reader, log};
+
+    int filler = open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+    ASSERT_GE(filler, 0);
+    std::string block(4096, 'f');
+    while (write(filler, block.data(), block.size()) > 0) {
+    }
+    close(filler);
+    log.WriteLog(2, "stuck behind a full pipe", false);
+    std::this_thread::sleep_for(200ms); // well past the flush of pass 10
+
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(log.Shutdown());
+    auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(took, 50 * 5ms);
+    EXPECT_LT(took, 2000ms);
 }
 
 TEST_F(Logger, ThreadFlushesWithinTenPassesAndSaysGoodbye) {

@@ -52,12 +52,13 @@ protected:
         options.processState = &state;
         options.viewReady = &viewReady;
         options.timings = {0, 0, 0, 500, 600000, 5000};
-        viewReady.Set();
     }
 
     void LogIn(uint32_t replyWaitMs = 5000) {
         manager = std::make_unique<SwitchManager>(config, options, replyWaitMs);
         manager->Attach(&recorder);
+        // As the view does: ready once attached, so that no notification passes it by.
+        viewReady.Set();
         ASSERT_TRUE(recorder.WaitFor(SwitchSubject::LoginSwitchSuccessNotify));
         ASSERT_EQ(manager->IsLoggedIn(), 1);
     }

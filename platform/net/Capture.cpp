@@ -45,6 +45,8 @@ PcapHandle OpenCapture(const std::string& device, const CaptureOptions& options,
     pcap_set_promisc(handle.Get(), options.promiscuous ? 1 : 0);
     pcap_set_timeout(handle.Get(), options.timeoutMs);
     pcap_set_immediate_mode(handle.Get(), options.immediate ? 1 : 0);
+    if (options.bufferBytes > 0)
+        pcap_set_buffer_size(handle.Get(), options.bufferBytes);
     if (!Activate(handle, error))
         return handle;
     if (options.incomingOnly && pcap_setdirection(handle.Get(), PCAP_D_IN) != 0) {

@@ -41,6 +41,9 @@ struct CaptureOptions {
     int timeoutMs = 1000;
     bool immediate = true;    // deliver each frame as it comes
     bool incomingOnly = true; // leave out what this host sends
+    // Room for bursts while the reader is busy: with 64 KiB snapshots the kernel ring holds
+    // about bufferBytes / 64 KiB frames.
+    int bufferBytes = 64 << 20;
 };
 
 // Opens a card for capture; an empty handle and the library's text in *error on failure.

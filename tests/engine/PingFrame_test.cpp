@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/InternetChecksum.h"
@@ -274,4 +276,63 @@ TEST(PingFrame, TallyAndVerdictTable) {
     // Nothing sent in any class: every class is skipped.
     PingPort empty(8);
     EXPECT_TRUE(TallyPingPort(empty).IsPassed());
+}
+
+TEST(PingFrame, DelayAcrossTheOld32BitTickWrapIsPositive) {
+    // 49.7 days after start the 32-bit tick count wraps; the records keep the full tick.
+    TestingFlagOn testing;
+    FixedClock clock(0xFFFFFFF0LL);
+    PingPort port(1);
+    const uint32_t run = RegisterPingRun({&port});
+    std::vector<uint8_t> frame = Build(true, port, 128, {kLanMac, kWanMac, run, &clock});
+    clock.m_tick = 0x100000010LL;
+    PingHandlerState state;
+    std::memcpy(state.LanMac, kLanMac, 6);
+    std::memcpy(state.WanMac, kWanMac, 6);
+    state.Clock = &clock;
+    EXPECT_EQ(HandlePingFrame(PingDirection::Upstream, state, frame.data(), 128), PingFrameResult::Counted);
+    UnregisterPingRun(run);
+    PingPacket p = port.GetPackets(PingDirection::Upstream)[0];
+    EXPECT_EQ(p.ReceiveTick - p.SendTick, 0x20);
+}
+
+TEST(PingFrame, MonitorsMarkWhileTheJobBuildsAndTallies) {
+    // Two handler threads mark the records the job thread keeps adding and reading (run under
+    // the thread sanitizer this shows any unguarded access).
+    TestingFlagOn testing;
+    PingPort port(4);
+    const uint32_t run = RegisterPingRun({&port});
+    constexpr int kFrames = 2000;
+    std::vector<std::vector<uint8_t>> requests(kFrames), replies(kFrames);
+    std::atomic<int> built{0};
+    auto monitor = [&](PingDirection arrival, std::vector<std::vector<uint8_t>>& frames) {
+        PingHandlerState state;
+        std::memcpy(state.LanMac, kLanMac, 6);
+        std::memcpy(state.WanMac, kWanMac, 6);
+        for (int i = 0; i < kFrames; ++i) {
+            while (built.load(std::memory_order_acquire) <= i)
+                std::this_thread::yield();
+            HandlePingFrame(arrival, state, frames[static_cast<size_t>(i)].data(), 128);
+        }
+        return state.Count.load();
+    };
+    int upCount = 0, downCount = 0;
+    std::thread wan([&] { upCount = monitor(PingDirection::Upstream, requests); });
+    std::thread lan([&] { downCount = monitor(PingDirection::Downstream, replies); });
+    PingFrameSource source{kLanMac, kWanMac, run, nullptr};
+    for (int i = 0; i < kFrames; ++i) {
+        requests[static_cast<size_t>(i)] = Build(true, port, 128, source);
+        replies[static_cast<size_t>(i)] = Build(false, port, 128, source);
+        built.store(i + 1, std::memory_order_release);
+        if (i % 100 == 0)
+            TallyPingPort(port);
+    }
+    wan.join();
+    lan.join();
+    UnregisterPingRun(run);
+    EXPECT_EQ(upCount, kFrames);
+    EXPECT_EQ(downCount, kFrames);
+    PingStatistics s = TallyPingPort(port);
+    EXPECT_EQ(s.SmallPingRecvCount, kFrames);
+    EXPECT_EQ(s.SmallPingReplyRecvCount, kFrames);
 }

@@ -2,20 +2,27 @@
 
 #include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <thread>
 #include <vector>
 
 #include "bench/TrafficBench.h"
+#include "engine/Configer.h"
 #include "engine/NicMonitors.h"
 #include "engine/PingTest.h"
 #include "engine/SwitchPort.h"
 #include "engine/TestRecords.h"
 #include "engine/Tester.h"
 #include "engine/ViewSink.h"
+#include "platform/files/ProgramDirectory.h"
+#include "platform/files/Registry.h"
 #include "platform/net/Capture.h"
+#include "platform/net/CardGuid.h"
 #include "platform/prompt/Prompt.h"
+#include "tests/engine/PrivateLog.h"
 #include "tests/support/NetNamespace.h"
+#include "tests/support/TempDir.h"
 
 using namespace std::chrono_literals;
 
@@ -145,6 +152,10 @@ TEST_F(PingBench, LossFiguresAndVerdictsOfFivePortsOverTheBench) {
               "下行发送96个大包，包丢失率：0%；\r\n下行发送95个小包，包丢失率：0%");
     for (int port = 1; port <= 5; ++port)
         EXPECT_EQ(job.view.GetTestInfo(port)->Get().Ping.State, 2);
+    // The delayed port's frames were late on the job's clock, logged and counted all the same.
+    const std::string log = testsupport::LogText();
+    EXPECT_NE(log.find("_nic_packet_handler 端口：4 ,包序号："), std::string::npos);
+    EXPECT_EQ(log.find("delay < 0"), std::string::npos);
 }
 
 TEST_F(PingBench, MonitorsCountOnlyWhileTestingAndStopAtOnce) {
@@ -243,4 +254,52 @@ TEST_F(PingBench, CardThatCannotBeOpenedLosesItsDirectionAndTheMonitorAsksThroug
     EXPECT_EQ(s.BigPingReplyCount, 11);
     EXPECT_EQ(s.BigPingReplyRecvCount, 0); // nothing left the WAN card
     EXPECT_EQ(s.SmallPingReplyRecvCount, 0);
+}
+
+TEST_F(PingBench, InstanceStartsEachMonitorOnceOnTheConfiguredCardsOnly) {
+    testsupport::TempDir dir{"corvay-ping-monitors"};
+    platform::SetProgramDirectory((dir.str() + "/").c_str());
+    std::filesystem::create_directory(dir / "registry");
+    platform::SetRegistryRoot((dir / "registry").c_str());
+    // Each child starts without singletons and sees the PC namespace's cards.
+    testsupport::RunInChild(*pc, [] {
+        EXPECT_EQ(LANic_Monitor::Instance(), nullptr);
+        EXPECT_EQ(WANic_Monitor::Instance(), nullptr);
+    });
+    auto role = [](const char* name, const char* card, std::vector<uint8_t> mac) {
+        CString key = CString("Software\\Tellvane\\") + name;
+        platform::RegSetString(platform::Hive::LocalMachine, key, "Name", card);
+        platform::RegSetString(platform::Hive::LocalMachine, key, "Guid",
+                               CString(platform::CardGuidFromMac(mac)));
+    };
+    role("LAN", "lan0", {2, 0, 0, 0, 0x0a, 1});
+    role("WAN", "wan0", {2, 0, 0, 0, 0x0b, 1});
+    StartForwarder();
+    testsupport::RunInChild(*pc, [&] {
+        LANic_Monitor* lan = LANic_Monitor::Instance();
+        WANic_Monitor* wan = WANic_Monitor::Instance();
+        ASSERT_TRUE(lan && wan);
+        EXPECT_EQ(LANic_Monitor::Instance(), lan);
+        ASSERT_TRUE(lan->WaitUntilCapturing(5000));
+        ASSERT_TRUE(wan->WaitUntilCapturing(5000));
+        // The configured cards are the ones captured: a request reaches the WAN monitor.
+        Job job(1);
+        TestingFlag testing;
+        PingTest test(*job.tester, cards, job.raw);
+        test.SendRequest(*job.raw[0], true);
+        test.SendReply(*job.raw[0], false);
+        for (int i = 0; i < 100 && (wan->GetCount() < 1 || lan->GetCount() < 1); ++i)
+            std::this_thread::sleep_for(10ms);
+        EXPECT_EQ(wan->GetCount(), 1);
+        EXPECT_EQ(lan->GetCount(), 1);
+        LANic_Monitor::DeleteInstance();
+        WANic_Monitor::DeleteInstance();
+        LANic_Monitor* again = LANic_Monitor::Instance(); // a new monitor after the deletion
+        ASSERT_NE(again, nullptr);
+        EXPECT_TRUE(again->WaitUntilCapturing(5000));
+        LANic_Monitor::DeleteInstance();
+        Configer::DeleteInstance();
+    });
+    platform::SetProgramDirectory("");
+    platform::SetRegistryRoot("");
 }

@@ -9,6 +9,7 @@
 #include "engine/TestRecords.h"
 #include "engine/Tester.h"
 #include "engine/ViewSink.h"
+#include "tests/engine/PrivateLog.h"
 
 using namespace std::chrono_literals;
 
@@ -206,4 +207,5 @@ TEST(PingTest, PortsBeyondTheVlanByteAreRefusedBeforeAnyFrame) {
     EXPECT_EQ(bench.test->Run(), 2);
     EXPECT_TRUE(bench.Record(0).GetPackets(PingDirection::Upstream).empty());
     EXPECT_TRUE(bench.view.Entries().empty());
+    EXPECT_NE(testsupport::LogText().find("PortCount 300 is too large"), std::string::npos);
 }

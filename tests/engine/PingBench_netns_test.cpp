@@ -274,8 +274,9 @@ TEST_F(PingBench, InstanceStartsEachMonitorOnceOnTheConfiguredCardsOnly) {
     };
     role("LAN", "lan0", {2, 0, 0, 0, 0x0a, 1});
     role("WAN", "wan0", {2, 0, 0, 0, 0x0b, 1});
-    StartForwarder();
+    // Forked children must not inherit running threads: the forwarder runs inside the child.
     testsupport::RunInChild(*pc, [&] {
+        StartForwarder();
         LANic_Monitor* lan = LANic_Monitor::Instance();
         WANic_Monitor* wan = WANic_Monitor::Instance();
         ASSERT_TRUE(lan && wan);

@@ -1,5 +1,7 @@
 #include "bench/FakeSwitchConsole.h"
 
+#include "platform/files/FileIo.h"
+
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -122,15 +124,7 @@ void FakeSwitchConsole::SendTrap(int port, bool up) {
 
 void FakeSwitchConsole::Write(const std::string& bytes) {
     std::lock_guard<std::mutex> lock(m_writeMutex);
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = ::write(m_pty.Master(), bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return;
-        done += static_cast<size_t>(n);
-    }
+    platform::WriteAll(m_pty.Master(), bytes.data(), bytes.size());
 }
 
 std::vector<std::string> FakeSwitchConsole::Lines() const {

@@ -204,35 +204,31 @@ void SwitchManagerImpl::SendDisablePort(int port) {
 void SwitchManagerImpl::SendEnablePortCommand(int port) {
     if (PostToConsoleThread([this, port] { SendEnablePortCommand(port); }))
         return;
-    if (m_SwitchStatus != SwitchStatus_Enabled) {
-        LogWarning("当前不是enabled模式，不能SendEnablePortCommand");
-        return;
-    }
-    LogDebug("\nSendEnablePortCommand(%d)\n", port);
-    CString text;
-    text.Format("\nset port %d enable\n", port);
-    SendText(text);
-    // No reply is awaited: the record changes at once. A port outside the list has no record to
-    // hand to the observers.
-    UpdatePort(port, SwitchPort::Enable_Enabled, 0, -1);
-    if (SwitchPort* record = GetPort(port)) {
-        m_changedPortRecord = record;
-        RaiseNotify(PortEnDisableNotify);
-    }
+    SetPortCommand(port, true);
 }
 
 void SwitchManagerImpl::SendDisablePortCommand(int port) {
     if (PostToConsoleThread([this, port] { SendDisablePortCommand(port); }))
         return;
+    SetPortCommand(port, false);
+}
+
+void SwitchManagerImpl::SetPortCommand(int port, bool enable) {
     if (m_SwitchStatus != SwitchStatus_Enabled) {
-        LogWarning("当前不是enabled模式，不能设置端口状态");
+        LogWarning(enable ? "当前不是enabled模式，不能SendEnablePortCommand"
+                          : "当前不是enabled模式，不能设置端口状态");
         return;
     }
     CString text;
-    text.Format("\nset port %d disable\n", port);
-    LogDebug("%s", text.GetString());
+    text.Format(enable ? "\nset port %d enable\n" : "\nset port %d disable\n", port);
+    if (enable)
+        LogDebug("\nSendEnablePortCommand(%d)\n", port);
+    else
+        LogDebug("%s", text.GetString());
     SendText(text);
-    UpdatePort(port, SwitchPort::Enable_Disabled, 0, -1);
+    // No reply is awaited: the record changes at once. A port outside the list has no record to
+    // hand to the observers.
+    UpdatePort(port, enable ? SwitchPort::Enable_Enabled : SwitchPort::Enable_Disabled, 0, -1);
     if (SwitchPort* record = GetPort(port)) {
         m_changedPortRecord = record;
         RaiseNotify(PortEnDisableNotify);
@@ -286,31 +282,31 @@ void SwitchManagerImpl::ClearLoginFlags() {
 
 // ---- the line ----
 
-void SwitchManagerImpl::OpenSerialPort() {
-    if (m_port->IsOpen())
-        m_port->Close();
+platform::SerialOpenResult SwitchManagerImpl::OpenLine() {
     const SerialSettings& serial = m_config.Serial;
     std::string device = m_options.devicePath.empty() ? platform::SerialPort::DeviceOfComPort(serial.Port)
                                                       : m_options.devicePath;
-    platform::SerialLine line{serial.BaudRate, serial.DataBits, serial.StopBits};
     unsigned generation = ++m_portGeneration;
-    std::string error;
     auto handler = [this, generation](platform::SerialEvent event, const std::string& detail) {
         m_thread.Post([this, event, detail, generation] { OnComm(event, detail, generation); });
     };
-    switch (m_port->Open(device, line, handler, &error)) {
-    case platform::SerialOpenResult::Occupied:
+    std::string error;
+    auto result = m_port->Open(device, {serial.BaudRate, serial.DataBits, serial.StopBits}, handler, &error);
+    if (result == platform::SerialOpenResult::Occupied)
         LogError("串口被占用。");
-        LogDebug("%s\n", error.c_str());
-        RaiseNotify(SerialPortOccupiedNotify);
-        return;
-    case platform::SerialOpenResult::Failed:
+    else if (result == platform::SerialOpenResult::Failed)
         LogError("打开串口异常，可能是被其他软件占用。");
+    if (result != platform::SerialOpenResult::Ok)
         LogDebug("%s\n", error.c_str());
+    return result;
+}
+
+void SwitchManagerImpl::OpenSerialPort() {
+    if (m_port->IsOpen())
+        m_port->Close();
+    if (OpenLine() != platform::SerialOpenResult::Ok) {
         RaiseNotify(SerialPortOccupiedNotify);
         return;
-    case platform::SerialOpenResult::Ok:
-        break;
     }
     m_SwitchStatus = SwitchStatus_Unknown;
     SendText("\n");
@@ -375,19 +371,7 @@ void SwitchManagerImpl::OnComm(platform::SerialEvent event, const std::string& d
     LogDebug("%s\n", detail.c_str());
     // Reopen the line as it was; a failure leaves it closed and is logged.
     m_port->Close();
-    const SerialSettings& serial = m_config.Serial;
-    std::string device = m_options.devicePath.empty() ? platform::SerialPort::DeviceOfComPort(serial.Port)
-                                                      : m_options.devicePath;
-    unsigned next = ++m_portGeneration;
-    auto handler = [this, next](platform::SerialEvent e, const std::string& d) {
-        m_thread.Post([this, e, d, next] { OnComm(e, d, next); });
-    };
-    std::string error;
-    if (m_port->Open(device, {serial.BaudRate, serial.DataBits, serial.StopBits}, handler, &error) !=
-        platform::SerialOpenResult::Ok) {
-        LogError("打开串口异常，可能是被其他软件占用。");
-        LogDebug("%s\n", error.c_str());
-    }
+    OpenLine();
     m_port->DiscardOutput();
     if (errors > 3)
         RaiseNotify(ConnectSwitchFailedNotify);
@@ -672,40 +656,35 @@ void SwitchManagerImpl::ProcessEnDisablePort() {
     if (R.Find("set port") < 0)
         return;
     LogDebug("In SwitchManagerImpl::ProcessEnDisablePort()");
-    if (m_allEnablePending) {
-        if (m_nextPort < m_portCount) {
-            LogDebug("继续使能下一个端口:%d", m_nextPort);
-            SendEnablePortCommand(m_nextPort);
-            ++m_nextPort;
-        } else {
-            int expected = Command_SetAllPortEnable;
-            if (!m_command.compare_exchange_strong(expected, Command_None))
-                LogDebug("奇怪：SwitchManagerImpl::ProcessEnDisablePort()：this->m_command ！= "
-                         "Command_SetAllPortEnable,it is %d",
-                         expected);
-            LogDebug("Set All Ports Enabled;\n");
-            m_allEnablePending = false;
-            RaiseNotify(SetAllPortsNotify);
-        }
-    }
-    if (m_allDisablePending) {
-        if (m_nextPort < m_portCount) {
-            LogDebug("继续关闭下一个端口:%d", m_nextPort);
-            SendDisablePortCommand(m_nextPort);
-            ++m_nextPort;
-        } else {
-            int expected = Command_SetAllPortDisable;
-            if (!m_command.compare_exchange_strong(expected, Command_None))
-                LogDebug("奇怪：SwitchManagerImpl::ProcessEnDisablePort()：this->m_command ！= "
-                         "Command_SetAllPortDisable,it is %d",
-                         expected);
-            LogDebug("Set All Ports Disabled;\n");
-            m_allDisablePending = false;
-            RaiseNotify(SetAllPortsNotify);
-        }
-    }
+    if (m_allEnablePending)
+        ContinueAllPorts(true);
+    if (m_allDisablePending)
+        ContinueAllPorts(false);
     LogDebug("清理前m_strResponse = %s，清理后为空。", R.GetString());
     R.Empty();
+}
+
+void SwitchManagerImpl::ContinueAllPorts(bool enable) {
+    if (m_nextPort < m_portCount) {
+        LogDebug(enable ? "继续使能下一个端口:%d" : "继续关闭下一个端口:%d", m_nextPort);
+        SetPortCommand(m_nextPort, enable);
+        ++m_nextPort;
+        return;
+    }
+    int expected = enable ? Command_SetAllPortEnable : Command_SetAllPortDisable;
+    if (!m_command.compare_exchange_strong(expected, Command_None)) {
+        if (enable)
+            LogDebug("奇怪：SwitchManagerImpl::ProcessEnDisablePort()：this->m_command ！= "
+                     "Command_SetAllPortEnable,it is %d",
+                     expected);
+        else
+            LogDebug("奇怪：SwitchManagerImpl::ProcessEnDisablePort()：this->m_command ！= "
+                     "Command_SetAllPortDisable,it is %d",
+                     expected);
+    }
+    LogDebug(enable ? "Set All Ports Enabled;\n" : "Set All Ports Disabled;\n");
+    (enable ? m_allEnablePending : m_allDisablePending) = false;
+    RaiseNotify(SetAllPortsNotify);
 }
 
 void SwitchManagerImpl::UpdatePort(int port, int enableState, int linkState, int vlanId) {

@@ -114,6 +114,11 @@ private:
     // True when the call was handed to the console thread.
     bool PostToConsoleThread(std::function<void()> call);
     void OpenSerialPort();
+    // Opens the configured line and logs a failure.
+    platform::SerialOpenResult OpenLine();
+    void SetPortCommand(int port, bool enable);
+    // The next step of an all-ports enable or disable, after a reply.
+    void ContinueAllPorts(bool enable);
     void SendText(const CString& text);
     void OnComm(platform::SerialEvent event, const std::string& detail, unsigned generation);
     void ParseResponse();

@@ -22,6 +22,7 @@ void SwitchManagerUIThread::Start() {
     std::promise<void> ready;
     std::future<void> made = ready.get_future();
     m_thread = std::thread([this, &ready] {
+        m_threadId.store(std::this_thread::get_id());
         LogDebug("SwitchManagerUIThread::InitInstance()");
         m_owned = std::make_unique<SwitchManagerImpl>(m_config, m_options, *this);
         m_console.store(m_owned.get());

@@ -5,6 +5,7 @@
 #include "engine/ConfigRecords.h"
 #include "engine/SwitchManagerImpl.h"
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -47,6 +48,7 @@ private:
     SwitchConfig m_config;
     SwitchConsoleOptions m_options;
     std::thread m_thread;
+    std::atomic<std::thread::id> m_threadId{}; // set by the thread itself, before anything runs on it
     std::atomic<SwitchManagerImpl*> m_console{nullptr};
     std::unique_ptr<SwitchManagerImpl> m_owned; // touched on the loop's thread only
 

@@ -175,6 +175,13 @@ int TemplateConnection::SendTemplateRequest(const CString& url, const CString& m
     return m_statusCode == 200 && response.error.empty() ? 1 : 0;
 }
 
+int TemplateConnection::FetchPage(const CString& page, CString& text) {
+    if (!SendTemplateRequest(page, "GET", "", ""))
+        return 0;
+    text = m_response;
+    return 1;
+}
+
 void TemplateConnection::DumpHttpDebug(const CString& url, const CString& response) {
     CString dir = CurrentDirectory();
     if (::access(platform::JoinPath(dir, "\\Brakmoor.debug"), F_OK) != 0)

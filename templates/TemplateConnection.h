@@ -7,12 +7,13 @@
 
 #include "platform/http/HttpConnection.h"
 #include "platform/text/CString.h"
+#include "templates/PageSource.h"
 #include "templates/UrlCode.h"
 
-class TemplateConnection {
+class TemplateConnection : public PageSource {
 public:
     TemplateConnection();
-    ~TemplateConnection();
+    ~TemplateConnection() override;
     TemplateConnection(const TemplateConnection&) = delete;
     TemplateConnection& operator=(const TemplateConnection&) = delete;
 
@@ -35,6 +36,8 @@ public:
     // 1 when the server answered 200 (and the answer arrived whole), else 0.
     int SendTemplateRequest(const CString& url, const CString& method, const CString& postData,
                             const CString& headers);
+    // A page by "GET" with no body and no extra headers; its text is the last response.
+    int FetchPage(const CString& page, CString& text) override;
     // The URL-encoded form body of "a=b&c=d" post data.
     CString EncodeForm(const CString& postData) const;
     // Writes "HttpDebug<n>.log" in the current directory while "Brakmoor.debug" exists there.

@@ -209,6 +209,17 @@ bool Netlink::Request(std::vector<uint8_t>& message, bool dump, std::vector<std:
     return false;
 }
 
+bool Netlink::Dump(uint16_t type, const void* body, size_t bodyLength, uint16_t replyType,
+                   std::vector<std::vector<uint8_t>>& replies) {
+    MessageBuilder request(type, 0, body, bodyLength);
+    if (!Request(request.Bytes(), true, &replies))
+        return false;
+    std::erase_if(replies, [&](const std::vector<uint8_t>& reply) {
+        return reinterpret_cast<const nlmsghdr*>(reply.data())->nlmsg_type != replyType;
+    });
+    return true;
+}
+
 bool Netlink::Exchange(std::vector<uint8_t>& message, bool dump, std::vector<std::vector<uint8_t>>* replies,
                        bool& interrupted) {
     auto* header = reinterpret_cast<nlmsghdr*>(message.data());
@@ -287,13 +298,10 @@ bool Netlink::ListLinks(std::vector<LinkInfo>& links) {
     links.clear();
     ifinfomsg body{};
     body.ifi_family = AF_UNSPEC;
-    MessageBuilder request(RTM_GETLINK, 0, &body, sizeof body);
     std::vector<std::vector<uint8_t>> replies;
-    if (!Request(request.Bytes(), true, &replies))
+    if (!Dump(RTM_GETLINK, &body, sizeof body, RTM_NEWLINK, replies))
         return false;
     for (const auto& reply : replies) {
-        if (reinterpret_cast<const nlmsghdr*>(reply.data())->nlmsg_type != RTM_NEWLINK)
-            continue;
         LinkInfo link = ParseLink(reply);
         if (IsAllZero(link.permanentMac) && !ReadPermanentMac(link.name, link.permanentMac))
             link.permanentMac.clear();
@@ -347,14 +355,12 @@ bool Netlink::ListAddresses(std::vector<Ipv4Address>& addresses, int ifindex) {
     addresses.clear();
     ifaddrmsg body{};
     body.ifa_family = AF_INET;
-    MessageBuilder request(RTM_GETADDR, 0, &body, sizeof body);
     std::vector<std::vector<uint8_t>> replies;
-    if (!Request(request.Bytes(), true, &replies))
+    if (!Dump(RTM_GETADDR, &body, sizeof body, RTM_NEWADDR, replies))
         return false;
     for (const auto& reply : replies) {
         const ifaddrmsg* msg = BodyOf<ifaddrmsg>(reply);
-        if (reinterpret_cast<const nlmsghdr*>(reply.data())->nlmsg_type != RTM_NEWADDR ||
-            msg->ifa_family != AF_INET)
+        if (msg->ifa_family != AF_INET)
             continue;
         if (ifindex != 0 && static_cast<int>(msg->ifa_index) != ifindex)
             continue;
@@ -406,14 +412,12 @@ bool Netlink::ListNeighbours(std::vector<Neighbour>& neighbours, int ifindex) {
     neighbours.clear();
     ndmsg body{};
     body.ndm_family = AF_INET;
-    MessageBuilder request(RTM_GETNEIGH, 0, &body, sizeof body);
     std::vector<std::vector<uint8_t>> replies;
-    if (!Request(request.Bytes(), true, &replies))
+    if (!Dump(RTM_GETNEIGH, &body, sizeof body, RTM_NEWNEIGH, replies))
         return false;
     for (const auto& reply : replies) {
         const ndmsg* msg = BodyOf<ndmsg>(reply);
-        if (reinterpret_cast<const nlmsghdr*>(reply.data())->nlmsg_type != RTM_NEWNEIGH ||
-            msg->ndm_family != AF_INET)
+        if (msg->ndm_family != AF_INET)
             continue;
         if (ifindex != 0 && msg->ndm_ifindex != ifindex)
             continue;
@@ -464,13 +468,11 @@ bool Netlink::ListRoutes(std::vector<Route>& routes) {
     routes.clear();
     rtmsg body{};
     body.rtm_family = AF_INET;
-    MessageBuilder request(RTM_GETROUTE, 0, &body, sizeof body);
     std::vector<std::vector<uint8_t>> replies;
-    if (!Request(request.Bytes(), true, &replies))
+    if (!Dump(RTM_GETROUTE, &body, sizeof body, RTM_NEWROUTE, replies))
         return false;
     for (const auto& reply : replies)
-        if (reinterpret_cast<const nlmsghdr*>(reply.data())->nlmsg_type == RTM_NEWROUTE &&
-            BodyOf<rtmsg>(reply)->rtm_family == AF_INET)
+        if (BodyOf<rtmsg>(reply)->rtm_family == AF_INET)
             routes.push_back(ParseRoute(reply));
     return true;
 }

@@ -106,6 +106,9 @@ public:
 
 private:
     bool Request(std::vector<uint8_t>& message, bool dump, std::vector<std::vector<uint8_t>>* replies);
+    // A dump request; keeps the replies of the given type.
+    bool Dump(uint16_t type, const void* body, size_t bodyLength, uint16_t replyType,
+              std::vector<std::vector<uint8_t>>& replies);
     bool Exchange(std::vector<uint8_t>& message, bool dump, std::vector<std::vector<uint8_t>>* replies,
                   bool& interrupted);
     bool ReadPermanentMac(const std::string& name, std::vector<uint8_t>& mac) const;

@@ -1,5 +1,7 @@
 #include "platform/net/SerialPort.h"
 
+#include "platform/files/FileIo.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -142,18 +144,7 @@ bool SerialPort::IsOpen() const {
 }
 
 bool SerialPort::Write(const std::string& bytes) {
-    if (!m_fd)
-        return false;
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = ::write(m_fd.Get(), bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
+    return m_fd && WriteAll(m_fd.Get(), bytes.data(), bytes.size());
 }
 
 void SerialPort::DiscardOutput() {

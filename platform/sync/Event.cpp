@@ -6,11 +6,10 @@ namespace platform {
 
 Event::Event(bool manualReset, bool initiallySet) : m_manualReset(manualReset), m_set(initiallySet) {}
 
+// Notifies under the lock: a waiter may destroy the event as soon as it wakes.
 void Event::Set() {
-    {
-        std::lock_guard lock(m_mutex);
-        m_set = true;
-    }
+    std::lock_guard lock(m_mutex);
+    m_set = true;
     if (m_manualReset)
         m_cv.notify_all();
     else

@@ -7,7 +7,7 @@
 #include "platform/files/ProgramDirectory.h"
 #include "platform/files/Registry.h"
 #include "platform/prompt/Prompt.h"
-#include "tests/engine/PrivateLog.h"
+#include "tests/support/PrivateLog.h"
 #include "tests/support/TempDir.h"
 
 namespace {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "tests/support/PrivateLog.h"
 #include "bench/FakeDslam.h"
 #include "engine/DslamClient.h"
 #include "engine/ThrowError.h"

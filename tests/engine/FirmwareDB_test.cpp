@@ -14,26 +14,22 @@
 #include "engine/SuperLogger.h"
 #include "platform/files/ProgramDirectory.h"
 #include "platform/prompt/Prompt.h"
+#include "tests/support/PrivateLog.h"
 #include "tests/support/TempDir.h"
 
 namespace firmwaredb_test {
 
 const char* kOpenFailed = "数据库连接失败，确认数据库Tellvane.mdb是否在当前路径下!";
 
-// The process-wide log goes to a directory of its own, at Debug level, for the whole run.
+// The process-wide log, private to this process (tests/support/PrivateLog.h), at Debug level.
 const testsupport::TempDir& LogDirectory() {
-    static testsupport::TempDir dir("firmwaredb-log");
     static bool started = [] {
-        SuperLoggerOptions options;
-        options.directory = dir.str().c_str();
-        options.sharedMemoryName = "FirmwareDBTest-" + std::to_string(getpid());
-        ConfigureSuperLogger(options);
         StartSuperLogger();
         SetLogLevel(LOG_LEVEL_DEBUG);
         return true;
     }();
     (void)started;
-    return dir;
+    return testsupport::PrivateLogEnvironment::Directory();
 }
 
 // What the log received from its creation on.

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "tests/support/PrivateLog.h"
 #include "engine/TestRecords.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include "engine/PcNICInfo.h"
 #include "platform/net/Netlink.h"
-#include "tests/engine/PrivateLog.h"
+#include "tests/support/PrivateLog.h"
 #include "tests/support/NetNamespace.h"
 
 namespace {

@@ -1,3 +1,4 @@
+#include "tests/support/PrivateLog.h"
 #include "bench/FakeSwitchConsole.h"
 #include "engine/SwitchManagerImpl.h"
 #include "engine/SwitchManagerUIThread.h"
@@ -7,6 +8,7 @@
 #include <algorithm>
 #include <condition_variable>
 #include <fcntl.h>
+#include <future>
 #include <mutex>
 #include <sys/file.h>
 
@@ -99,12 +101,13 @@ protected:
     }
     // Runs a call on the console's thread and waits for it.
     template <class F> void OnConsoleThread(F call) {
-        platform::Event done;
+        std::promise<void> done;
+        std::future<void> finished = done.get_future();
         thread->Post([&] {
             call();
-            done.Set();
+            done.set_value();
         });
-        ASSERT_EQ(done.Wait(5000), platform::kWaitObject0);
+        ASSERT_EQ(finished.wait_for(std::chrono::seconds(5)), std::future_status::ready);
     }
 
     FakeSwitchConsole fake{24};
@@ -335,7 +338,9 @@ TEST_F(SwitchConsoleTest, LineLockedByAnotherHolderGivesOccupied) {
     options.devicePath = "/dev/corvay-no-such-line";
     thread->Stop();
     thread.reset();
-    state.firstNotification = false;
+    // A new console: its first notification waits for the view again.
+    state.firstNotification = true;
+    viewReady.Reset();
     StartConsole();
     ASSERT_TRUE(recorder.WaitFor(SwitchSubject::SerialPortOccupiedNotify, 2));
 }

@@ -2,6 +2,7 @@
 
 #include <mutex>
 
+#include "tests/support/PrivateLog.h"
 #include "bench/FakeTelnetSwitch.h"
 #include "engine/SwitchManager2.h"
 #include "platform/net/TimeOutSocket.h"

@@ -5,6 +5,7 @@
 #include <future>
 #include <mutex>
 
+#include "tests/support/PrivateLog.h"
 #include "bench/FakeSwitchConsole.h"
 #include "engine/SwitchManager.h"
 

@@ -5,6 +5,7 @@
 #include <stdexcept>
 #include <thread>
 
+#include "tests/support/PrivateLog.h"
 #include "engine/TestRecords.h"
 #include "engine/Tester.h"
 #include "engine/ViewSink.h"

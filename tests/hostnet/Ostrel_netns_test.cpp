@@ -25,8 +25,9 @@ TEST(Ostrel, AsynPingIsBoundFromTheLibraryInTheProgramDirectory) {
     std::filesystem::path library = std::filesystem::canonical(info.dli_fname);
     EXPECT_EQ(library.filename(), "libostrel.so");
     // The deliverables share one program directory.
-    if (const char* binary = std::getenv("CORVAY_BINARY_DIR"))
-        EXPECT_EQ(library.parent_path(), std::filesystem::canonical(std::filesystem::path(binary) / "bin"));
+    const char* binary = std::getenv("CORVAY_BINARY_DIR");
+    ASSERT_NE(binary, nullptr);
+    EXPECT_EQ(library.parent_path(), std::filesystem::canonical(std::filesystem::path(binary) / "bin"));
     EXPECT_TRUE(std::filesystem::exists(library.parent_path() / "libdunmore.so"));
 }
 

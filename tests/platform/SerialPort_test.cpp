@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <fcntl.h>
@@ -21,9 +22,9 @@ namespace {
 struct Events {
     std::mutex mutex;
     std::condition_variable changed;
-    int received = 0;
-    int errors = 0;
-    std::string detail;
+    std::atomic<int> received{0};
+    std::atomic<int> errors{0};
+    std::string detail; // under the mutex
 
     SerialPort::EventHandler Handler() {
         return [this](SerialEvent event, const std::string& text) {
@@ -36,6 +37,10 @@ struct Events {
             }
             changed.notify_all();
         };
+    }
+    std::string Detail() {
+        std::lock_guard<std::mutex> lock(mutex);
+        return detail;
     }
     bool WaitFor(const std::function<bool()>& done, int ms = 2000) {
         std::unique_lock<std::mutex> lock(mutex);
@@ -141,7 +146,7 @@ TEST_F(SerialPortTest, HangUpIsATransferErrorAndEndsTheReader) {
     ASSERT_TRUE(events.WaitFor([&] { return events.errors > 0; }));
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_EQ(events.errors, 1); // once, not a spin on the dead line
-    EXPECT_FALSE(events.detail.empty());
+    EXPECT_FALSE(events.Detail().empty());
     port.Close();
 }
 
@@ -156,6 +161,6 @@ TEST_F(SerialPortTest, InjectedReadFaultIsReportedAsTransferError) {
     ASSERT_EQ(port.Open(pty.SlavePath(), {}, events.Handler()), SerialOpenResult::Ok);
     ASSERT_EQ(::write(pty.Master(), "x", 1), 1);
     ASSERT_TRUE(events.WaitFor([&] { return events.errors > 0; }));
-    EXPECT_NE(events.detail.find("read"), std::string::npos) << events.detail;
+    EXPECT_NE(events.Detail().find("read"), std::string::npos) << events.Detail();
     EXPECT_EQ(events.received, 0);
 }

@@ -1,0 +1,96 @@
+#pragma once
+// A fake modem on loopback that a terminal template recognises: its status pages are drawn
+// from the template's parameters and locators (GBK text, tables, &nbsp; and line breaks as
+// modems write them), it logs in the way the template's "login" function expects (a form with
+// a session id in the URLs or a cookie) or wants HTTP authentication, and it answers the
+// template's functions and upload. What it was asked is counted for the tests.
+
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "bench/FakeWebServer.h"
+#include "templates/TemplateRecords.h"
+
+namespace bench {
+
+enum class ModemLogin {
+    FormSessionId, // the log-in answer names "SessionID=<id>"; pages want "<id>" in their URL
+    FormCookie,    // the log-in answer sets a cookie that every later request must carry
+    Basic,         // HTTP authentication
+    Digest,
+};
+
+struct FakeModemConfig {
+    ModemLogin login = ModemLogin::FormCookie;
+    std::string user = "admin";
+    std::string password = "admin";
+    // Parameter name -> value shown; an array parameter's items joined by ";". Parameters
+    // without a value are left off their page.
+    std::map<std::string, std::string> values;
+    // Draw the pages with the English locators (the local ones when a parameter has none).
+    bool english = false;
+};
+
+class FakeModem {
+public:
+    FakeModem(const TerminalRecord& model, FakeModemConfig config);
+    ~FakeModem();
+    FakeModem(const FakeModem&) = delete;
+    FakeModem& operator=(const FakeModem&) = delete;
+
+    void Start(const std::string& address = "127.0.0.1");
+    void Stop();
+    int Port() const { return m_server.Port(); }
+    const std::string& Address() const { return m_server.Address(); }
+    FakeWebServer& Server() { return m_server; }
+
+    // The page text served at a path (its route, without the query).
+    std::string Page(const std::string& path) const;
+    // Requests for a status page, answered or not.
+    int PageRequests(const std::string& path) const;
+    int PageRequestsTotal() const;
+    int Logins() const;       // accepted
+    int FailedLogins() const; // wrong user or password
+    // "METHOD target" of each function step answered inside a session.
+    std::vector<std::string> FunctionCalls() const;
+    // Bytes of each upload answered inside a session.
+    std::vector<uint64_t> Uploads() const;
+    // Requests refused for want of a session.
+    int Refused() const;
+
+    // The page a template's parameters describe, showing the given values.
+    static std::string RenderPage(const TerminalRecord& model, const std::string& path,
+                                  const std::map<std::string, std::string>& values, bool english);
+
+private:
+    bool IsForm() const {
+        return m_config.login == ModemLogin::FormSessionId || m_config.login == ModemLogin::FormCookie;
+    }
+    bool InSession(const WebRequest& request, bool upload) const;
+    WebResponse Login(const WebRequest& request);
+    WebResponse Refuse();
+
+    FakeModemConfig m_config;
+    FakeWebServer m_server;
+    std::map<std::string, std::string> m_pages; // route path -> text
+
+    mutable std::mutex m_mutex;
+    std::string m_session; // current session id; empty before a log-in
+    int m_sessions = 0;
+    std::map<std::string, int> m_pageRequests;
+    int m_logins = 0;
+    int m_failedLogins = 0;
+    int m_refused = 0;
+    std::vector<std::string> m_calls;
+    std::vector<uint64_t> m_uploads;
+};
+
+// The path of a template URL: the text before "?".
+std::string RoutePath(const std::string& url);
+// Form fields of an urlencoded body, decoded.
+std::vector<std::pair<std::string, std::string>> DecodeForm(const std::string& body);
+
+} // namespace bench

@@ -20,8 +20,8 @@
 #include "platform/net/Capture.h"
 #include "platform/net/CardGuid.h"
 #include "platform/prompt/Prompt.h"
-#include "tests/engine/PrivateLog.h"
 #include "tests/support/NetNamespace.h"
+#include "tests/support/PrivateLog.h"
 #include "tests/support/TempDir.h"
 
 using namespace std::chrono_literals;

@@ -9,7 +9,7 @@
 
 #include "engine/InternetChecksum.h"
 #include "engine/PingFrames.h"
-#include "tests/engine/PrivateLog.h"
+#include "tests/support/PrivateLog.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include "engine/TestRecords.h"
 #include "engine/Tester.h"
 #include "engine/ViewSink.h"
-#include "tests/engine/PrivateLog.h"
+#include "tests/support/PrivateLog.h"
 
 using namespace std::chrono_literals;
 

@@ -1,7 +1,7 @@
-#include "tests/support/PrivateLog.h"
 #include "bench/FakeSwitchConsole.h"
 #include "engine/SwitchManagerImpl.h"
 #include "engine/SwitchManagerUIThread.h"
+#include "tests/support/PrivateLog.h"
 
 #include <gtest/gtest.h>
 
@@ -307,6 +307,27 @@ TEST_F(SwitchConsoleTest, WrongPasswordGivesUpAtTheFifthPasswordPrompt) {
     fake.SetCredentials("admin", "wrong", "wrong");
     thread->GetConsole()->Reconnect();
     ASSERT_TRUE(recorder.WaitFor(SwitchSubject::LoginSwitchSuccessNotify));
+}
+
+TEST_F(SwitchConsoleTest, LoginsAfterTheSessionEndedStartTheFailureCountAfresh) {
+    SwitchManagerImpl* console = LogIn();
+    // Each new log-in answers two password prompts; counted on, the third would be given up.
+    for (int expiry = 1; expiry <= 3; ++expiry) {
+        int enables = fake.CountLines("enable");
+        fake.SetStage(FakeSwitchConsole::Stage::Login);
+        fake.Write("\r\nSession closed.\r\n\r\nlogin:");
+        ASSERT_TRUE(fake.WaitForLines(
+            [&](const std::vector<std::string>& l) {
+                return std::count(l.begin(), l.end(), "enable") > enables;
+            },
+            5000));
+        for (int i = 0; i < 500 && console->GetSwitchStatus() != SwitchManagerImpl::SwitchStatus_Enabled; ++i)
+            Sleep(10);
+        ASSERT_EQ(console->GetSwitchStatus(), SwitchManagerImpl::SwitchStatus_Enabled) << expiry;
+    }
+    EXPECT_EQ(recorder.Count(SwitchSubject::LoginSwitchFailed), 0);
+    EXPECT_EQ(recorder.Count(SwitchSubject::LoginSwitchSuccessNotify), 1);
+    EXPECT_EQ(fake.GetStage(), FakeSwitchConsole::Stage::Config);
 }
 
 TEST_F(SwitchConsoleTest, SilentConsoleGivesNoResponseOnce) {

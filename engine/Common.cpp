@@ -1,5 +1,6 @@
 #include "engine/Common.h"
 
+#include "engine/StringTable.h"
 #include "platform/files/ProgramDirectory.h"
 #include "platform/prompt/Prompt.h"
 
@@ -8,7 +9,8 @@ CString GetProgramDirectory() {
 }
 
 void ShowErrorMessage(const CString& text, void* /*parentWindow*/) {
-    platform::ShowMessageBox(text, "错误", platform::kMbOk | platform::kMbIconError);
+    // Caption: string 31, "错误" in the built-in table.
+    platform::ShowMessageBox(text, LoadStringId(31), platform::kMbOk | platform::kMbIconError);
 }
 
 bool EndsWith(const CString& text, const CString& suffix) {

@@ -6,7 +6,7 @@
 // The directory of the running program, with its trailing separator.
 CString GetProgramDirectory();
 
-// The error box (caption "错误", error icon) through the prompt service. The owner window is
+// The error box (caption string 31, "错误", error icon) through the prompt service. The owner window is
 // the windowed program's business; the engine passes none.
 void ShowErrorMessage(const CString& text, void* parentWindow = nullptr);
 

@@ -6,9 +6,7 @@
 
 #include "engine/Logger.h"
 
-namespace {
-
-std::vector<CString> SplitLines(const CString& text) {
+std::vector<CString> SplitConsoleLines(const CString& text) {
     std::vector<CString> lines;
     int start = 0;
     for (;;) {
@@ -21,6 +19,8 @@ std::vector<CString> SplitLines(const CString& text) {
         start = end + 1;
     }
 }
+
+namespace {
 
 // The trimmed text between the end of head and the start of tail (or the line's end when tail
 // is null); false when a marker is missing.
@@ -46,7 +46,7 @@ bool TextBetween(const CString& line, const char* head, const char* tail, CStrin
 bool ParseShowPortReply(const CString& response, ShowPortReply& out) {
     ShowPortReply r;
     bool havePort = false, haveLink = false, haveVlan = false, haveEnable = false;
-    for (const CString& line : SplitLines(response)) {
+    for (const CString& line : SplitConsoleLines(response)) {
         CString text;
         if (line.Find("PortId") >= 0) {
             if (!TextBetween(line, "PortId     :", "MediaType", &text)) {
@@ -55,6 +55,7 @@ bool ParseShowPortReply(const CString& response, ShowPortReply& out) {
             } else if (text.IsEmpty()) {
                 LogDebug("奇怪1：未找到端口号\n");
                 LogDebug("m_strResponse = %s\n", response.GetString());
+                LogDebug("oldResponse = %s\n", response.GetString());
             } else {
                 r.port = std::atoi(text);
                 havePort = true;

@@ -50,6 +50,7 @@ const std::map<unsigned, const char*>& BuiltIn() {
         {146, "升级成功"},
         {147, "升级失败"},
         {148, "发现有新版本，但用户选择不升级"},
+        {32782, "无法打开网卡%s，可能是WinPcap不支持此网卡，建议更换网卡后重试。"},
     };
     return table;
 }

@@ -2,6 +2,7 @@
 
 #include "engine/Common.h"
 #include "engine/Logger.h"
+#include "engine/ShowPortReply.h"
 #include "engine/SwitchManagerUIThread.h"
 
 #include <chrono>
@@ -16,40 +17,6 @@ std::atomic<SwitchManagerImpl*> g_instance{nullptr};
 // since a reply still arriving is at the end.
 constexpr int kMaxResponseLength = 8192;
 constexpr int kKeptResponseLength = 2048;
-
-// The lines of a text split at "\n"; the pieces keep any "\r".
-std::vector<CString> SplitLines(const CString& text) {
-    std::vector<CString> lines;
-    int start = 0;
-    for (;;) {
-        int end = text.Find('\n', start);
-        if (end < 0) {
-            lines.push_back(text.Mid(start));
-            return lines;
-        }
-        lines.push_back(text.Mid(start, end - start));
-        start = end + 1;
-    }
-}
-
-// The trimmed text between the end of 'head' and the start of 'tail' (or the line's end when
-// 'tail' is null); false when a marker is missing.
-bool TextBetween(const CString& line, const char* head, const char* tail, CString* text) {
-    int a = line.Find(head);
-    if (a < 0)
-        return false;
-    a += static_cast<int>(std::char_traits<char>::length(head));
-    if (!tail) {
-        *text = line.Mid(a);
-    } else {
-        int b = line.Find(tail, a);
-        if (b < 0)
-            return false;
-        *text = line.Mid(a, b - a);
-    }
-    text->Trim();
-    return true;
-}
 
 } // namespace
 
@@ -522,7 +489,7 @@ void SwitchManagerImpl::ParseResponse() {
 
 void SwitchManagerImpl::ProcessLinkUpDownNotice() {
     CString& R = m_strResponse;
-    for (const CString& line : SplitLines(R)) {
+    for (const CString& line : SplitConsoleLines(R)) {
         bool up = line.Find("linkup") >= 0;
         bool down = !up && line.Find("linkdown") >= 0;
         if (up || down) {
@@ -576,58 +543,12 @@ void SwitchManagerImpl::ProcessPortStatus() {
     CString& R = m_strResponse;
     if (R.Find("show port") < 0)
         return;
-    const CString old = R;
-    int port = -1, enableState = SwitchPort::Enable_Enabled, linkState = SwitchPort::Link_Down, vlanId = -1;
-    bool havePort = false, haveLink = false, haveVlan = false, haveEnable = false;
-    for (const CString& line : SplitLines(old)) {
-        CString text;
-        if (line.Find("PortId") >= 0) {
-            if (!TextBetween(line, "PortId     :", "MediaType", &text)) {
-                LogDebug("奇怪2：未找到端口号\n");
-                LogDebug("m_strResponse = %s\n", R.GetString());
-            } else if (text.IsEmpty()) {
-                LogDebug("奇怪1：未找到端口号\n");
-                LogDebug("m_strResponse = %s\n", R.GetString());
-                LogDebug("oldResponse = %s\n", old.GetString());
-            } else {
-                port = std::atoi(text);
-                havePort = true;
-            }
-        }
-        if (TextBetween(line, "Link           :", nullptr, &text)) {
-            // A word other than up or down still completes the reply; the record keeps its state.
-            haveLink = true;
-            if (text.Find("down") >= 0) {
-                linkState = SwitchPort::Link_Down;
-                LogDebug("I Get Link Status:%s.\n", text.GetString());
-            } else if (text.Find("up") >= 0) {
-                linkState = SwitchPort::Link_Up;
-                LogDebug("I Get Link Status:%s.\n", text.GetString());
-            } else {
-                linkState = 0;
-                LogDebug("未知的Link状态。\n");
-            }
-        }
-        if (line.Find("DefaultVlanId  :") >= 0) {
-            if (!TextBetween(line, "DefaultVlanId  :", "FlowControl", &text))
-                TextBetween(line, "DefaultVlanId  :", nullptr, &text);
-            if (!text.IsEmpty()) {
-                vlanId = std::atoi(text);
-                haveVlan = true;
-                LogDebug("I Get DefaultVlanId：%s\n", text.GetString());
-            }
-        }
-        if (TextBetween(line, "PortEnable     :", nullptr, &text)) {
-            enableState = text == "disabled" ? SwitchPort::Enable_Disabled : SwitchPort::Enable_Enabled;
-            haveEnable = true;
-            LogDebug("I Get PortEnable.\n");
-        }
-    }
-    if (!(havePort && haveLink && haveVlan && haveEnable))
+    ShowPortReply reply;
+    if (!ParseShowPortReply(R, reply))
         return; // the rest is still on its way
-    LogDebug("Get Port status success;");
+    const int port = reply.port;
     R.Empty();
-    UpdatePort(port, enableState, linkState, vlanId);
+    UpdatePort(port, reply.enableState, reply.linkState, reply.vlanId);
     m_showReplyAwaited = false;
     if (m_allQueryPending) {
         if (port < m_portCount) {

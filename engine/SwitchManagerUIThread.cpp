@@ -33,6 +33,8 @@ void SwitchManagerUIThread::Start() {
         ready.set_value();
         Run();
         LogDebug("SwitchManagerUIThread::ExitInstance()");
+        // A later thread may be given the same id.
+        m_threadId.store(std::thread::id());
     });
     made.wait();
 }
@@ -57,7 +59,8 @@ void SwitchManagerUIThread::Stop() {
 }
 
 bool SwitchManagerUIThread::IsOwnThread() const {
-    return std::this_thread::get_id() == m_thread.get_id();
+    // Not m_thread: the creating thread may still be assigning it while the loop already runs.
+    return std::this_thread::get_id() == m_threadId.load();
 }
 
 bool SwitchManagerUIThread::Post(std::function<void()> call) {

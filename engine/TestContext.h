@@ -1,10 +1,11 @@
 #pragma once
-// What one job routine works with: the ports to test, its job and the result of the port
-// being tested. Built on the job's thread for one routine.
+// What one job routine works with: the ports to test, its job, the result of the port being
+// tested and the web access to that port's modem. Built on the job's thread for one routine.
 
 #include <vector>
 
 #include "engine/TestRecords.h"
+#include "templates/TerminalClient.h"
 
 class SwitchPort;
 class Tester;
@@ -21,6 +22,8 @@ public:
 
     // The result block of the port being tested.
     ModemResult Result;
+    // The modem of the port being tested, over the process-wide template store.
+    TerminalClient Client;
 
 private:
     std::vector<SwitchPort*> m_ports;

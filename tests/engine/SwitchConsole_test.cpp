@@ -1,7 +1,8 @@
-#include "tests/support/PrivateLog.h"
 #include "bench/FakeSwitchConsole.h"
 #include "engine/SwitchManagerImpl.h"
 #include "engine/SwitchManagerUIThread.h"
+#include "tests/support/FakeConsoleTest.h"
+#include "tests/support/PrivateLog.h"
 
 #include <gtest/gtest.h>
 
@@ -60,21 +61,8 @@ void Sleep(int ms) {
 }
 
 // The fake console on a pty, and the console client on its own thread opening the pty's slave.
-class SwitchConsoleTest : public ::testing::Test {
+class SwitchConsoleTest : public testsupport::FakeConsoleTest {
 protected:
-    void SetUp() override {
-        std::string error;
-        if (!fake.Start(&error))
-            GTEST_SKIP() << "no pty: " << error;
-        config.PortCount = 24;
-        config.TrunkPortNo = 24;
-        config.Login.User = "admin";
-        config.Login.Password = "admin";
-        options.devicePath = fake.DevicePath();
-        options.processState = &state;
-        options.viewReady = &viewReady;
-        options.timings = {0, 0, 0, 500, 600000, 5000};
-    }
     void TearDown() override {
         if (thread)
             thread->Stop();
@@ -92,13 +80,6 @@ protected:
         EXPECT_TRUE(recorder.WaitFor(SwitchSubject::LoginSwitchSuccessNotify));
         return console;
     }
-    std::vector<std::string> LinesStartingWith(const std::string& head) {
-        std::vector<std::string> found;
-        for (const auto& line : fake.Lines())
-            if (line.rfind(head, 0) == 0)
-                found.push_back(line);
-        return found;
-    }
     // Runs a call on the console's thread and waits for it.
     template <class F> void OnConsoleThread(F call) {
         std::promise<void> done;
@@ -110,11 +91,6 @@ protected:
         ASSERT_EQ(finished.wait_for(std::chrono::seconds(5)), std::future_status::ready);
     }
 
-    FakeSwitchConsole fake{24};
-    SwitchConfig config;
-    SwitchConsoleOptions options;
-    SwitchConsoleProcessState state;
-    platform::Event viewReady{true, false};
     Recorder recorder;
     std::unique_ptr<SwitchManagerUIThread> thread;
 };
@@ -307,6 +283,27 @@ TEST_F(SwitchConsoleTest, WrongPasswordGivesUpAtTheFifthPasswordPrompt) {
     fake.SetCredentials("admin", "wrong", "wrong");
     thread->GetConsole()->Reconnect();
     ASSERT_TRUE(recorder.WaitFor(SwitchSubject::LoginSwitchSuccessNotify));
+}
+
+TEST_F(SwitchConsoleTest, LoginsAfterTheSessionEndedStartTheFailureCountAfresh) {
+    SwitchManagerImpl* console = LogIn();
+    // Each new log-in answers two password prompts; counted on, the third would be given up.
+    for (int expiry = 1; expiry <= 3; ++expiry) {
+        int enables = fake.CountLines("enable");
+        fake.SetStage(FakeSwitchConsole::Stage::Login);
+        fake.Write("\r\nSession closed.\r\n\r\nlogin:");
+        ASSERT_TRUE(fake.WaitForLines(
+            [&](const std::vector<std::string>& l) {
+                return std::count(l.begin(), l.end(), "enable") > enables;
+            },
+            5000));
+        for (int i = 0; i < 500 && console->GetSwitchStatus() != SwitchManagerImpl::SwitchStatus_Enabled; ++i)
+            Sleep(10);
+        ASSERT_EQ(console->GetSwitchStatus(), SwitchManagerImpl::SwitchStatus_Enabled) << expiry;
+    }
+    EXPECT_EQ(recorder.Count(SwitchSubject::LoginSwitchFailed), 0);
+    EXPECT_EQ(recorder.Count(SwitchSubject::LoginSwitchSuccessNotify), 1);
+    EXPECT_EQ(fake.GetStage(), FakeSwitchConsole::Stage::Config);
 }
 
 TEST_F(SwitchConsoleTest, SilentConsoleGivesNoResponseOnce) {

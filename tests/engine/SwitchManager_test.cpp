@@ -5,9 +5,10 @@
 #include <future>
 #include <mutex>
 
-#include "tests/support/PrivateLog.h"
 #include "bench/FakeSwitchConsole.h"
 #include "engine/SwitchManager.h"
+#include "tests/support/FakeConsoleTest.h"
+#include "tests/support/PrivateLog.h"
 
 using bench::FakeSwitchConsole;
 
@@ -39,22 +40,8 @@ private:
 };
 
 // The pty fake console and a manager over it, logged in.
-class SwitchManagerConsoleTest : public ::testing::Test {
+class SwitchManagerConsoleTest : public testsupport::FakeConsoleTest {
 protected:
-    void SetUp() override {
-        std::string error;
-        if (!fake.Start(&error))
-            GTEST_SKIP() << "no pty: " << error;
-        config.PortCount = 24;
-        config.TrunkPortNo = 24;
-        config.Login.User = "admin";
-        config.Login.Password = "admin";
-        options.devicePath = fake.DevicePath();
-        options.processState = &state;
-        options.viewReady = &viewReady;
-        options.timings = {0, 0, 0, 500, 600000, 5000};
-    }
-
     void LogIn(uint32_t replyWaitMs = 5000) {
         manager = std::make_unique<SwitchManager>(config, options, replyWaitMs);
         manager->Attach(&recorder);
@@ -70,19 +57,6 @@ protected:
         manager.reset();
     }
 
-    std::vector<std::string> LinesStartingWith(const std::string& head) {
-        std::vector<std::string> found;
-        for (const auto& line : fake.Lines())
-            if (line.rfind(head, 0) == 0)
-                found.push_back(line);
-        return found;
-    }
-
-    FakeSwitchConsole fake{24};
-    SwitchConfig config;
-    SwitchConsoleOptions options;
-    SwitchConsoleProcessState state;
-    platform::Event viewReady{true, false};
     TypeRecorder recorder;
     std::unique_ptr<SwitchManager> manager;
 };

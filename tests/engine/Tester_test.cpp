@@ -5,10 +5,12 @@
 #include <stdexcept>
 #include <thread>
 
-#include "tests/support/PrivateLog.h"
+#include "engine/SwitchPort.h"
+#include "engine/TestContext.h"
 #include "engine/TestRecords.h"
 #include "engine/Tester.h"
 #include "engine/ViewSink.h"
+#include "tests/support/PrivateLog.h"
 
 using namespace std::chrono_literals;
 
@@ -150,4 +152,28 @@ TEST(Tester, PortUpdatesCarryThePortAndTheJobSerial) {
 TEST(Tester, EachJobHasItsOwnSerial) {
     Tester a(nullptr), b(nullptr);
     EXPECT_NE(a.GetSerial(), b.GetSerial());
+}
+
+TEST(Tester, ContextOfARoutineHoldsTheJobsPortsAndTheSharedTemplateStore) {
+    RecordingViewSink view;
+    SwitchPort three(3, SwitchPort::Enable_Enabled, SwitchPort::Link_Up, 103);
+    SwitchPort five(5, SwitchPort::Enable_Enabled, SwitchPort::Link_Up, 105);
+    view.SetLinkUpPorts({&three, &five});
+    std::vector<SwitchPort*> seen;
+    TemplateStore* store = nullptr;
+    bool stoppedSeen = false;
+    Tester tester(&view);
+    tester.SetRoutine([&](Tester& t) {
+        TestContext context(t);
+        seen = context.GetPortList();
+        store = context.Client.GetTemplateStore();
+        t.Stop();
+        stoppedSeen = context.IsStopped();
+        return kJobStopped;
+    });
+    tester.Start();
+    ASSERT_TRUE(WaitEnded(tester));
+    EXPECT_EQ(seen, (std::vector<SwitchPort*>{&three, &five}));
+    EXPECT_EQ(store, &TemplateStore::Instance());
+    EXPECT_TRUE(stoppedSeen);
 }

@@ -1,6 +1,8 @@
-#include "engine/InternetChecksum.h"
+#include "platform/net/InternetChecksum.h"
 
 #include <cstring>
+
+namespace platform {
 
 uint16_t InternetChecksum(int length, const void* bytes) {
     const uint8_t* p = static_cast<const uint8_t*>(bytes);
@@ -23,3 +25,5 @@ uint16_t InternetChecksum(int length, const void* bytes) {
         sum = (sum & 0xffff) + (sum >> 16);
     return static_cast<uint16_t>(~sum);
 }
+
+} // namespace platform

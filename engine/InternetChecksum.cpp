@@ -1,25 +1,7 @@
 #include "engine/InternetChecksum.h"
 
-#include <cstring>
+#include "platform/net/Checksum.h"
 
 uint16_t InternetChecksum(int length, const void* bytes) {
-    const uint8_t* p = static_cast<const uint8_t*>(bytes);
-    uint64_t sum = 0;
-    int i = 0;
-    for (; i + 1 < length; i += 2) {
-        uint16_t word;
-        std::memcpy(&word, p + i, sizeof word);
-        sum += word;
-    }
-    if (i < length) {
-        // The odd byte takes the first place of a word, as if a zero byte followed it.
-        uint8_t last[2] = {p[i], 0};
-        uint16_t word;
-        std::memcpy(&word, last, sizeof word);
-        sum += word;
-    }
-    // Fold until no carry is left: twice is not enough for every sum.
-    while (sum >> 16)
-        sum = (sum & 0xffff) + (sum >> 16);
-    return static_cast<uint16_t>(~sum);
+    return platform::InternetChecksum(bytes, length > 0 ? static_cast<size_t>(length) : 0);
 }

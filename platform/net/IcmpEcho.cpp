@@ -11,23 +11,13 @@
 #include <sys/socket.h>
 
 #include "platform/files/UniqueFd.h"
+#include "platform/net/Checksum.h"
 
 namespace platform {
 namespace {
 
 constexpr size_t kPayloadSize = 16;
 constexpr size_t kEchoSize = sizeof(icmphdr) + kPayloadSize;
-
-uint16_t Checksum(const uint8_t* data, size_t size) {
-    uint32_t sum = 0;
-    for (size_t i = 0; i + 1 < size; i += 2)
-        sum += static_cast<uint32_t>(data[i] << 8 | data[i + 1]);
-    if (size % 2)
-        sum += static_cast<uint32_t>(data[size - 1] << 8);
-    while (sum >> 16)
-        sum = (sum & 0xFFFF) + (sum >> 16);
-    return htons(static_cast<uint16_t>(~sum));
-}
 
 // Every batch draws its own id, sequence base and payload tag, so batches running at once in
 // other threads or processes (each raw socket sees every reply) never take each other's replies.
@@ -99,7 +89,7 @@ IcmpEchoResult IcmpEchoBatch(const std::vector<uint32_t>& targets, std::chrono::
         header->un.echo.id = htons(key.id);
         header->un.echo.sequence = htons(static_cast<uint16_t>(key.sequenceBase + i));
         Payload(key, static_cast<uint32_t>(i), packet + sizeof(icmphdr));
-        header->checksum = Checksum(packet, sizeof packet);
+        header->checksum = InternetChecksum(packet, sizeof packet);
         sockaddr_in to{};
         to.sin_family = AF_INET;
         to.sin_addr.s_addr = targets[i];

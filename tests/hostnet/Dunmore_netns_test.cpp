@@ -168,6 +168,11 @@ TEST_F(DunmoreNet, ConsolePingReadsTheToolsOutput) {
         char answering[] = "192.0.2.11", invalid[] = "no.such.host.invalid";
         EXPECT_EQ(function.Ping(answering), 1);
         EXPECT_EQ(function.Ping(invalid), 0);
+        // Text that would reach the tool as options of its own is no address.
+        char withOptions[] = "192.0.2.11 -c 1", option[] = "-c1";
+        EXPECT_EQ(function.Ping(withOptions), 0);
+        EXPECT_EQ(function.Ping(option), 0);
+        EXPECT_EQ(function.Ping(nullptr), 0);
     });
 }
 

@@ -1,5 +1,6 @@
 #include <arpa/inet.h>
 #include <chrono>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <linux/if_arp.h>
 #include <sys/socket.h>
@@ -160,6 +161,21 @@ TEST_F(DunmoreNet, TrafficTableListsEveryInterfaceWithItsState) {
         std::string again = function.text.str();
         EXPECT_EQ(again.compare(0, dump.size(), dump), 0);
         EXPECT_NE(again.find("lan0\r\ndwIndex:", dump.size()), std::string::npos);
+    });
+}
+
+TEST_F(DunmoreNet, TrafficTableFillsNoMoreThanFiftyRows) {
+    // lo, lan0, wan0 and 52 more.
+    ASSERT_EQ(
+        net->pc->Shell("for i in $(seq 1 26); do ip link add v$i type veth peer name w$i || exit 1; done"),
+        0);
+    RunInside(*net->pc, [&] {
+        NetCardDataSendRecvStruct rows[52];
+        std::memset(rows, 0xAB, sizeof rows);
+        EXPECT_EQ(function.GetNetCardTransData(rows), 50);
+        EXPECT_EQ(rows[49].dwMtu, 1500u);
+        for (int i = 50; i < 52; ++i)
+            EXPECT_EQ(rows[i].dwIndex, 0xABABABABu) << "row " << i << " was written";
     });
 }
 

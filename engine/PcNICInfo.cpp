@@ -9,8 +9,7 @@ namespace {
 // What the program counts as a wired Ethernet card: an Ethernet link that is no loopback and
 // no wireless card.
 bool IsEthernetCard(const platform::LinkInfo& link) {
-    return link.IsEthernet() && !link.IsLoopback() && !link.isWireless &&
-           link.mac.size() >= 6;
+    return link.IsEthernet() && !link.IsLoopback() && !link.isWireless && link.mac.size() >= 6;
 }
 
 class KernelWifiIdentity : public WifiIdentity {
@@ -98,10 +97,7 @@ bool PcNICInfo::GetWireNicCount() {
         if (!IsEthernetCard(link))
             continue;
         auto nic = std::make_unique<NIC>();
-        std::vector<uint8_t> permanent(link.permanentMac.begin(),
-                                       link.permanentMac.begin() +
-                                           std::min<size_t>(6, link.permanentMac.size()));
-        nic->m_AdapterName = CString(platform::CardGuidFromMac(permanent));
+        nic->m_AdapterName = CString(platform::CardGuidFromMac(link.permanentMac));
         nic->m_AdapterName.MakeUpper();
         nic->m_Description = CString(link.name);
         nic->m_InterfaceName = CString(link.name);

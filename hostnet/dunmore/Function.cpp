@@ -4,7 +4,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <pwd.h>
 #include <unistd.h>
 #include <vector>
 
@@ -71,6 +70,9 @@ int CFunction::AsynPing(CString address, int timeoutMs) {
 
 int CFunction::Ping(char* address) {
     return Guarded(0, [&] {
+        // One word that is no option: the tool runs as root, and a flood ping is an option away.
+        if (!address || !*address || *address == '-' || std::strpbrk(address, " \t\r\n\"\\"))
+            return 0;
         CString command = CString("ping -c 3 -W 3 ") + address;
         CString output;
         platform::ProcessOptions options;
@@ -156,19 +158,15 @@ int CFunction::GetNetCardTransData(NetCardDataSendRecvStruct* const rows) {
     return Guarded(0, [&] { return rows ? dunmore::ReadInterfaceTable(rows, 50, text) : 0; });
 }
 
+// The administrator here is the superuser account (uid 0), whatever it is called; no Linux
+// account bears the other system's administrator name.
 int CFunction::IsAdministrator() {
-    return Guarded(0, [&] {
-        passwd entry{}, *found = nullptr;
-        std::vector<char> buffer(4096);
-        if (::getpwuid_r(::geteuid(), &entry, buffer.data(), buffer.size(), &found) != 0 || !found)
-            return 0;
-        return std::strcmp(found->pw_name, "Administrator") == 0 ? 1 : 0;
-    });
+    return ::geteuid() == 0 ? 1 : 0;
 }
 
-// Administrator rights are root's effective user id here.
+// No group grants administrator rights here; they come with the superuser account alone.
 int CFunction::IsAdministratorsGroup() {
-    return ::geteuid() == 0 ? 1 : 0;
+    return IsAdministrator();
 }
 
 int CFunction::StartOneService(CString serviceName) {

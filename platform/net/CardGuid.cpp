@@ -16,7 +16,7 @@ std::string CardGuidFromMac(const std::vector<uint8_t>& mac) {
         return {};
     // The name is the address as lower-case text joined by colons ("02:00:5e:10:00:01").
     std::string name;
-    for (size_t i = 0; i < mac.size(); ++i) {
+    for (size_t i = 0; i < mac.size() && i < 6; ++i) {
         char part[4];
         std::snprintf(part, sizeof part, i ? ":%02x" : "%02x", mac[i]);
         name += part;

@@ -8,7 +8,8 @@
 
 namespace platform {
 
-// "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}" in upper case; empty for an address of no bytes.
+// "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}" in upper case, of the address's first six bytes (a
+// longer hardware address keeps its Ethernet part, in every layer alike); empty for no bytes.
 std::string CardGuidFromMac(const std::vector<uint8_t>& mac);
 
 } // namespace platform

@@ -8,9 +8,13 @@
 namespace platform {
 namespace {
 
+std::atomic<PromptLogSink> g_consoleLog{nullptr};
+
 class ConsolePromptService : public PromptService {
 public:
     int MessageBox(const CString& text, const CString& caption, unsigned type) override {
+        if (PromptLogSink sink = g_consoleLog.load())
+            sink(text, caption, type);
         std::lock_guard lock(m_mutex);
         std::fprintf(stderr, "[%s] %s\n", GbkToUtf8(caption).c_str(), GbkToUtf8(text).c_str());
         return SafeAnswer(type);
@@ -43,7 +47,13 @@ PromptService& Prompts() {
     return service ? *service : g_console;
 }
 
-void SetPromptService(PromptService* service) { g_service.store(service); }
+void SetPromptService(PromptService* service) {
+    g_service.store(service);
+}
+
+void SetConsolePromptLog(PromptLogSink sink) {
+    g_consoleLog.store(sink);
+}
 
 int RecordingPromptService::MessageBox(const CString& text, const CString& caption, unsigned type) {
     std::lock_guard lock(m_mutex);

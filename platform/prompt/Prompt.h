@@ -13,7 +13,8 @@ namespace platform {
 
 // Box types and answers with the platform's values.
 constexpr unsigned kMbOk = 0x0, kMbOkCancel = 0x1, kMbYesNoCancel = 0x3, kMbYesNo = 0x4, kMbRetryCancel = 0x5;
-constexpr unsigned kMbIconError = 0x10, kMbIconQuestion = 0x20, kMbIconWarning = 0x30, kMbIconInformation = 0x40;
+constexpr unsigned kMbIconError = 0x10, kMbIconQuestion = 0x20, kMbIconWarning = 0x30,
+                   kMbIconInformation = 0x40;
 constexpr int kIdOk = 1, kIdCancel = 2, kIdRetry = 4, kIdYes = 6, kIdNo = 7;
 
 class PromptService {
@@ -29,6 +30,11 @@ int SafeAnswer(unsigned type);
 // The service in use; SetPromptService(nullptr) restores the default.
 PromptService& Prompts();
 void SetPromptService(PromptService* service);
+
+// The console default also hands every box to this sink (the program puts its log here), so a
+// box that nobody sees is still on record; none until set.
+using PromptLogSink = void (*)(const CString& text, const CString& caption, unsigned type);
+void SetConsolePromptLog(PromptLogSink sink);
 
 inline int ShowMessageBox(const CString& text, const CString& caption, unsigned type = kMbOk) {
     return Prompts().MessageBox(text, caption, type);

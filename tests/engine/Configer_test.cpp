@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <stdexcept>
 
+#include "engine/Common.h"
 #include "engine/Configer.h"
 #include "platform/files/Profile.h"
 #include "platform/files/ProgramDirectory.h"
@@ -298,6 +299,43 @@ TEST_F(ConfigerTest, GetInstanceBuildsOneConfiger) {
     Configer* first = Configer::GetInstance();
     EXPECT_EQ(first, Configer::GetInstance());
     EXPECT_EQ(first->GetVersion(), "3.1");
+}
+
+TEST_F(ConfigerTest, SharedHelpers) {
+    struct Case {
+        const char* text;
+        const char* suffix;
+        bool ends;
+    } cases[] = {
+        {"show port 1\r\n#", "#", true},
+        {"abc", "", true},
+        {"", "", true},
+        {"abc", "abc", true},
+        {"bc", "abc", false},
+        {"abc", "ab", false},
+        {"abC", "bc", false},
+        {"", "a", false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(EndsWith(c.text, c.suffix), c.ends) << c.text << " / " << c.suffix;
+
+    EXPECT_EQ(GetProgramDirectory(), CString((dir.str() + "/").c_str()));
+    platform::SetProgramDirectory("");
+    std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe");
+    EXPECT_EQ(GetProgramDirectory(), CString((exe.parent_path().string() + "/").c_str()));
+
+    // Every box goes through the prompt service; the console default also logs it.
+    ShowErrorMessage("端口 3 不可用");
+    ASSERT_EQ(prompts.Count(), 1u);
+    EXPECT_EQ(prompts.Boxes()[0].text, "端口 3 不可用");
+    EXPECT_EQ(prompts.Boxes()[0].caption, "错误");
+    EXPECT_EQ(prompts.Boxes()[0].type, platform::kMbOk | platform::kMbIconError);
+    platform::SetPromptService(nullptr);
+    ::testing::internal::CaptureStderr();
+    ShowErrorMessage("端口 4 不可用");
+    std::string shown = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(shown.find(u8"[错误] 端口 4 不可用"), std::string::npos) << shown;
+    EXPECT_NE(testsupport::LogText().find(CString("[错误] 端口 4 不可用").str()), std::string::npos);
 }
 
 using ConfigerDeathTest = ConfigerTest;

@@ -1,9 +1,10 @@
 #include <gtest/gtest.h>
 
 #include "engine/PcNICInfo.h"
+#include "platform/net/CardGuid.h"
 #include "platform/net/Netlink.h"
-#include "tests/support/PrivateLog.h"
 #include "tests/support/NetNamespace.h"
+#include "tests/support/PrivateLog.h"
 
 namespace {
 
@@ -42,6 +43,12 @@ protected:
         PcNICInfo::SetCardInventory(nullptr);
     }
 };
+
+TEST(PcNICInfo, CardGuidIsOfTheFirstSixBytesOfTheAddress) {
+    EXPECT_EQ(platform::CardGuidFromMac({2, 0, 0, 0, 0x0a, 1}), kLanGuid);
+    EXPECT_EQ(platform::CardGuidFromMac({2, 0, 0, 0, 0x0a, 1, 0x77, 0x88}), kLanGuid);
+    EXPECT_EQ(platform::CardGuidFromMac({}), "");
+}
 
 TEST_F(PcNICInfoTest, ListsEthernetCardsInIfindexOrderWithStableGuids) {
     testsupport::RunInside(*pc, [&] {

@@ -1,5 +1,6 @@
 #include <arpa/inet.h>
 #include <chrono>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <linux/if_arp.h>
 #include <sys/socket.h>
@@ -163,11 +164,31 @@ TEST_F(DunmoreNet, TrafficTableListsEveryInterfaceWithItsState) {
     });
 }
 
+TEST_F(DunmoreNet, TrafficTableFillsNoMoreThanFiftyRows) {
+    // lo, lan0, wan0 and 52 more.
+    ASSERT_EQ(
+        net->pc->Shell("for i in $(seq 1 26); do ip link add v$i type veth peer name w$i || exit 1; done"),
+        0);
+    RunInside(*net->pc, [&] {
+        NetCardDataSendRecvStruct rows[52];
+        std::memset(rows, 0xAB, sizeof rows);
+        EXPECT_EQ(function.GetNetCardTransData(rows), 50);
+        EXPECT_EQ(rows[49].dwMtu, 1500u);
+        for (int i = 50; i < 52; ++i)
+            EXPECT_EQ(rows[i].dwIndex, 0xABABABABu) << "row " << i << " was written";
+    });
+}
+
 TEST_F(DunmoreNet, ConsolePingReadsTheToolsOutput) {
     RunInside(*net->pc, [&] {
         char answering[] = "192.0.2.11", invalid[] = "no.such.host.invalid";
         EXPECT_EQ(function.Ping(answering), 1);
         EXPECT_EQ(function.Ping(invalid), 0);
+        // Text that would reach the tool as options of its own is no address.
+        char withOptions[] = "192.0.2.11 -c 1", option[] = "-c1";
+        EXPECT_EQ(function.Ping(withOptions), 0);
+        EXPECT_EQ(function.Ping(option), 0);
+        EXPECT_EQ(function.Ping(nullptr), 0);
     });
 }
 

@@ -3,7 +3,9 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <set>
+#include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 
 #include "hostnet/dunmore/Function.h"
 #include "platform/clock/Clock.h"
@@ -128,6 +130,29 @@ TEST(Dunmore, WindowsOnlyPiecesFailAndSayWhyInTheLog) {
     errno = EACCES;
     EXPECT_EQ(CFunction::GetLastErrorString(), "Permission denied");
     platform::SetProgramDirectory("");
+}
+
+TEST(Dunmore, AdministratorIsTheSuperuser) {
+    CFunction function;
+    if (::geteuid() != 0) {
+        EXPECT_EQ(function.IsAdministrator(), 0);
+        EXPECT_EQ(function.IsAdministratorsGroup(), 0);
+        GTEST_SKIP() << "an ordinary user cannot show the superuser's answer";
+    }
+    EXPECT_EQ(function.IsAdministrator(), 1);
+    EXPECT_EQ(function.IsAdministratorsGroup(), 1);
+    // The same program as an ordinary user.
+    pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (::setresgid(65534, 65534, 65534) != 0 || ::setresuid(65534, 65534, 65534) != 0)
+            ::_exit(9);
+        ::_exit(function.IsAdministrator() + 2 * function.IsAdministratorsGroup());
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 TEST(Dunmore, BatchPingRefusesBadArgumentsAndLeavesResultsAlone) {

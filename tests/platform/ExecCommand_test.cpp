@@ -69,6 +69,16 @@ TEST_F(ExecCommand, LargeOutputIsCapturedWhole) {
     }
 }
 
+TEST_F(ExecCommand, EndsWithTheCommandThoughAChildItLeftHoldsThePipe) {
+    std::string pidFile = (dir / "left.pid").string();
+    CString output;
+    auto start = Steady::now();
+    EXPECT_EQ(Run("sh -c \"echo done; sleep 30 & echo $! > " + pidFile + "\"", output, 1, 20), 1);
+    EXPECT_LT(Steady::now() - start, 3s);
+    EXPECT_EQ(output, "done\n");
+    ::kill(std::stoi(testsupport::ReadFileBytes(pidFile)), SIGKILL);
+}
+
 TEST_F(ExecCommand, StandardErrorJoinsTheOutputAndNothingIsReadWithCaptureOff) {
     CString output;
     EXPECT_EQ(Run("sh -c \"echo out; echo err >&2; exit 3\"", output), 1); // ran to its end

@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <mutex>
+#include <net/if.h>
 #include <sched.h>
 #include <stdexcept>
 #include <sys/mount.h>
@@ -50,7 +51,8 @@ int RunCommand(const std::string& command, std::string* output) {
     return status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-// Namespaces named after a process that no longer runs were left by a killed test.
+// Namespaces named after a process that no longer runs were left by a killed test. Those named
+// after this process are as stale: pids are reused, and this process has made none yet.
 void SweepStaleNamespaces() {
     std::error_code error;
     for (const auto& entry : std::filesystem::directory_iterator(kNetnsDir, error)) {
@@ -62,7 +64,7 @@ void SweepStaleNamespaces() {
         if (dash == std::string::npos || dash == 0)
             continue;
         pid_t pid = static_cast<pid_t>(std::atol(rest.substr(0, dash).c_str()));
-        if (pid > 0 && ::kill(pid, 0) != 0 && errno == ESRCH)
+        if (pid > 0 && (pid == ::getpid() || (::kill(pid, 0) != 0 && errno == ESRCH)))
             RunCommand("ip netns delete " + ShellQuote(name), nullptr);
     }
 }
@@ -106,25 +108,14 @@ int NetNamespace::Shell(const std::string& command, std::string* output) const {
 }
 
 int NetNamespace::IfIndex(const std::string& link) const {
-    std::string output;
-    if (RunCommand("ip -n " + ShellQuote(m_name) + " -o link show dev " + ShellQuote(link), &output) != 0)
-        return 0;
-    // ip may put a complaint about a namespace that another test is deleting before the line.
-    size_t pos = 0;
-    while (pos < output.size()) {
-        size_t end = output.find('\n', pos);
-        std::string line = output.substr(pos, end == std::string::npos ? std::string::npos : end - pos);
-        size_t colon = line.find(": ");
-        if (colon != std::string::npos && line.compare(colon + 2, link.size(), link) == 0) {
-            char next = colon + 2 + link.size() < line.size() ? line[colon + 2 + link.size()] : 0;
-            if (next == '@' || next == ':')
-                return std::atoi(line.c_str());
-        }
-        if (end == std::string::npos)
-            break;
-        pos = end + 1;
-    }
-    return 0;
+    // Asked inside the namespace: a socket made there names its links. (ip's own output also
+    // carries complaints about namespaces that other tests are deleting meanwhile.)
+    unsigned index = 0;
+    std::thread([&] {
+        if (EnterNamespace(*this))
+            index = ::if_nametoindex(link.c_str());
+    }).join();
+    return static_cast<int>(index);
 }
 
 std::string NetNamespaceUnavailableReason() {

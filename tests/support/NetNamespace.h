@@ -56,7 +56,8 @@ void RunInside(const NetNamespace& ns, const std::function<void()>& body);
 
 // Runs the body in a forked child that has entered the namespace (its only thread, its own
 // /sys); a failed assertion, an exception or a crash in the child fails the calling test.
-// The child is killed after 'seconds'.
+// The child is killed after 'seconds'. Only the calling thread lives on in the child: start no
+// thread that may hold a lock (a logger's, say) before the fork.
 void RunInChild(const NetNamespace& ns, const std::function<void()>& body, int seconds = 120);
 
 // A helper thread that lives inside a namespace (a peer, a server) until it is stopped; the

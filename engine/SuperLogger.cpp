@@ -320,14 +320,19 @@ int SuperLogger::ReadSharedLogLevel() {
         return Threshold();
     if (!m_shared.IsOpen()) {
         if (m_shared.OpenExisting(m_options.sharedMemoryName)) {
-            if (!m_shared.Map())
+            // Another process may have made it and not yet sized it: try again on a later pass.
+            if (!m_shared.Map()) {
+                m_shared.Close();
                 return Threshold();
+            }
         } else if (errno == ENOENT &&
                    (m_shared.CreateNew(m_options.sharedMemoryName, kSharedMemorySize) ||
                     (errno == EEXIST && m_shared.OpenExisting(m_options.sharedMemoryName)))) {
             // Created here (or by a process that won the race to create it).
-            if (!m_shared.Map())
+            if (!m_shared.Map()) {
+                m_shared.Close();
                 return Threshold();
+            }
             snprintf(m_shared.Data(), m_shared.Size(), "%d", Threshold());
             m_shared.Flush();
             m_sharedLogged = true;

@@ -1,5 +1,6 @@
 #include "platform/files/Profile.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <mutex>
 #include <optional>
@@ -71,9 +72,13 @@ Line ParseLine(std::string raw) {
     return line;
 }
 
-Document Load(const CString& file) {
+// A missing file reads as empty; nullopt when the file is there but cannot be read.
+std::optional<Document> TryLoad(const CString& file) {
     Document doc;
-    std::string bytes = ReadWholeFile(file.str()).value_or(std::string());
+    std::optional<std::string> read = ReadWholeFile(file.str());
+    if (!read)
+        return errno == ENOENT ? std::optional<Document>(doc) : std::nullopt;
+    const std::string& bytes = *read;
     if (bytes.empty())
         return doc;
     size_t firstLf = bytes.find('\n');
@@ -90,6 +95,10 @@ Document Load(const CString& file) {
         pos = end + 1;
     }
     return doc;
+}
+
+Document Load(const CString& file) {
+    return TryLoad(file).value_or(Document());
 }
 
 // Index of the first line of the first matching section, or nullopt.
@@ -169,7 +178,11 @@ bool WriteProfileString(const CString& file, const CString& section, const CStri
         HasLineBreak(value) || FindBracket(section.str()) != std::string::npos || key.Find('=') >= 0)
         return false;
     std::lock_guard lock(g_writeMutex);
-    Document doc = Load(file);
+    // Rewriting a file that could not be read would lose every other key in it.
+    std::optional<Document> loaded = TryLoad(file);
+    if (!loaded)
+        return false;
+    Document& doc = *loaded;
     std::string entryText = key.str() + "=" + value.str();
     auto header = FindSection(doc, section);
     if (!header) {

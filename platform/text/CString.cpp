@@ -6,13 +6,23 @@
 
 namespace {
 
-bool IsLead(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
-bool IsTrail(unsigned char c) { return (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFE); }
+bool IsLead(unsigned char c) {
+    return c >= 0x81 && c <= 0xFE;
+}
+bool IsTrail(unsigned char c) {
+    return (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFE);
+}
 
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+bool IsSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
 
-char FoldLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-char FoldUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+char FoldLower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+char FoldUpper(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
 // Applies 'fold' to every single-byte character, stepping over GBK pairs whole.
 template <typename Fold> void FoldAscii(std::string& s, Fold fold) {
@@ -44,7 +54,9 @@ template <typename Strip> void TrimRightWhile(std::string& s, Strip strip) {
     s.erase(keep);
 }
 
-bool InSet(const char* set, char c) { return set && c != '\0' && std::strchr(set, c) != nullptr; }
+bool InSet(const char* set, char c) {
+    return set && c != '\0' && std::strchr(set, c) != nullptr;
+}
 
 } // namespace
 
@@ -74,7 +86,9 @@ CString CString::Right(int count) const {
     return CString(m_s.substr(m_s.size() - count));
 }
 
-CString CString::Mid(int first) const { return Mid(first, GetLength()); }
+CString CString::Mid(int first) const {
+    return Mid(first, GetLength());
+}
 
 CString CString::Mid(int first, int count) const {
     first = std::clamp(first, 0, GetLength());
@@ -126,9 +140,15 @@ int CString::FindOneOf(const char* set) const {
     return at == std::string::npos ? -1 : static_cast<int>(at);
 }
 
-CString& CString::Trim() { return TrimRight().TrimLeft(); }
-CString& CString::Trim(char ch) { return TrimRight(ch).TrimLeft(ch); }
-CString& CString::Trim(const char* set) { return TrimRight(set).TrimLeft(set); }
+CString& CString::Trim() {
+    return TrimRight().TrimLeft();
+}
+CString& CString::Trim(char ch) {
+    return TrimRight(ch).TrimLeft(ch);
+}
+CString& CString::Trim(const char* set) {
+    return TrimRight(set).TrimLeft(set);
+}
 
 CString& CString::TrimLeft() {
     TrimLeftWhile(m_s, IsSpace);
@@ -207,7 +227,9 @@ int CString::Remove(char ch) {
     return static_cast<int>(before - m_s.size());
 }
 
-int CString::Insert(int index, char ch) { return Insert(index, std::string(1, ch).c_str()); }
+int CString::Insert(int index, char ch) {
+    return Insert(index, std::string(1, ch).c_str());
+}
 
 int CString::Insert(int index, const char* text) {
     index = std::clamp(index, 0, GetLength());
@@ -255,24 +277,33 @@ void CString::AppendFormat(const char* format, ...) {
     va_end(args);
 }
 
-void CString::FormatV(const char* format, va_list args) {
-    m_s.clear();
-    AppendFormatV(format, args);
-}
+namespace {
 
-void CString::AppendFormatV(const char* format, va_list args) {
+// Formats into a text of its own: an argument may be this very string, which must not be
+// cleared or moved while it is read.
+std::string Formatted(const char* format, va_list args) {
     if (!format)
-        return;
+        return std::string();
     va_list copy;
     va_copy(copy, args);
     int needed = std::vsnprintf(nullptr, 0, format, copy);
     va_end(copy);
     if (needed <= 0)
-        return;
-    size_t old = m_s.size();
-    m_s.resize(old + needed + 1);
-    std::vsnprintf(m_s.data() + old, needed + 1, format, args);
-    m_s.resize(old + needed);
+        return std::string();
+    std::string out(static_cast<size_t>(needed) + 1, '\0');
+    std::vsnprintf(out.data(), out.size(), format, args);
+    out.resize(static_cast<size_t>(needed));
+    return out;
+}
+
+} // namespace
+
+void CString::FormatV(const char* format, va_list args) {
+    m_s = Formatted(format, args);
+}
+
+void CString::AppendFormatV(const char* format, va_list args) {
+    m_s += Formatted(format, args);
 }
 
 int CString::Compare(const char* other) const {

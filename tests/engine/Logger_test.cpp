@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <set>
 #include <sys/ioctl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -204,6 +205,20 @@ TEST_F(Logger, SharedTextMustBeALevelElseItIsIgnored) {
     }
 }
 
+TEST_F(Logger, SharedMemoryNotYetSizedByItsMakerIsMappedOnALaterPass) {
+    // Another process has created the object but not yet given it its size.
+    int fd = shm_open(platform::SharedMemory::PosixName(shmName).c_str(), O_RDWR | O_CREAT | O_EXCL, 0666);
+    ASSERT_GE(fd, 0);
+    SuperLogger log(Options());
+    log.StartUp(false);
+    EXPECT_EQ(log.Threshold(), 2);
+    ASSERT_EQ(ftruncate(fd, 1024), 0);
+    close(fd);
+    WriteShared("4");
+    log.RunPass(10);
+    EXPECT_EQ(log.Threshold(), 4);
+}
+
 TEST_F(Logger, SecondProcessChangesTheLevelWithinThreeSeconds) {
     SuperLoggerOptions o = Options();
     o.passPeriod = 300ms; // the real period: the change must land within 3 s
@@ -346,7 +361,9 @@ TEST_F(Logger, BufferStaysBoundedWhileTheFileIsBrokenAndSaysWhatWasDropped) {
 
 TEST_F(Logger, ShutdownWritesWhatWaitsWhateverTheLevelAndLaterWritesGoNowhere) {
     WriteFileBytes(dir / "SuperLog.ini", "[SuperLog]\r\nLogLevel=0\r\n");
-    SuperLogger log(Options());
+    SuperLoggerOptions o = Options();
+    o.passPeriod = 10s; // no pass flushes meanwhile: only the shutdown can write the line
+    SuperLogger log(o);
     log.StartUp();
     ASSERT_TRUE(
         WaitFor([&] { return File("log1.txt").find("Debug:日志线程启动.\r\n") != std::string::npos; }));

@@ -87,6 +87,15 @@ TEST(CString, TrimReplaceAndFormat) {
     f.Format("%s", big.c_str());
     EXPECT_EQ(f.GetLength(), 10000);
 
+    // The string's own text as an argument is read before it is replaced or grown.
+    CString self("ab");
+    self.Format("%s-%s", self.GetString(), self.GetString());
+    EXPECT_EQ(self, "ab-ab");
+    self = big.c_str();
+    self.AppendFormat("%s", self.GetString());
+    EXPECT_EQ(self.GetLength(), 20000);
+    EXPECT_EQ(self.Right(3), "xxx");
+
     CString withZero("a\0b", 3);
     EXPECT_EQ(withZero.GetLength(), 3);
 }

@@ -131,10 +131,17 @@ TEST_F(Profile, FailedSaveLeavesTheOldFileAndNoTemporary) {
     // A read-only directory keeps the old file whole (root bypasses modes, so use a file as "dir").
     WriteFileBytes((dir / "plain").string(), "");
     EXPECT_FALSE(WriteProfileString(CString(dir.str() + "/plain/x.ini"), "A", "b", "c"));
+
+    // A file that is there but cannot be read (root reads everything, so a link to itself) is
+    // not replaced by one that holds only the new key.
+    std::filesystem::create_symlink("loop.ini", dir / "loop.ini");
+    EXPECT_FALSE(WriteProfileString(CString(dir.str() + "/loop.ini"), "A", "b", "c"));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "loop.ini"));
+
     int entries = 0;
     for ([[maybe_unused]] auto& e : std::filesystem::directory_iterator(dir.path()))
         ++entries;
-    EXPECT_EQ(entries, 2); // Config.ini and plain
+    EXPECT_EQ(entries, 3); // Config.ini, plain and loop.ini
 }
 
 } // namespace

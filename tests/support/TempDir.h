@@ -1,8 +1,10 @@
 #pragma once
-// A fresh directory under /tmp, removed with everything in it when the object goes.
+// A fresh directory under /tmp, removed with everything in it when the object goes (or, when
+// the process exits without destroying it, at the exit; never by a forked child).
 
 #include <filesystem>
 #include <string>
+#include <sys/types.h>
 
 namespace testsupport {
 
@@ -19,6 +21,7 @@ public:
 
 private:
     std::filesystem::path m_path;
+    pid_t m_owner;
 };
 
 // Whole-file helpers for fixtures and checks; bytes in and out, no newline translation.

@@ -106,15 +106,19 @@ int NicMonitor::Run() {
         m_capturing = handle.Get();
     }
     m_open.Set();
-    pcap_loop(handle.Get(), -1, lan ? lan_nic_packet_handler : wan_nic_packet_handler,
-              reinterpret_cast<u_char*>(&m_state));
+    const int ended = pcap_loop(handle.Get(), -1, lan ? lan_nic_packet_handler : wan_nic_packet_handler,
+                                reinterpret_cast<u_char*>(&m_state));
+    // Only Stop should end the loop; anything else (the card removed) leaves its direction
+    // uncounted from now on, so say why.
+    if (ended == PCAP_ERROR)
+        LogError("%s: %s", Name(), pcap_geterr(handle.Get()));
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_capturing = nullptr;
     }
     handle.Reset();
     LogInfo(lan ? "LANic_Monitor Exited." : "WANic_Monitor Capture() Exited.");
-    return 0;
+    return ended == PCAP_ERROR ? -1 : 0;
 }
 
 namespace {

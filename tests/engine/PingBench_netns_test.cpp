@@ -195,6 +195,24 @@ TEST_F(PingBench, MonitorsCountOnlyWhileTestingAndStopAtOnce) {
     });
 }
 
+TEST_F(PingBench, MonitorWhoseCardVanishesEndsWithTheLibrarysReasonInTheLog) {
+    testsupport::RunInside(*pc, [&] {
+        WANic_Monitor wan(cards);
+        wan.Start();
+        ASSERT_TRUE(wan.WaitUntilCapturing(5000));
+        pc->Ip("link del wan0");
+        ASSERT_TRUE(wan.WaitForEnd(5000));
+    });
+    // An error line with the library's text, before the usual exit line.
+    const std::string log = testsupport::LogText();
+    const size_t reason = log.find("WANic_Monitor: ");
+    ASSERT_NE(reason, std::string::npos);
+    const size_t lineStart = log.rfind('\n', reason) + 1;
+    EXPECT_NE(log.substr(lineStart, reason - lineStart).find("Error"), std::string::npos);
+    EXPECT_GT(log.find('\n', reason), reason + std::strlen("WANic_Monitor: ") + 1);
+    EXPECT_NE(log.find("WANic_Monitor Capture() Exited.", reason), std::string::npos);
+}
+
 TEST_F(PingBench, SendingHandleKeepsNoCopyOfTheTrafficItNeverReads) {
     StartForwarder();
     testsupport::RunInside(*pc, [&] {

@@ -4,6 +4,7 @@
 #include <chrono>
 
 #include "engine/Logger.h"
+#include "engine/NicMonitors.h"
 #include "engine/SwitchPort.h"
 #include "engine/TestRecords.h"
 #include "engine/Tester.h"
@@ -23,6 +24,24 @@ platform::PcapHandle OpenCard(const PingCard& card) {
 }
 
 } // namespace
+
+namespace {
+
+PingCards ConfiguredCards() {
+    PingCards cards;
+    GetConfiguredPingCards(cards); // cards left empty count every frame as lost
+    return cards;
+}
+
+std::vector<PingPort*> ViewPingPorts(Tester& tester) {
+    ViewSink* view = tester.GetView();
+    return view ? view->GetPingPortList() : std::vector<PingPort*>();
+}
+
+} // namespace
+
+PingTest::PingTest(Tester& tester, platform::Clock& clock)
+    : PingTest(tester, ConfiguredCards(), ViewPingPorts(tester), clock) {}
 
 PingTest::PingTest(Tester& tester, const PingCards& cards, std::vector<PingPort*> pingPorts,
                    platform::Clock& clock)

@@ -14,6 +14,8 @@ class Tester;
 
 class PingTest {
 public:
+    // The job's form: the cards from the configuration, the ping records from the job's view.
+    explicit PingTest(Tester& tester, platform::Clock& clock = platform::RealClock());
     // Takes the test ports from the job and opens both cards for sending; a card that cannot
     // be opened is logged and every frame for it counts as lost. 'pingPorts' is the view's list.
     PingTest(Tester& tester, const PingCards& cards, std::vector<PingPort*> pingPorts,

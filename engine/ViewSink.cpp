@@ -38,6 +38,16 @@ void RecordingViewSink::SetLinkUpPorts(std::vector<SwitchPort*> ports) {
     m_linkUpPorts = std::move(ports);
 }
 
+std::vector<PingPort*> RecordingViewSink::GetPingPortList() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_pingPorts;
+}
+
+void RecordingViewSink::SetPingPortList(std::vector<PingPort*> ports) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_pingPorts = std::move(ports);
+}
+
 std::vector<RecordingViewSink::Entry> RecordingViewSink::Entries() const {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_entries;

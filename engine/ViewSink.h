@@ -10,6 +10,7 @@
 #include <mutex>
 #include <vector>
 
+class PingPort;
 class SwitchPort;
 class TestInfo;
 
@@ -30,6 +31,8 @@ public:
     virtual std::vector<SwitchPort*> GetLinkUpPorts() = 0;
     // The view's record of a port; null for a port outside 1..PortCount.
     virtual TestInfo* GetTestInfo(int port) = 0;
+    // A copy of the view's ping records, one per port (read by the ping test).
+    virtual std::vector<PingPort*> GetPingPortList() = 0;
 };
 
 // A view for tests: keeps everything posted, in order, with the end event as an entry of its own.
@@ -51,8 +54,10 @@ public:
     void SignalTestEnded(uint64_t jobSerial) override;
     std::vector<SwitchPort*> GetLinkUpPorts() override;
     TestInfo* GetTestInfo(int port) override;
+    std::vector<PingPort*> GetPingPortList() override;
 
     void SetLinkUpPorts(std::vector<SwitchPort*> ports);
+    void SetPingPortList(std::vector<PingPort*> ports);
     std::vector<Entry> Entries() const;
     // Waits until a message of this number has been posted; true when it came in time.
     bool WaitFor(unsigned message, std::chrono::milliseconds timeout) const;
@@ -62,5 +67,6 @@ private:
     mutable std::condition_variable m_changed;
     std::vector<Entry> m_entries;
     std::vector<SwitchPort*> m_linkUpPorts;
+    std::vector<PingPort*> m_pingPorts;
     std::vector<std::unique_ptr<TestInfo>> m_testInfos;
 };

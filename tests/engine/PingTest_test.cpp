@@ -9,6 +9,9 @@
 #include "engine/TestRecords.h"
 #include "engine/Tester.h"
 #include "engine/ViewSink.h"
+#include "platform/files/ProgramDirectory.h"
+#include "platform/files/Registry.h"
+#include "tests/support/TempDir.h"
 #include "tests/support/PrivateLog.h"
 
 using namespace std::chrono_literals;
@@ -208,4 +211,22 @@ TEST(PingTest, PortsBeyondTheVlanByteAreRefusedBeforeAnyFrame) {
     EXPECT_TRUE(bench.Record(0).GetPackets(PingDirection::Upstream).empty());
     EXPECT_TRUE(bench.view.Entries().empty());
     EXPECT_NE(testsupport::LogText().find("PortCount 300 is too large"), std::string::npos);
+}
+
+TEST(PingTest, JobFormTakesTheViewsRecordsAndCountsUnconfiguredCardsAsLost) {
+    // No card roles in an empty program directory and registry: the frames go nowhere.
+    testsupport::TempDir dir("pingtest-job");
+    platform::SetProgramDirectory(dir.str().c_str());
+    platform::SetRegistryRoot(dir.str().c_str());
+    platform::ManualClock clock;
+    Bench bench({3}, {}, clock);
+    PingPort record(3);
+    bench.view.SetPingPortList({&record});
+    PingTest test(*bench.tester, clock);
+    EXPECT_EQ(test.FindPingPort(3), &record);
+    test.SetPeriod(100);
+    EXPECT_EQ(test.Run(), 0);
+    EXPECT_FALSE(record.GetPackets(PingDirection::Upstream).empty());
+    EXPECT_EQ(bench.Info(3).Ping.Percent, 100);
+    platform::SetProgramDirectory("");
 }

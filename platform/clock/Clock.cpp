@@ -33,7 +33,9 @@ Clock::Wall::time_point ManualClock::WallNow() const {
     return m_wallStart + std::chrono::milliseconds(m_elapsedMs.load());
 }
 
-void ManualClock::SleepFor(std::chrono::milliseconds duration) { Advance(duration); }
+void ManualClock::SleepFor(std::chrono::milliseconds duration) {
+    Advance(duration);
+}
 
 void ManualClock::Advance(std::chrono::milliseconds duration) {
     if (duration.count() > 0)

@@ -13,8 +13,8 @@ public:
     using Wall = std::chrono::system_clock;
     virtual ~Clock() = default;
 
-    virtual Steady::time_point Now() const = 0;     // for elapsed times and deadlines
-    virtual Wall::time_point WallNow() const = 0;   // for stamps shown to people (local time)
+    virtual Steady::time_point Now() const = 0;   // for elapsed times and deadlines
+    virtual Wall::time_point WallNow() const = 0; // for stamps shown to people (local time)
     virtual void SleepFor(std::chrono::milliseconds duration) = 0;
 
     // Milliseconds on the steady clock, for code written against a tick count.

@@ -7,8 +7,8 @@
 
 namespace platform {
 
-constexpr uint32_t kWaitObject0 = 0;    // WAIT_OBJECT_0
-constexpr uint32_t kWaitTimeout = 258;  // WAIT_TIMEOUT
+constexpr uint32_t kWaitObject0 = 0;   // WAIT_OBJECT_0
+constexpr uint32_t kWaitTimeout = 258; // WAIT_TIMEOUT
 constexpr uint32_t kInfinite = 0xFFFFFFFF;
 
 class Event {

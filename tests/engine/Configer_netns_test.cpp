@@ -8,8 +8,8 @@
 #include "platform/files/ProgramDirectory.h"
 #include "platform/files/Registry.h"
 #include "platform/net/CardGuid.h"
-#include "tests/support/PrivateLog.h"
 #include "tests/support/NetNamespace.h"
+#include "tests/support/PrivateLog.h"
 #include "tests/support/TempDir.h"
 
 namespace {

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "tests/support/PrivateLog.h"
 #include "bench/FakeDslam.h"
 #include "engine/DslamClient.h"
 #include "engine/ThrowError.h"
+#include "tests/support/PrivateLog.h"
 
 namespace {
 

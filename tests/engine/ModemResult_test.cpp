@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "tests/support/PrivateLog.h"
 #include "engine/TestRecords.h"
+#include "tests/support/PrivateLog.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 #include "engine/ViewSink.h"
 #include "platform/files/ProgramDirectory.h"
 #include "platform/files/Registry.h"
-#include "tests/support/TempDir.h"
 #include "tests/support/PrivateLog.h"
+#include "tests/support/TempDir.h"
 
 using namespace std::chrono_literals;
 

@@ -2,10 +2,10 @@
 
 #include <mutex>
 
-#include "tests/support/PrivateLog.h"
 #include "bench/FakeTelnetSwitch.h"
 #include "engine/SwitchManager2.h"
 #include "platform/net/TimeOutSocket.h"
+#include "tests/support/PrivateLog.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include <thread>
 
 #include "platform/files/UniqueFd.h"
-#include "platform/net/InternetChecksum.h"
 #include "platform/net/IcmpEcho.h"
+#include "platform/net/InternetChecksum.h"
 #include "tests/hostnet/PcAndModem.h"
 
 using namespace std::chrono_literals;

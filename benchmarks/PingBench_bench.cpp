@@ -26,6 +26,7 @@
 #include "engine/ViewSink.h"
 #include "platform/files/UniqueFd.h"
 #include "tests/support/NetNamespace.h"
+#include "tests/support/PingJob.h"
 
 using namespace std::chrono;
 using testsupport::NetNamespace;
@@ -192,21 +193,7 @@ void BM_NoFalseLossUnderUnrelatedTraffic(benchmark::State& state) {
         };
         const auto toWan = unrelated(kWanMac), toLan = unrelated(kLanMac);
 
-        RecordingViewSink view(ports);
-        std::vector<std::unique_ptr<SwitchPort>> switchPorts;
-        std::vector<std::unique_ptr<PingPort>> pingPorts;
-        std::vector<SwitchPort*> list;
-        std::vector<PingPort*> raw;
-        for (int p = 1; p <= ports; ++p) {
-            switchPorts.push_back(
-                std::make_unique<SwitchPort>(p, SwitchPort::Enable_Enabled, SwitchPort::Link_Up));
-            list.push_back(switchPorts.back().get());
-            pingPorts.push_back(std::make_unique<PingPort>(p));
-            raw.push_back(pingPorts.back().get());
-        }
-        view.SetLinkUpPorts(list);
-        Tester tester(&view, Tester::Mode_Ping);
-        tester.GetLinkUpPortList();
+        testsupport::PingJob job(ports);
 
         std::atomic<bool> stop{false};
         std::atomic<uint64_t> unrelatedSent{0};
@@ -223,7 +210,7 @@ void BM_NoFalseLossUnderUnrelatedTraffic(benchmark::State& state) {
             lan.WaitUntilCapturing(5000);
             wan.WaitUntilCapturing(5000);
             SetTestingFlag(true);
-            PingTest test(tester, cards, raw);
+            PingTest test(*job.tester, cards, job.raw);
             test.SetPeriod(5000);
             result = test.Run();
             test.Close();
@@ -237,7 +224,7 @@ void BM_NoFalseLossUnderUnrelatedTraffic(benchmark::State& state) {
         int lossyPorts = 0;
         long long sent = 0, lost = 0;
         for (int p = 1; p <= ports; ++p) {
-            PingStatistics s = view.GetTestInfo(p)->Get().Ping;
+            PingStatistics s = job.Ping(p);
             sent += s.BigPingCount + s.SmallPingCount + s.BigPingReplyCount + s.SmallPingReplyCount;
             const long long got = s.BigPingRecvCount + s.SmallPingRecvCount + s.BigPingReplyRecvCount +
                                   s.SmallPingReplyRecvCount;

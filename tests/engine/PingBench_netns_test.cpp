@@ -21,6 +21,7 @@
 #include "platform/net/CardGuid.h"
 #include "platform/prompt/Prompt.h"
 #include "tests/support/NetNamespace.h"
+#include "tests/support/PingJob.h"
 #include "tests/support/PrivateLog.h"
 #include "tests/support/TempDir.h"
 
@@ -49,29 +50,7 @@ void ParseMac(const char* text, uint8_t mac[6]) {
         mac[i] = static_cast<uint8_t>(b[i]);
 }
 
-// A job over switch ports 1..count with the view's records.
-struct Job {
-    explicit Job(int count) : view(count) {
-        std::vector<SwitchPort*> list;
-        for (int p = 1; p <= count; ++p) {
-            switchPorts.push_back(
-                std::make_unique<SwitchPort>(p, SwitchPort::Enable_Enabled, SwitchPort::Link_Up));
-            list.push_back(switchPorts.back().get());
-            pingPorts.push_back(std::make_unique<PingPort>(p));
-            raw.push_back(pingPorts.back().get());
-        }
-        view.SetLinkUpPorts(list);
-        tester = std::make_unique<Tester>(&view, Tester::Mode_Ping);
-        tester->GetLinkUpPortList();
-    }
-    PingStatistics Ping(int port) { return view.GetTestInfo(port)->Get().Ping; }
-
-    RecordingViewSink view;
-    std::vector<std::unique_ptr<SwitchPort>> switchPorts;
-    std::vector<std::unique_ptr<PingPort>> pingPorts;
-    std::vector<PingPort*> raw;
-    std::unique_ptr<Tester> tester;
-};
+using Job = testsupport::PingJob;
 
 struct TestingFlag {
     TestingFlag() { SetTestingFlag(true); }

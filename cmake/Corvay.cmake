@@ -50,3 +50,16 @@ function(corvay_library name)
   target_link_libraries(${name} PUBLIC ${ARG_DEPS} PRIVATE ${ARG_PRIVATE_DEPS})
   corvay_target_options(${name})
 endfunction()
+
+# The project's libraries that exist in this tree (tests and benchmarks link them all; the linker
+# keeps only what each one uses).
+function(corvay_project_libraries out)
+  set(found "")
+  foreach(lib platform_text platform_files platform_sync platform_clock platform_prompt platform_net platform_http
+              platform_wmi engine templates bench dunmore pellar ostrel)
+    if(TARGET ${lib})
+      list(APPEND found ${lib})
+    endif()
+  endforeach()
+  set(${out} ${found} PARENT_SCOPE)
+endfunction()

@@ -13,7 +13,7 @@
 #include <string>
 #include <unistd.h>
 
-#include "engine/SuperLogger.h"
+#include "engine/log/SuperLogger.h"
 #include "platform/files/SharedMemory.h"
 #include "tests/support/TempDir.h"
 

@@ -19,11 +19,11 @@
 #include <vector>
 
 #include "bench/TrafficBench.h"
-#include "engine/NicMonitors.h"
-#include "engine/PingTest.h"
-#include "engine/SwitchPort.h"
-#include "engine/Tester.h"
-#include "engine/ViewSink.h"
+#include "engine/jobs/Tester.h"
+#include "engine/jobs/ViewSink.h"
+#include "engine/ping/NicMonitors.h"
+#include "engine/ping/PingTest.h"
+#include "engine/switch/SwitchPort.h"
 #include "platform/files/UniqueFd.h"
 #include "tests/support/NetNamespace.h"
 #include "tests/support/PingJob.h"

@@ -29,11 +29,16 @@ function(corvay_target_options target)
   target_link_options(${target} PRIVATE ${CORVAY_LINK_OPTIONS})
 endfunction()
 
-# corvay_library(name [SHARED] DEPS ...): a library made of every .cpp of the calling folder.
+# corvay_library(name [SHARED] [RECURSE] DEPS ...): a library made of every .cpp of the calling
+# folder (RECURSE: and of its subfolders).
 # Libraries of folders that may not exist yet are named with $<TARGET_NAME_IF_EXISTS:...>.
 function(corvay_library name)
-  cmake_parse_arguments(ARG "SHARED" "" "DEPS;PRIVATE_DEPS" ${ARGN})
-  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  cmake_parse_arguments(ARG "SHARED;RECURSE" "" "DEPS;PRIVATE_DEPS" ${ARGN})
+  if(ARG_RECURSE)
+    file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  else()
+    file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  endif()
   if(NOT sources)
     # Headers only so far.
     add_library(${name} INTERFACE)

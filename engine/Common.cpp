@@ -1,7 +1,7 @@
 #include "engine/Common.h"
 
-#include "engine/Logger.h"
-#include "engine/StringTable.h"
+#include "engine/log/Logger.h"
+#include "engine/log/StringTable.h"
 #include "platform/files/ProgramDirectory.h"
 #include "platform/prompt/Prompt.h"
 

@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "engine/Common.h"
-#include "engine/FirmwareSchema.h"
+#include "engine/firmware/FirmwareSchema.h"
 #include "platform/files/ProgramDirectory.h"
 
 int main(int argc, char** argv) {

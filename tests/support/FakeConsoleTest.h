@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "bench/FakeSwitchConsole.h"
-#include "engine/SwitchManagerImpl.h"
+#include "engine/switch/SwitchManagerImpl.h"
 
 namespace testsupport {
 

@@ -5,11 +5,11 @@
 #include <memory>
 #include <vector>
 
-#include "engine/PingFrames.h"
-#include "engine/SwitchPort.h"
-#include "engine/TestRecords.h"
-#include "engine/Tester.h"
-#include "engine/ViewSink.h"
+#include "engine/jobs/Tester.h"
+#include "engine/jobs/ViewSink.h"
+#include "engine/ping/PingFrames.h"
+#include "engine/records/TestRecords.h"
+#include "engine/switch/SwitchPort.h"
 
 namespace testsupport {
 

@@ -5,7 +5,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include "engine/SuperLogger.h"
+#include "engine/log/SuperLogger.h"
 
 namespace testsupport {
 namespace {

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "engine/Logger.h"
+#include "engine/log/Logger.h"
 #include "tests/support/TempDir.h"
 
 namespace testsupport {

@@ -1,9 +1,0 @@
-#include "engine/TestContext.h"
-
-#include "engine/Tester.h"
-
-TestContext::TestContext(Tester& tester) : m_ports(tester.GetPortList()), m_pTester(&tester) {}
-
-bool TestContext::IsStopped() const {
-    return m_pTester->IsStopped();
-}

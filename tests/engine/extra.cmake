@@ -1,4 +1,0 @@
-# The firmware database tests run the creation command.
-if(TARGET test_engine_FirmwareDB_test AND TARGET create-firmware-db)
-  add_dependencies(test_engine_FirmwareDB_test create-firmware-db)
-endif()

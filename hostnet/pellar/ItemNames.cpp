@@ -1,7 +1,5 @@
 #include "hostnet/pellar/ItemNames.h"
 
-#include <cstring>
-
 namespace pellar {
 
 #define PELLAR_ADAPTER_ITEMS                                                                                 \
@@ -37,14 +35,5 @@ const char* const ItemNameTable[kItemNameCount] = {
 
 #undef PELLAR_ADAPTER_ITEMS
 #undef PELLAR_CONFIG_ITEMS
-
-int SearchItemIndex(const char* const* names, int count, const char* name) {
-    if (!names || !name)
-        return -1;
-    for (int i = 0; i < count; ++i)
-        if (names[i] && std::strcmp(names[i], name) == 0)
-            return i;
-    return -1;
-}
 
 } // namespace pellar

@@ -19,7 +19,4 @@ extern const char* const ItemNameTable[kItemNameCount];
 constexpr int kCardOutputFirst = 73;
 constexpr int kCardOutputCount = 13; // texts per card in the inventory's result
 
-// The first position of 'name' among 'count' names (exact, case-sensitive), or -1.
-int SearchItemIndex(const char* const* names, int count, const char* name);
-
 } // namespace pellar

@@ -53,12 +53,25 @@ void PCInfo::SetMainWindowHandle(HWND window) {
 void PCInfo::PostNetCardNotify(uintptr_t wParam) {
     if (!m_hMainWnd)
         return;
-    std::lock_guard lock(g_posterMutex);
-    if (g_poster)
+    pellar::MessagePoster poster;
+    {
+        std::lock_guard lock(g_posterMutex);
+        poster = g_poster;
+    }
+    if (poster)
         Guarded(0, [&] {
-            g_poster(m_hMainWnd, WM_NETCARD_NOTIFY, wParam, 0);
+            poster(m_hMainWnd, WM_NETCARD_NOTIFY, wParam, 0);
             return 0;
         });
+}
+
+int PCInfo::SearchItemIndex(const char* const* names, int count, const char* name) {
+    if (!names || !name)
+        return -1;
+    for (int i = 0; i < count; ++i)
+        if (names[i] && std::strcmp(names[i], name) == 0)
+            return i;
+    return -1;
 }
 
 const char* PCInfo::CardItem(int card, int item) const {

@@ -86,6 +86,9 @@ public:
     int GetWmiClassInfo(const char* className, const char* const* items, int itemCount, const char* where);
     void MsgProcess();
 
+    // The first position of 'name' among 'count' names (exact, case-sensitive), or -1.
+    static int SearchItemIndex(const char* const* names, int count, const char* name);
+
     // The inventory's steps.
     void EnumNetCards(SetupCardList* list);
     int SaveNetCardInfo();

@@ -17,10 +17,10 @@ using namespace pellar;
 namespace {
 
 int AdapterItem(const char* name) {
-    return SearchItemIndex(NetAdapterItems, kNetAdapterItemCount, name);
+    return PCInfo::SearchItemIndex(NetAdapterItems, kNetAdapterItemCount, name);
 }
 int ConfigItem(const char* name) {
-    return kNetAdapterItemCount + SearchItemIndex(NetConfigItems, kNetConfigItemCount, name);
+    return kNetAdapterItemCount + PCInfo::SearchItemIndex(NetConfigItems, kNetConfigItemCount, name);
 }
 
 const int kDeviceID = AdapterItem("DeviceID");
@@ -29,7 +29,7 @@ const int kNetConnectionStatus = AdapterItem("NetConnectionStatus");
 const int kConfigManagerErrorCode = AdapterItem("ConfigManagerErrorCode");
 const int kAdapterType = AdapterItem("AdapterType");
 const int kName = AdapterItem("Name");
-const int kConfigIndex = SearchItemIndex(NetConfigItems, kNetConfigItemCount, "Index");
+const int kConfigIndex = PCInfo::SearchItemIndex(NetConfigItems, kNetConfigItemCount, "Index");
 const int kIPEnabled = ConfigItem("IPEnabled");
 const int kMACAddress = ConfigItem("MACAddress");
 const int kSettingID = ConfigItem("SettingID");
@@ -96,12 +96,11 @@ void PCInfo::EnumNetCards(SetupCardList* list) {
         CFunction::RLog("EnumNetCards SetupDiGetClassDevs=NULL");
         return;
     }
-    for (size_t i = 0; i < devices.size(); ++i) {
-        const platform::wmi::Device& device = devices[i];
+    for (const platform::wmi::Device& device : devices) {
         if (device.className != "Net" || device.enumerator == "ROOT")
             continue;
         auto record = std::make_unique<SetupCardRecord>();
-        record->deviceIndex = static_cast<int>(i);
+        record->deviceIndex = device.index;
         if (device.driverKey.empty()) {
             CFunction::DLog("EnumNetCards GetRegistryProperty Failed");
             continue;
@@ -388,7 +387,7 @@ int PCInfo::SelectQueryItem(CWordArray& /*items*/, CPtrArray** out) {
         CString log = "Query Result:\r\n\t";
         for (int card = 0; card < m_NetCardCount; ++card)
             for (int k = kCardOutputFirst; k < kCardOutputFirst + kCardOutputCount; ++k) {
-                int position = SearchItemIndex(ItemNameTable, kCardItemCount, ItemNameTable[k]);
+                int position = PCInfo::SearchItemIndex(ItemNameTable, kCardItemCount, ItemNameTable[k]);
                 const char* text = CardItem(card, position);
                 m_RetText.Add(text);
                 log += CString(ItemNameTable[k]) + ":" + text + "\r\n\t";

@@ -130,6 +130,7 @@ int LinuxProvider::ListDevices(std::vector<Device>& devices) {
         device.driverKey = key;
         device.description = host.DisplayName();
         device.disabled = !host.link.IsAdminUp();
+        device.index = host.link.index;
         devices.push_back(std::move(device));
     }
     return 0;

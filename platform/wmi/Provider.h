@@ -62,6 +62,7 @@ struct Device {
     std::string driverKey;  // "<class>\<driver index>", the index in decimal
     std::string description;
     bool disabled = false;
+    int index = 0; // the device's number in the tree (the Linux default: the link's ifindex)
 };
 
 // Results of the management calls (the values the calling code knows).

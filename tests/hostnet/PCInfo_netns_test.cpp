@@ -70,6 +70,7 @@ TEST_F(PCInfoHost, InventoryListsEachCardAsSetUp) {
         "wan0|FALSE|TRUE|TRUE|False|[10.2.0.1]|[255.255.255.0]|N/A|N/A|FALSE|" + Index("wan0") +
             "|FALSE|02:00:00:00:0B:01",
     };
+    const int indexes[] = {pc->IfIndex("lan0"), pc->IfIndex("wan0")};
     testsupport::RunInside(*pc, [&] {
         PCInfo info;
         ASSERT_EQ(info.InitWMI(1), 1);
@@ -86,7 +87,7 @@ TEST_F(PCInfoHost, InventoryListsEachCardAsSetUp) {
         std::vector<NIC*> nics;
         PcNICInfo::Instance()->GetNicList(nics);
         const int settingId =
-            pellar::SearchItemIndex(pellar::ItemNameTable, pellar::kCardItemCount, "SettingID");
+            PCInfo::SearchItemIndex(pellar::ItemNameTable, pellar::kCardItemCount, "SettingID");
         for (int card = 0; card < info.m_NetCardCount; ++card) {
             const char* name = static_cast<const char*>(texts->GetAt(card * pellar::kCardOutputCount));
             auto nic =
@@ -95,6 +96,15 @@ TEST_F(PCInfoHost, InventoryListsEachCardAsSetUp) {
             EXPECT_EQ((*nic)->m_AdapterName, info.m_NetCardInfo[card].GetAt(settingId)) << name;
         }
         EXPECT_EQ(info.m_NetCardInfo[0].GetAt(settingId), kLanGuid);
+        // The device list: the cards only, numbered by ifindex, wan0 disabled.
+        ASSERT_EQ(info.m_SetupCards.size(), 2u);
+        for (int card = 0; card < 2; ++card) {
+            const SetupCardRecord& record = *info.m_SetupCards[card];
+            EXPECT_EQ(record.name, card == 0 ? "lan0" : "wan0");
+            EXPECT_EQ(record.deviceIndex, indexes[card]);
+            EXPECT_EQ(record.driverIndex, indexes[card]);
+            EXPECT_EQ(record.disabled, card);
+        }
         // The IP table holds the cards only.
         ASSERT_EQ(info.m_IpHlpCount, 2);
         EXPECT_EQ(info.m_IpHlpAdapters[0].mac, kLanMac);

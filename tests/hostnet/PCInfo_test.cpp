@@ -53,7 +53,7 @@ public:
         std::snprintf(guid, sizeof guid, "{00000000-0000-0000-0000-%012d}", id);
         std::string net = "10.0." + std::to_string(id) + ".";
         Card card;
-        card.device = {"Net", "PCI", "Net\\" + std::to_string(id), name, false};
+        card.device = {"Net", "PCI", "Net\\" + std::to_string(id), name, false, id};
         card.adapter = {
             {"DeviceID", Value::Text(std::to_string(id))}, {"Name", Value::Text(name)},
             {"NetConnectionID", Value::Text(name)},        {"AdapterType", Value::Text("Ethernet 802.3")},
@@ -472,8 +472,8 @@ TEST_F(PCInfoFake, ConstructionSetsTheExpectedValuesAndFlags) {
         EXPECT_STREQ(info.m_MailAccountDefaults[i].get(), mail[i]);
     for (int i = 6; i < 10; ++i)
         EXPECT_EQ(info.m_MailAccountDefaults[i], nullptr);
-    EXPECT_EQ(pellar::SearchItemIndex(pellar::ItemNameTable, pellar::kItemNameCount, "MACAddress"), 30);
-    EXPECT_EQ(pellar::SearchItemIndex(pellar::ItemNameTable, pellar::kItemNameCount, "macaddress"), -1);
+    EXPECT_EQ(PCInfo::SearchItemIndex(pellar::ItemNameTable, pellar::kItemNameCount, "MACAddress"), 30);
+    EXPECT_EQ(PCInfo::SearchItemIndex(pellar::ItemNameTable, pellar::kItemNameCount, "macaddress"), -1);
     EXPECT_STREQ(pellar::ItemNameTable[73], "Name");
     EXPECT_STREQ(pellar::ItemNameTable[85], "MACAddress");
 }

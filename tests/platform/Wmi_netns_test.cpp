@@ -109,6 +109,7 @@ TEST_F(WmiLinux, AdaptersConfigurationsAndDevicesOfEveryLink) {
             EXPECT_EQ(devices[i].driverKey,
                       "Net\\" + std::string(4 - std::to_string(index).size(), '0') + std::to_string(index));
             EXPECT_EQ(std::to_string(devices[i].disabled), e.disabled);
+            EXPECT_EQ(devices[i].index, index);
 
             EXPECT_EQ(Show(c, "Index"), std::to_string(index));
             EXPECT_EQ(Show(c, "IPAddress"), e.addresses);

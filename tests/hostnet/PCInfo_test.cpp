@@ -417,6 +417,31 @@ TEST_F(PCInfoFake, InventoryKeepsFiftyCardsAndASecondCallReplacesTheFirst) {
     EXPECT_EQ(Rows(second)[0].substr(0, 5), "last|");
 }
 
+TEST_F(PCInfoFake, SettingIdThatIsNoGuidIsNeverLookedUp) {
+    PCInfo info;
+    ASSERT_EQ(info.InitWMI(1), 1);
+    CWordArray items;
+    CPtrArray* texts = nullptr;
+    struct Case {
+        const char* setting;
+        bool lookedUp;
+    } cases[] = {{"{00000000-0000-0000-0000-000000000003}", true},
+                 {"N/A", false},
+                 {"{}", false},
+                 {"00000000-0000-0000-0000-0000000000", false},
+                 {"{00000000-0000-0000-0000-00000000000g}", false}};
+    for (const auto& [setting, lookedUp] : cases) {
+        std::filesystem::remove(dir / "info.log");
+        host = FakeHost();
+        host.Add(3, "eth0").config["SettingID"] = Value::Text(setting);
+        host.Commit();
+        ASSERT_EQ(info.NetCardInfoGet(items, &texts), 1);
+        EXPECT_EQ(Logged("chBindingName"), lookedUp) << setting;
+        EXPECT_STREQ(static_cast<const char*>(texts->GetAt(3)), "FALSE") << setting;
+        EXPECT_STREQ(static_cast<const char*>(texts->GetAt(9)), "FALSE") << setting;
+    }
+}
+
 TEST_F(PCInfoFake, StoreRoutinesRefuseWhatIsOutOfRange) {
     PCInfo info;
     info.PushOutputString("a", 4);

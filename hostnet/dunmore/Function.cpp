@@ -16,7 +16,7 @@
 
 namespace {
 
-using hostnet::Guarded;
+using dunmore::Guarded;
 
 // Dotted text as inet_addr reads it; INADDR_NONE when it is no address.
 uint32_t ToAddress(const char* text) {

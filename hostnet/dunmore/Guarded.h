@@ -1,8 +1,8 @@
 #pragma once
-// The host libraries let no exception cross their interface: a member that throws gives the
-// caller its failure value.
+// Nothing thrown inside a member of the library reaches its caller: it gets the member's
+// failure value instead.
 
-namespace hostnet {
+namespace dunmore {
 
 template <typename Result, typename Body> Result Guarded(Result failure, Body body) {
     try {
@@ -12,4 +12,4 @@ template <typename Result, typename Body> Result Guarded(Result failure, Body bo
     }
 }
 
-} // namespace hostnet
+} // namespace dunmore

@@ -9,7 +9,7 @@
 #include "hostnet/pellar/ItemNames.h"
 #include "hostnet/pellar/PellarApp.h"
 
-using hostnet::Guarded;
+using dunmore::Guarded;
 
 namespace {
 std::mutex g_posterMutex;

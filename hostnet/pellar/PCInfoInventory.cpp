@@ -11,7 +11,7 @@
 #include "platform/wmi/HostLinks.h"
 #include "platform/wmi/Provider.h"
 
-using hostnet::Guarded;
+using dunmore::Guarded;
 using namespace pellar;
 
 namespace {

@@ -8,7 +8,7 @@
 #include "hostnet/pellar/PCInfo.h"
 #include "platform/wmi/Provider.h"
 
-using hostnet::Guarded;
+using dunmore::Guarded;
 using platform::wmi::Value;
 
 namespace {

@@ -27,16 +27,6 @@ uint32_t Ip(const char* text) {
     return address;
 }
 
-bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
-    auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() >= deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
-}
-
 // A PC namespace whose card lan0 faces a peer namespace where busybox udhcpd may serve
 // 10.9.0.100-110 with router 10.9.0.1 and two name servers.
 class DhcpClientTest : public testsupport::NetnsTest {
@@ -105,7 +95,8 @@ TEST_F(DhcpClientTest, LeaseReplacesTheAddressesSetsTheRouteAndRenews) {
         DhcpClient client("lan0");
         ASSERT_EQ(client.Start(), DhcpClient::StartResult::Started);
         EXPECT_EQ(client.Start(), DhcpClient::StartResult::AlreadyRunning);
-        ASSERT_TRUE(WaitFor([&] { return client.State() == DhcpState::Bound; }, std::chrono::seconds(5)));
+        ASSERT_TRUE(
+            platform::PollUntil([&] { return client.State() == DhcpState::Bound; }, std::chrono::seconds(5)));
 
         auto lease = client.Lease();
         ASSERT_TRUE(lease);
@@ -139,8 +130,8 @@ TEST_F(DhcpClientTest, LeaseReplacesTheAddressesSetsTheRouteAndRenews) {
         EXPECT_EQ(DhcpClient::RunningLinks(), std::vector<std::string>{"lan0"});
 
         ASSERT_TRUE(client.Renew());
-        ASSERT_TRUE(
-            WaitFor([&] { return client.Lease() && client.Lease()->counter == 2; }, std::chrono::seconds(5)));
+        ASSERT_TRUE(platform::PollUntil([&] { return client.Lease() && client.Lease()->counter == 2; },
+                                        std::chrono::seconds(5)));
         EXPECT_EQ(client.Lease()->event, "renew");
         EXPECT_EQ(client.Lease()->address, lease->address);
         EXPECT_EQ(client.State(), DhcpState::Bound);
@@ -161,14 +152,16 @@ TEST_F(DhcpClientTest, NoServerMeansNoLeaseUntilOneAnswers) {
         DhcpClient client("lan0");
         ASSERT_EQ(client.Start(), DhcpClient::StartResult::Started);
         EXPECT_NE(client.State(), DhcpState::Bound);
-        ASSERT_TRUE(WaitFor([&] { return client.State() == DhcpState::NoLease; }, std::chrono::seconds(8)));
+        ASSERT_TRUE(platform::PollUntil([&] { return client.State() == DhcpState::NoLease; },
+                                        std::chrono::seconds(8)));
         EXPECT_FALSE(client.Lease()->HasLease());
         EXPECT_EQ(client.Lease()->counter, 0u);
     });
     StartServer();
     testsupport::RunInside(*pc, [&] {
         DhcpClient client("lan0");
-        ASSERT_TRUE(WaitFor([&] { return client.State() == DhcpState::Bound; }, std::chrono::seconds(12)));
+        ASSERT_TRUE(platform::PollUntil([&] { return client.State() == DhcpState::Bound; },
+                                        std::chrono::seconds(12)));
         EXPECT_EQ(client.Lease()->counter, 1u);
     });
 }

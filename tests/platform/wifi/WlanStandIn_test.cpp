@@ -487,6 +487,12 @@ struct Received {
     }
 };
 
+bool PollUntilAttached(const testsupport::FakeWpaSocket& socket, size_t count = 1) {
+    for (int i = 0; i < 300 && socket.AttachedCount() < count; ++i)
+        std::this_thread::sleep_for(10ms);
+    return socket.AttachedCount() >= count;
+}
+
 TEST_F(WlanStandInTest, EventsBecomeNotifications) {
     auto registerFor = Entry<WlanRegisterNotificationFunction>("WlanRegisterNotification");
     Received received;
@@ -494,11 +500,7 @@ TEST_F(WlanStandInTest, EventsBecomeNotifications) {
     ASSERT_EQ(registerFor(handle, kWlanSourceAll, 1, &Received::Callback, &received, nullptr, &previous),
               kWlanSuccess);
     EXPECT_EQ(previous, kWlanSourceNone);
-    ASSERT_TRUE([&] {
-        for (int i = 0; i < 100 && socket->AttachedCount() == 0; ++i)
-            std::this_thread::sleep_for(10ms);
-        return socket->AttachedCount() == 1;
-    }());
+    ASSERT_TRUE(PollUntilAttached(*socket));
     const char* events[] = {
         "<3>Trying to associate with 02:00:00:00:01:01 (SSID='l\\xb2b' freq=2412 MHz)",
         "<3>Associated with 02:00:00:00:01:01",
@@ -551,8 +553,7 @@ TEST_F(WlanStandInTest, EventsBecomeNotifications) {
                           &previous),
               kWlanSuccess);
     EXPECT_EQ(previous, kWlanSourceAll);
-    for (int i = 0; i < 100 && socket->AttachedCount() < 2; ++i)
-        std::this_thread::sleep_for(10ms);
+    ASSERT_TRUE(PollUntilAttached(*socket, 2));
     socket->SendEvent("<3>CTRL-EVENT-CONNECTED - Connection to 02:00:00:00:01:01 completed [id=0 id_str=]");
     ASSERT_TRUE(received.WaitFor(1));
     ASSERT_EQ(registerFor(handle, kWlanSourceNone, 1, nullptr, nullptr, nullptr, &previous), kWlanSuccess);
@@ -563,6 +564,24 @@ TEST_F(WlanStandInTest, EventsBecomeNotifications) {
     ASSERT_EQ(received.notices.size(), 1u);
     EXPECT_EQ(std::get<0>(received.notices[0]), 8u);
     EXPECT_EQ(std::get<1>(received.notices[0]), 10u);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(WlanStandInTest, NotificationsFollowARestartedDaemon) {
+    Received received;
+    ASSERT_EQ(Entry<WlanRegisterNotificationFunction>("WlanRegisterNotification")(
+                  handle, kWlanSourceConnectionManager, 1, &Received::Callback, &received, nullptr, nullptr),
+              kWlanSuccess);
+    socket.reset();
+    socket = std::make_unique<testsupport::FakeWpaSocket>(
+        WlanPaths::InterfaceSocket(kLink),
+        [this](const std::string& request) { return fake.Answer(request); });
+    ASSERT_TRUE(PollUntilAttached(*socket));
+    socket->SendEvent("<3>CTRL-EVENT-CONNECTED - Connection to 02:00:00:00:01:01 completed [id=0 id_str=]");
+    ASSERT_TRUE(received.WaitFor(1));
 }
 
 } // namespace

@@ -80,6 +80,12 @@ public:
         return "UNKNOWN COMMAND\n";
     }
 
+    // The test's own reads and writes, against the socket thread's.
+    template <typename F> auto Locked(F f) {
+        std::lock_guard lock(m_mutex);
+        return f();
+    }
+
     std::mutex m_mutex;
     std::map<int, std::map<std::string, std::string>> networks;
     std::map<std::string, std::string> status = {{"wpa_state", "DISCONNECTED"}};
@@ -244,7 +250,7 @@ TEST_F(WlanStandInTest, InterfacesCarryTheCardGuidAndTheirState) {
                  {"4WAY_HANDSHAKE", kWlanStateAuthenticating}, {"SCANNING", kWlanStateDiscovering},
                  {"DISCONNECTED", kWlanStateDisconnected},     {"INTERFACE_DISABLED", kWlanStateNotReady}};
     for (const Case& c : cases) {
-        fake.status["wpa_state"] = c.wpaState;
+        fake.Locked([&] { fake.status["wpa_state"] = c.wpaState; });
         WlanInterfaceInfoList* list = nullptr;
         ASSERT_EQ(Entry<WlanEnumInterfacesFunction>("WlanEnumInterfaces")(handle, nullptr, &list),
                   kWlanSuccess);
@@ -308,7 +314,7 @@ TEST_F(WlanStandInTest, ProfilesBecomeNetworksForEachSecurityKind) {
     EXPECT_EQ(WideOf(xml), ProfileXml(cases[4].name, 3, "abcdefgh"));
     Entry<WlanFreeMemoryFunction>("WlanFreeMemory")(xml);
     ASSERT_EQ(SetProfile(ProfileXml(cases[4].name, 2, "other123")), kWlanSuccess);
-    EXPECT_EQ(fake.networks.size(), std::size(cases));
+    EXPECT_EQ(fake.Locked([&] { return fake.networks.size(); }), std::size(cases));
     EXPECT_EQ(Requests("REMOVE_NETWORK").size(), 1u);
 
     // Without kept XML a profile is built from the network itself.
@@ -326,7 +332,7 @@ TEST_F(WlanStandInTest, ProfilesBecomeNetworksForEachSecurityKind) {
     std::u16string first = WideFromGbk(cases[0].name);
     EXPECT_EQ(Entry<WlanDeleteProfileFunction>("WlanDeleteProfile")(handle, &guid, first.c_str(), nullptr),
               kWlanSuccess);
-    EXPECT_EQ(fake.networks.size(), std::size(cases) - 1);
+    EXPECT_EQ(fake.Locked([&] { return fake.networks.size(); }), std::size(cases) - 1);
 }
 
 TEST_F(WlanStandInTest, UnreadableProfilesRefusedKeysAndUnknownNames) {
@@ -356,8 +362,8 @@ TEST_F(WlanStandInTest, UnreadableProfilesRefusedKeysAndUnknownNames) {
     ASSERT_EQ(SetProfile(good), kWlanSuccess);
     // A key the supplicant refuses: the half-made network goes, the old one stays.
     EXPECT_EQ(SetProfile(ProfileXml("lab", 3, "short")), kWlanBadProfile);
-    ASSERT_EQ(fake.networks.size(), 1u);
-    EXPECT_EQ(fake.networks.begin()->second["psk"], "\"abcdefgh\"");
+    ASSERT_EQ(fake.Locked([&] { return fake.networks.size(); }), 1u);
+    EXPECT_EQ(fake.Locked([&] { return fake.networks.begin()->second["psk"]; }), "\"abcdefgh\"");
     EXPECT_EQ(Requests("REMOVE_NETWORK"), std::vector<std::string>{"REMOVE_NETWORK 1"});
 
     std::u16string unknown = u"nobody";
@@ -375,20 +381,24 @@ TEST_F(WlanStandInTest, UnreadableProfilesRefusedKeysAndUnknownNames) {
 }
 
 TEST_F(WlanStandInTest, AvailableNetworksAreGroupedBySsidWithTheirSecurity) {
-    fake.scanResults = "bssid / frequency / signal level / flags / ssid\n"
-                       "02:00:00:00:01:01\t2412\t-60\t[WPA2-PSK-CCMP][ESS]\tlab\n"
-                       "02:00:00:00:01:02\t2437\t-40\t[WPA2-PSK-CCMP][ESS]\tlab\n"
-                       "02:00:00:00:02:01\t2462\t-71\t[WPA-PSK-TKIP][ESS]\told\n"
-                       "02:00:00:00:03:01\t2412\t-100\t[WEP][ESS]\twep\n"
-                       "02:00:00:00:04:01\t2412\t-30\t[ESS]\t\\xb2\\xe2\n"
-                       "02:00:00:00:05:01\t2412\t-50\t[WPA2-EAP-CCMP][ESS]\tcorp\n"
-                       "02:00:00:00:06:01\t2412\t-50\t[WPA2-PSK-CCMP][ESS]\t\n";
+    fake.Locked([&] {
+        fake.scanResults = "bssid / frequency / signal level / flags / ssid\n"
+                           "02:00:00:00:01:01\t2412\t-60\t[WPA2-PSK-CCMP][ESS]\tlab\n"
+                           "02:00:00:00:01:02\t2437\t-40\t[WPA2-PSK-CCMP][ESS]\tlab\n"
+                           "02:00:00:00:02:01\t2462\t-71\t[WPA-PSK-TKIP][ESS]\told\n"
+                           "02:00:00:00:03:01\t2412\t-100\t[WEP][ESS]\twep\n"
+                           "02:00:00:00:04:01\t2412\t-30\t[ESS]\t\\xb2\\xe2\n"
+                           "02:00:00:00:05:01\t2412\t-50\t[WPA2-EAP-CCMP][ESS]\tcorp\n"
+                           "02:00:00:00:06:01\t2412\t-50\t[WPA2-PSK-CCMP][ESS]\t\n";
+    });
     ASSERT_EQ(SetProfile(ProfileXml("lab", 3, "abcdefgh")), kWlanSuccess);
     ASSERT_EQ(SetProfile(ProfileXml("old", 3, "abcdefgh")), kWlanSuccess);      // WPA2 wanted, WPA offered
     ASSERT_EQ(SetProfile(ProfileXml("\xb2\xe2", 3, "abcdefgh")), kWlanSuccess); // PSK wanted, open offered
-    fake.status = {{"wpa_state", "COMPLETED"}, {"ssid", "joined"}, {"bssid", "02:00:00:00:07:01"}};
-    fake.bss["02:00:00:00:07:01"] =
-        "bssid=02:00:00:00:07:01\nlevel=-65\nflags=[WPA-PSK-TKIP][ESS]\nssid=joined\n";
+    fake.Locked([&] {
+        fake.status = {{"wpa_state", "COMPLETED"}, {"ssid", "joined"}, {"bssid", "02:00:00:00:07:01"}};
+        fake.bss["02:00:00:00:07:01"] =
+            "bssid=02:00:00:00:07:01\nlevel=-65\nflags=[WPA-PSK-TKIP][ESS]\nssid=joined\n";
+    });
 
     WlanAvailableNetworkList* list = nullptr;
     ASSERT_EQ(Entry<WlanGetAvailableNetworkListFunction>("WlanGetAvailableNetworkList")(handle, &guid, 0,
@@ -444,7 +454,7 @@ TEST_F(WlanStandInTest, ScanRadioAndCapability) {
         uint32_t result;
     } cases[] = {{"OK\n", kWlanSuccess}, {"FAIL-BUSY\n", kWlanSuccess}, {"FAIL\n", kWlanNotSupported}};
     for (const Case& c : cases) {
-        fake.scanReply = c.reply;
+        fake.Locked([&] { fake.scanReply = c.reply; });
         EXPECT_EQ(scan(handle, &guid, nullptr, nullptr, nullptr), c.result) << c.reply;
     }
     WlanInterfaceCapability* capability = nullptr;

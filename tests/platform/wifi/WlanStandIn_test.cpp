@@ -63,7 +63,8 @@ public:
         }
         if (command == "REMOVE_NETWORK")
             return networks.erase(std::atoi(id.c_str())) ? "OK\n" : "FAIL\n";
-        if (command == "ENABLE_NETWORK" || command == "SAVE_CONFIG" || command == "SELECT_NETWORK")
+        if (command == "ENABLE_NETWORK" || command == "SAVE_CONFIG" || command == "SELECT_NETWORK" ||
+            command == "DISCONNECT")
             return "OK\n";
         if (command == "LIST_NETWORKS") {
             std::string text = "network id / ssid / bssid / flags\n";
@@ -471,6 +472,19 @@ TEST_F(WlanStandInTest, ScanRadioAndCapability) {
     WlanPhyRadioState second{1, kWlanRadioOn, kWlanRadioOn};
     EXPECT_EQ(setInterface(handle, &guid, kWlanOpcodeRadioState, sizeof second, &second, nullptr),
               kWlanInvalidParameter); // one PHY
+}
+
+TEST_F(WlanStandInTest, ConnectByProfileNameAndDisconnect) {
+    auto connect = Entry<WlanConnectFunction>("WlanConnect");
+    std::u16string lab = u"lab";
+    WlanConnectionParameters parameters{0, lab.c_str(), nullptr, 1, 0};
+    EXPECT_EQ(connect(handle, &guid, &parameters, nullptr), kWlanNotFound);
+    ASSERT_EQ(SetProfile(ProfileXml("lab", 0, "")), kWlanSuccess);
+    EXPECT_EQ(connect(handle, &guid, &parameters, nullptr), kWlanSuccess);
+    EXPECT_EQ(Requests("SELECT_NETWORK"), std::vector<std::string>{"SELECT_NETWORK 0"});
+    EXPECT_EQ(connect(handle, &guid, nullptr, nullptr), kWlanInvalidParameter);
+    EXPECT_EQ(Entry<WlanDisconnectFunction>("WlanDisconnect")(handle, &guid, nullptr), kWlanSuccess);
+    EXPECT_EQ(Requests("DISCONNECT").size(), 1u);
 }
 
 struct Received {

@@ -1,5 +1,6 @@
 #include "engine/jobs/JobEnvironment.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "engine/config/PcNICInfo.h"
@@ -12,6 +13,8 @@ TestTimings TestTimings::Scaled(int scale) const {
     for (int* wait : {&t.portSettleMs, &t.pingTimeoutMs, &t.beforePingTestMs, &t.rebootLimitMs,
                       &t.rebootPingPauseMs, &t.lateFrameWaitMs})
         *wait /= scale;
+    // Frames need real time to cross the bench, however fast the job's time runs.
+    t.lateFrameWaitMs = std::max(t.lateFrameWaitMs, std::min(lateFrameWaitMs, 1000));
     return t;
 }
 

@@ -16,6 +16,8 @@
 #include "engine/log/Logger.h"
 #include "engine/log/StringTable.h"
 #include "engine/switch/ISwitchManager.h"
+#include "engine/switch/SwitchManager.h"
+#include "engine/switch/SwitchManager2.h"
 #include "platform/files/UniqueFd.h"
 #include "platform/net/Netlink.h"
 
@@ -85,9 +87,12 @@ void QueryDslamInto(TestContext& context, TestInfo& info) {
 int PortLoop(TestContext& context, PortWork work) {
     JobEnvironment& env = context.GetEnvironment();
     Tester& tester = context.GetTester();
+    // The process's manager of the configured kind unless the job was given one.
     ISwitchManager* manager = env.switchManager;
     if (manager == nullptr)
-        throw std::runtime_error("the job has no switch manager");
+        manager = env.switchConfig.IsSerial
+                      ? static_cast<ISwitchManager*>(SwitchManager::Instance(env.switchConfig))
+                      : SwitchManager2::Instance(env.switchConfig);
 
     env.clearArp();
     manager->DisableAllPortsExceptTrunk();

@@ -223,3 +223,59 @@ TEST_F(ModemTest, StripNbspAndTheMacOfWhatIsNoNeighbour) {
     for (const char* ip : {"127.0.0.11", "not an address", ""})
         EXPECT_EQ(GetMacByArp(ip), "") << ip;
 }
+
+// A port the view keeps no record of is passed over, but still switched off again.
+TEST_F(ModemTest, PortWithoutRecordIsSkippedAndLogged) {
+    RecordingViewSink small(2);
+    std::vector<SwitchPort*> linkUp;
+    for (int p = 1; p <= kPorts; ++p)
+        linkUp.push_back(sw.GetPortStatus(p));
+    small.SetLinkUpPorts(linkUp);
+    Tester t(&small);
+    t.SetEnvironment(env);
+    t.GetLinkUpPortList();
+    TestContext context(t);
+    EXPECT_EQ(BaseModemTester::Start(context), kJobFinished);
+    EXPECT_EQ(PortUpdates(small), (std::vector<uintptr_t>{1, 2}));
+    const auto calls = SwitchCalls();
+    EXPECT_EQ(Count(calls, "switch enable 4"), 1u);
+    EXPECT_EQ(Count(calls, "switch disable 4"), 1u);
+    EXPECT_NE(LogText().find("端口3没有测试记录，跳过。"), std::string::npos);
+    EXPECT_EQ(dslam.ConnectionCount(), 2);
+}
+
+// The simplified and the upgrade job end their failures as the standard one, in their own names.
+TEST_F(ModemTest, SimplifiedAndUpgradeJobsNameThemselvesInTheirFailures) {
+    struct Case {
+        int (*routine)(TestContext&);
+        bool timeOut; // else a failure of no known kind
+        const char* log;
+    } cases[] = {
+        {&SimplyTester::Start, true, "SimplyTester::Start():与交换机通讯超时"},
+        {&SimplyTester::Start, false, "SimplyTester::Start()：未知的异常，线程中止。"},
+        {&Upgrader::Start, true, "Upgrader::Start():与交换机通讯超时"},
+        {&Upgrader::Start, false, "Upgrader::Start()：未知的异常，线程中止。"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.log);
+        NewCase();
+        journal.hook = [&](size_t, const std::string& entry) {
+            if (entry != "switch disable 1")
+                return;
+            if (c.timeOut)
+                throw SwitchTimeoutError();
+            throw std::bad_alloc();
+        };
+        EXPECT_EQ(Run(c.routine), kJobAborted);
+        journal.hook = nullptr;
+        EXPECT_NE(LogText().find(c.log), std::string::npos);
+        EXPECT_EQ(Prompts().Count(), c.timeOut ? 1u : 0u);
+    }
+    // The simplified job's DSLAM failure has the standard job's box.
+    NewCase();
+    dslam.SetBehaviour(bench::LoopbackServer::Behaviour::TooManyClients);
+    EXPECT_EQ(Run(&SimplyTester::Start), kJobAborted);
+    ASSERT_EQ(Prompts().Count(), 1u);
+    EXPECT_EQ(Prompts().Boxes()[0].text, LoadStringId(143) + "Telnet客户端太多。");
+    dslam.SetBehaviour(bench::LoopbackServer::Behaviour::Normal);
+}

@@ -300,3 +300,59 @@ TEST_F(TestJob, ModeDispatchRunsTheRoutineThenThePingTest) {
     EXPECT_NE(log.find("simplyTester异常终止，因此不做后续Ping测试。"), std::string::npos);
     EXPECT_NE(log.find("It is impossible."), std::string::npos);
 }
+
+namespace {
+
+// Says Yes, and the operator presses stop meanwhile.
+class StoppingPrompts : public platform::PromptService {
+public:
+    explicit StoppingPrompts(std::function<void()> stop) : m_stop(std::move(stop)) {}
+    int MessageBox(const CString&, const CString&, unsigned) override {
+        m_stop();
+        return platform::kIdYes;
+    }
+
+private:
+    std::function<void()> m_stop;
+};
+
+} // namespace
+
+TEST_F(TestJob, StopAtTheUpgradeBoxOrInTheRebootWaitEndsStopped) {
+    for (bool atBox : {true, false}) {
+        SCOPED_TRACE(atBox ? "at the box" : "in the reboot wait");
+        NewCase();
+        AddRule("V1.2", "V1.3", Firmware("fw13.bin"));
+        View().SetLinkUpPorts({sw.GetPortStatus(1), sw.GetPortStatus(2)});
+        tester = std::make_unique<Tester>(&View());
+        tester->SetEnvironment(env);
+        tester->GetLinkUpPortList();
+        Tester* job = tester.get();
+        StoppingPrompts stopping([&] {
+            if (atBox)
+                job->Stop();
+        });
+        platform::ScopedPromptService scoped(stopping);
+        // Away for good after the upload; the stop comes during the wait.
+        RebootsInto("", {}, true);
+        size_t pingsAfterUpload = 0;
+        journal.hook = [&](size_t, const std::string& entry) {
+            if (!atBox && entry == "ping 127.0.0.11" && !Modem(0).Uploads().empty() &&
+                ++pingsAfterUpload == 3)
+                job->Stop();
+        };
+        const auto before = clock.TickMs();
+        const size_t firstEntry = journal.Entries().size();
+        TestContext context(*tester);
+        EXPECT_EQ(BaseModemTester::Start(context), kJobStopped);
+        journal.hook = nullptr;
+        std::vector<std::string> calls;
+        const auto entries = journal.Entries();
+        for (size_t i = firstEntry; i < entries.size(); ++i)
+            if (IsSwitchCall(entries[i]))
+                calls.push_back(entries[i]);
+        EXPECT_EQ(calls, (std::vector<std::string>{"switch disable-all", "switch enable 1"}));
+        // The wait ended with the stop, not at its limit.
+        EXPECT_LT(clock.TickMs() - before, 240000);
+    }
+}

@@ -147,8 +147,13 @@ int main(int argc, char** argv) {
         if (losses.count(p))
             spec.traffic = bench::PortPolicy::DropEveryKth(losses[p], 1500, bench::Direction::Upstream);
     }
-    for (const auto& [port, _] : kinds)
-        if (port > modems)
+    // A setting for a port the bench does not have is a mistake, not something to ignore.
+    for (const auto* ports : {&kinds, &versions, &lines})
+        for (const auto& entry : *ports)
+            if (entry.first > modems)
+                return Usage();
+    for (const auto& entry : losses)
+        if (entry.first > modems)
             return Usage();
 
     int status = 0;
@@ -161,7 +166,7 @@ int main(int argc, char** argv) {
         if (command.empty()) {
             int signal = 0;
             sigwait(&signals, &signal);
-            return 0; // the bench goes as this scope ends... after the return value is set
+            return 0; // the bench is taken down as this scope ends
         }
         ::setenv("CORVAY_BENCH_DIR", bench.Directory().c_str(), 1);
         ::setenv("CORVAY_BENCH_CONSOLE", bench.ConsolePath().c_str(), 1);

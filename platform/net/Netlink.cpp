@@ -494,6 +494,46 @@ std::optional<Route> Netlink::LookupRoute(uint32_t destination) {
     return std::nullopt;
 }
 
+bool Netlink::ChangeRoute(int type, int flags, const Route& route) {
+    std::lock_guard lock(m_mutex);
+    if (route.prefixLength < 0 || route.prefixLength > 32) {
+        m_lastError = EINVAL;
+        return false;
+    }
+    rtmsg body{};
+    body.rtm_family = AF_INET;
+    body.rtm_dst_len = static_cast<unsigned char>(route.prefixLength);
+    uint32_t table = route.table ? route.table : RT_TABLE_MAIN;
+    body.rtm_table = static_cast<unsigned char>(table < 256 ? table : RT_TABLE_UNSPEC);
+    if (type == RTM_NEWROUTE) {
+        body.rtm_protocol = RTPROT_STATIC;
+        body.rtm_type = RTN_UNICAST;
+        body.rtm_scope = route.gateway ? RT_SCOPE_UNIVERSE : RT_SCOPE_LINK;
+    } else {
+        body.rtm_scope = RT_SCOPE_NOWHERE;
+    }
+    MessageBuilder request(static_cast<uint16_t>(type), static_cast<uint16_t>(flags), &body, sizeof body);
+    if (route.prefixLength > 0)
+        request.Attribute(RTA_DST, route.destination);
+    if (route.gateway)
+        request.Attribute(RTA_GATEWAY, route.gateway);
+    if (route.ifindex)
+        request.Attribute(RTA_OIF, static_cast<int32_t>(route.ifindex));
+    // Without a priority a deletion takes the first route that matches the rest.
+    if (type == RTM_NEWROUTE || route.priority)
+        request.Attribute(RTA_PRIORITY, route.priority);
+    request.Attribute(RTA_TABLE, table);
+    return Request(request.Bytes(), false, nullptr);
+}
+
+bool Netlink::AddRoute(const Route& route) {
+    return ChangeRoute(RTM_NEWROUTE, NLM_F_CREATE | NLM_F_EXCL, route);
+}
+
+bool Netlink::DeleteRoute(const Route& route) {
+    return ChangeRoute(RTM_DELROUTE, 0, route);
+}
+
 bool ParseIpv4(const std::string& text, uint32_t& address) {
     in_addr parsed{};
     if (::inet_pton(AF_INET, text.c_str(), &parsed) != 1)

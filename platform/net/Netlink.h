@@ -103,6 +103,11 @@ public:
     // The route the kernel would take to reach the destination (outgoing ifindex, gateway,
     // source); nothing when the destination is unreachable.
     std::optional<Route> LookupRoute(uint32_t destination);
+    // An IPv4 unicast route: destination/prefixLength (0/0: the default route) via the gateway
+    // (0: directly on the link) out of ifindex, with its priority, in the route's table (0: the
+    // main one). Adding a route that exists fails with EEXIST; deleting one that does not, ESRCH.
+    bool AddRoute(const Route& route);
+    bool DeleteRoute(const Route& route);
 
 private:
     bool Request(std::vector<uint8_t>& message, bool dump, std::vector<std::vector<uint8_t>>* replies);
@@ -114,6 +119,7 @@ private:
     bool ReadPermanentMac(const std::string& name, std::vector<uint8_t>& mac) const;
     bool IsWireless(const std::string& name) const;
     bool ChangeAddress(int type, int flags, int ifindex, uint32_t address, int prefixLength);
+    bool ChangeRoute(int type, int flags, const Route& route);
 
     mutable std::mutex m_mutex;
     UniqueFd m_socket;

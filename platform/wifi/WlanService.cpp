@@ -128,6 +128,8 @@ uint32_t WlanService::Start() {
     WlanServiceOptions options = Options();
     std::error_code error;
     std::filesystem::create_directories(WlanPaths::ControlDirectory(), error);
+    // The configuration holds the pass phrases.
+    std::filesystem::permissions(WlanPaths::Directory(), std::filesystem::perms::owner_all, error);
     // A socket left by a daemon that was killed would keep the new one from binding.
     std::filesystem::remove(WlanPaths::GlobalSocket(), error);
 

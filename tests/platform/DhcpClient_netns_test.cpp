@@ -5,7 +5,6 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <regex>
-#include <sys/prctl.h>
 #include <thread>
 
 #include "platform/files/ProgramDirectory.h"
@@ -13,6 +12,7 @@
 #include "platform/net/Daemon.h"
 #include "platform/net/DhcpClient.h"
 #include "platform/net/Netlink.h"
+#include "tests/support/DhcpServer.h"
 #include "tests/support/NetNamespace.h"
 #include "tests/support/TempDir.h"
 
@@ -39,53 +39,29 @@ protected:
             GTEST_SKIP() << "busybox is not installed";
         const char* binary = std::getenv("CORVAY_BINARY_DIR");
         ASSERT_TRUE(binary) << "run under ctest";
-        // The daemons leave their starter; this process takes them over, so that their ends are
-        // reaped here rather than left as zombies of an init that does not reap.
-        ::prctl(PR_SET_CHILD_SUBREAPER, 1);
+        testsupport::AdoptOrphanedDaemons();
         platform::SetProgramDirectory((std::string(binary) + "/bin").c_str());
         platform::SetRunDirectory((m_files / "run").string());
         pc = &AddNamespace();
         peer = &AddNamespace();
         testsupport::AddVethPair(*pc, "lan0", *peer, "lanpeer");
-        peer->Ip("addr add 10.9.0.1/24 dev lanpeer");
     }
     void TearDown() override {
         DhcpClient("lan0").Stop();
-        if (m_server)
-            platform::StopDaemon(m_server);
+        server.reset();
         platform::SetRunDirectory("");
         platform::SetProgramDirectory("");
     }
 
-    void StartServer() {
-        testsupport::WriteFileBytes(m_files / "udhcpd.conf", "start 10.9.0.100\n"
-                                                             "end 10.9.0.110\n"
-                                                             "interface lanpeer\n"
-                                                             "lease_file " +
-                                                                 (m_files / "udhcpd.leases").string() +
-                                                                 "\n"
-                                                                 "pidfile " +
-                                                                 (m_files / "udhcpd.pid").string() +
-                                                                 "\n"
-                                                                 "option subnet 255.255.255.0\n"
-                                                                 "option router 10.9.0.1\n"
-                                                                 "option dns 10.9.0.53 10.9.0.54\n"
-                                                                 "option lease 3600\n");
-        testsupport::RunInside(*peer, [&] {
-            int error = 0;
-            m_server = platform::StartDaemon(
-                {platform::FindProgram("busybox"), "udhcpd", "-f", (m_files / "udhcpd.conf").string()}, {},
-                &error);
-            ASSERT_NE(m_server, 0) << error;
-        });
-    }
+    void StartServer() { server = std::make_unique<testsupport::DhcpServer>(*peer, "lanpeer", "10.9.0"); }
 
     testsupport::NetNamespace* pc = nullptr;
     testsupport::NetNamespace* peer = nullptr;
 
+    std::unique_ptr<testsupport::DhcpServer> server;
+
 private:
     testsupport::TempDir m_files{"dhcp-test"};
-    pid_t m_server = 0;
 };
 
 TEST_F(DhcpClientTest, LeaseReplacesTheAddressesSetsTheRouteAndRenews) {

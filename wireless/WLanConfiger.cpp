@@ -314,13 +314,11 @@ WLanConfiger::~WLanConfiger() {
     const WlanApiEntries& api = *m_pApi;
     Free(api, m_pIfList);
     m_pIfList = nullptr;
-    if (m_hClient) {
-        m_dwResult =
-            api.myWlanRegisterNotification
-                ? static_cast<int32_t>(api.myWlanRegisterNotification(m_hClient, kWlanSourceNone, 1, nullptr,
-                                                                      nullptr, nullptr, &m_dwPrevNotifSource))
-                : static_cast<int32_t>(kErrorProcNotFound);
-    }
+    // Also without a handle: a module without its open entry shows why nothing was opened.
+    m_dwResult = api.myWlanRegisterNotification
+                     ? static_cast<int32_t>(api.myWlanRegisterNotification(
+                           m_hClient, kWlanSourceNone, 1, nullptr, nullptr, nullptr, &m_dwPrevNotifSource))
+                     : static_cast<int32_t>(kErrorProcNotFound);
     if (m_dwResult != 0 && !api.myWlanOpenHandle)
         ShowMessageBox("Error occurs when unresiger ACM and MSM notifications.", "Error",
                        kMbOk | kMbIconError);

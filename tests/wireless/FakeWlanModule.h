@@ -19,6 +19,10 @@
 namespace testsupport {
 
 struct FakeNetwork {
+    FakeNetwork(std::string ssid_, std::string profile_ = "", uint32_t bssids_ = 1, bool connectable_ = true,
+                uint32_t reason_ = 0, uint32_t quality_ = 80)
+        : ssid(std::move(ssid_)), profile(std::move(profile_)), bssids(bssids_), connectable(connectable_),
+          reason(reason_), quality(quality_) {}
     std::string ssid;
     std::string profile; // name of its profile, empty for none
     uint32_t bssids = 1;
@@ -31,6 +35,8 @@ struct FakeNetwork {
 };
 
 struct FakeInterface {
+    FakeInterface(std::string guid_, std::string description_)
+        : guid(std::move(guid_)), description(std::move(description_)) {}
     std::string guid; // "{...}"
     std::string description;
     uint32_t phys = 1;

@@ -100,10 +100,7 @@ TEST_F(WifiServiceTest, TimeOutsEndTheStart) {
         std::string before = NewLog();
         EXPECT_EQ(StartSvc("Wlansvc"), c.expected);
         EXPECT_EQ(ElapsedMs() - start, c.elapsed);
-        BoxList shown;
-        for (const auto& box : own.Boxes())
-            shown.emplace_back(box.text.str(), box.caption.str());
-        EXPECT_EQ(shown, c.boxes);
+        EXPECT_EQ(BoxesOf(own), c.boxes);
         EXPECT_NE(NewLog().substr(before.size()).find(c.line), std::string::npos);
     }
 }
@@ -134,10 +131,7 @@ TEST_F(WifiServiceTest, FailedStepsReturnTheirCodesWithTheirBoxes) {
         }
         std::string before = NewLog();
         EXPECT_EQ(StartSvc("Wlansvc"), c.expected);
-        BoxList shown;
-        for (const auto& box : own.Boxes())
-            shown.emplace_back(box.text.str(), box.caption.str());
-        EXPECT_EQ(shown, c.boxes);
+        EXPECT_EQ(BoxesOf(own), c.boxes);
         EXPECT_NE(NewLog().substr(before.size()).find(c.line), std::string::npos);
     }
 }
@@ -200,7 +194,7 @@ TEST_F(WifiServiceTest, WirelessServiceIsStartedOnlyWhenTheCardsCannotBeReached)
         bool expected;
         const char* line;
     } cases[] = {
-        {"usable", std::nullopt, 0, 0, true, "WLanConfiger"},
+        {"usable", std::nullopt, 0, 0, true, ""},
         {"unknown system", OsVersionInfo{6, 1, ""}, kWlanServiceNotActive, 0, false,
          "The OS is not supported."},
         {"service started, still unusable", std::nullopt, kWlanServiceNotActive, 1, false,
@@ -215,10 +209,9 @@ TEST_F(WifiServiceTest, WirelessServiceIsStartedOnlyWhenTheCardsCannotBeReached)
         std::string before = NewLog();
         EXPECT_EQ(WLanConfiger::StartWirelessService(), c.expected);
         EXPECT_EQ(services.services["Wlansvc"].starts, c.starts);
-        if (c.starts)
+        if (*c.line) {
             EXPECT_NE(NewLog().substr(before.size()).find(c.line), std::string::npos);
-        else if (!c.expected)
-            EXPECT_NE(NewLog().substr(before.size()).find(c.line), std::string::npos);
+        }
     }
     // A failed start is logged as such.
     SetOsVersionInfo(std::nullopt);

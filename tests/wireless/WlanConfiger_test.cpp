@@ -122,10 +122,7 @@ TEST_F(WlanConfigerTest, AFailedOpenShowsItsCodeAndWhatItMeans) {
         platform::WlanHandle handle = reinterpret_cast<platform::WlanHandle>(1);
         EXPECT_EQ(OpenHandleAndCheckVersion(handle), c.code);
         EXPECT_EQ(handle, nullptr);
-        BoxList shown;
-        for (const auto& box : own.Boxes())
-            shown.emplace_back(box.text.str(), box.caption.str());
-        EXPECT_EQ(shown, c.boxes) << c.code;
+        EXPECT_EQ(BoxesOf(own), c.boxes) << c.code;
         // The probe asks nobody.
         EXPECT_FALSE(IsWlanApiUsable());
         EXPECT_EQ(own.Count(), c.boxes.size());
@@ -308,8 +305,9 @@ TEST_F(WlanConfigerTest, NotificationsAreLogged) {
         OnWlanNotification(&data, nullptr);
         std::string log = NewLog().substr(before.size());
         EXPECT_NE(log.find(c.line), std::string::npos) << c.line << "\n" << log;
-        if (c.reason)
+        if (c.reason) {
             EXPECT_NE(log.find("reason 163842"), std::string::npos) << log;
+        }
     }
     // A payload too short to be read is left alone.
     data.notificationSource = 8;

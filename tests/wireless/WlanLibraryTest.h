@@ -123,12 +123,15 @@ protected:
             ++count;
         return count;
     }
-    std::vector<std::pair<std::string, std::string>> ShownBoxes() const {
+    // Text and caption of every box shown.
+    static std::vector<std::pair<std::string, std::string>>
+    BoxesOf(const platform::RecordingPromptService& service) {
         std::vector<std::pair<std::string, std::string>> boxes;
-        for (const auto& box : prompts.Boxes())
+        for (const auto& box : service.Boxes())
             boxes.emplace_back(box.text.str(), box.caption.str());
         return boxes;
     }
+    std::vector<std::pair<std::string, std::string>> ShownBoxes() const { return BoxesOf(prompts); }
     long long ElapsedMs() const { return clock.TickMs() - m_startTick; }
 
     FakeWlan fake;

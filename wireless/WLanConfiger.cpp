@@ -18,6 +18,7 @@ platform::Event g_WifiScanEvent(false, false);
 
 // The module's entry points, as resolved by name; null where missing.
 struct WlanApiEntries {
+    bool loaded = false; // from a module; an object without one has nothing to report
     WlanRegisterNotificationFunction* myWlanRegisterNotification = nullptr;
     WlanFreeMemoryFunction* myWlanFreeMemory = nullptr;
     WlanCloseHandleFunction* myWlanCloseHandle = nullptr;
@@ -164,6 +165,7 @@ bool LoadWlanApi() {
     if (!module)
         return false;
     auto api = std::make_shared<WlanApiEntries>();
+    api->loaded = true;
     // Resolved in this order; the first missing one ends the resolving.
     auto resolve = [&](auto& entry, const char* name, bool logged = true) {
         using Function = std::remove_pointer_t<std::remove_reference_t<decltype(entry)>>;
@@ -319,7 +321,7 @@ WLanConfiger::~WLanConfiger() {
                      ? static_cast<int32_t>(api.myWlanRegisterNotification(
                            m_hClient, kWlanSourceNone, 1, nullptr, nullptr, nullptr, &m_dwPrevNotifSource))
                      : static_cast<int32_t>(kErrorProcNotFound);
-    if (m_dwResult != 0 && !api.myWlanOpenHandle)
+    if (api.loaded && m_dwResult != 0 && !api.myWlanOpenHandle)
         ShowMessageBox("Error occurs when unresiger ACM and MSM notifications.", "Error",
                        kMbOk | kMbIconError);
     FreeNetworkLists();

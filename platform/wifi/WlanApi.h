@@ -173,6 +173,8 @@ struct WlanConnectionParameters {
 };
 
 using WlanHandle = void*;
+// Called on a thread of the module, with data valid during the call. Unregistering and closing
+// the handle wait for a running call, so neither may come from inside one.
 using WlanNotificationCallback = void (*)(WlanNotificationData* data, void* context);
 
 // The entry points, as resolved by name.

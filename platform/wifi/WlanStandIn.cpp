@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -236,8 +237,15 @@ void Listen(Listener& listener, uint32_t sources, WlanNotificationCallback callb
     std::string ssid;
     while (!listener.control.IsStopped()) {
         std::optional<std::string> message = listener.control.NextEvent(std::chrono::milliseconds(500));
-        if (!message)
+        if (!message) {
+            // Nothing tells the listener that the daemon went: a quiet spell asks, and a
+            // restarted daemon is attached to again.
+            if (!listener.control.IsStopped() &&
+                !listener.control.Request("PING", std::chrono::milliseconds(500)) &&
+                !listener.control.IsStopped() && listener.control.Open())
+                listener.control.Attach();
             continue;
+        }
         std::optional<WpaEvent> event = ParseWpaEvent(*message);
         if (!event)
             continue;

@@ -163,7 +163,10 @@ std::optional<std::string> WpaControl::NextEvent(std::chrono::milliseconds timeo
         if (IsStopped())
             return std::nullopt;
         std::string message;
-        if (Receive(deadline, message) != Wait::Message)
+        Wait wait = Receive(deadline, message);
+        if (wait == Wait::TimedOut)
+            m_error = ETIMEDOUT;
+        if (wait != Wait::Message)
             return std::nullopt;
         if (IsEvent(message)) // a stray late reply is dropped
             m_events.push_back(message);
@@ -172,6 +175,7 @@ std::optional<std::string> WpaControl::NextEvent(std::chrono::milliseconds timeo
         return std::nullopt;
     std::string event = std::move(m_events.front());
     m_events.pop_front();
+    m_error = 0;
     return event;
 }
 

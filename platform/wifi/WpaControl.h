@@ -31,7 +31,8 @@ public:
                                        std::chrono::milliseconds timeout = std::chrono::milliseconds(3000));
     // Asks for events; true when the supplicant said OK.
     bool Attach();
-    // The next event ("<level>text"), or nothing on a time-out, a stop or an error.
+    // The next event ("<level>text"), or nothing on a time-out (Error() ETIMEDOUT), a stop or
+    // an error.
     std::optional<std::string> NextEvent(std::chrono::milliseconds timeout);
     void Stop();
     bool IsStopped() const;

@@ -63,7 +63,8 @@ public:
         }
         if (command == "REMOVE_NETWORK")
             return networks.erase(std::atoi(id.c_str())) ? "OK\n" : "FAIL\n";
-        if (command == "ENABLE_NETWORK" || command == "SAVE_CONFIG" || command == "SELECT_NETWORK")
+        if (command == "ENABLE_NETWORK" || command == "SAVE_CONFIG" || command == "SELECT_NETWORK" ||
+            command == "DISCONNECT")
             return "OK\n";
         if (command == "LIST_NETWORKS") {
             std::string text = "network id / ssid / bssid / flags\n";
@@ -78,6 +79,12 @@ public:
         if (command == "BSS")
             return bss[id];
         return "UNKNOWN COMMAND\n";
+    }
+
+    // The test's own reads and writes, against the socket thread's.
+    template <typename F> auto Locked(F f) {
+        std::lock_guard lock(m_mutex);
+        return f();
     }
 
     std::mutex m_mutex;
@@ -244,7 +251,7 @@ TEST_F(WlanStandInTest, InterfacesCarryTheCardGuidAndTheirState) {
                  {"4WAY_HANDSHAKE", kWlanStateAuthenticating}, {"SCANNING", kWlanStateDiscovering},
                  {"DISCONNECTED", kWlanStateDisconnected},     {"INTERFACE_DISABLED", kWlanStateNotReady}};
     for (const Case& c : cases) {
-        fake.status["wpa_state"] = c.wpaState;
+        fake.Locked([&] { fake.status["wpa_state"] = c.wpaState; });
         WlanInterfaceInfoList* list = nullptr;
         ASSERT_EQ(Entry<WlanEnumInterfacesFunction>("WlanEnumInterfaces")(handle, nullptr, &list),
                   kWlanSuccess);
@@ -308,7 +315,7 @@ TEST_F(WlanStandInTest, ProfilesBecomeNetworksForEachSecurityKind) {
     EXPECT_EQ(WideOf(xml), ProfileXml(cases[4].name, 3, "abcdefgh"));
     Entry<WlanFreeMemoryFunction>("WlanFreeMemory")(xml);
     ASSERT_EQ(SetProfile(ProfileXml(cases[4].name, 2, "other123")), kWlanSuccess);
-    EXPECT_EQ(fake.networks.size(), std::size(cases));
+    EXPECT_EQ(fake.Locked([&] { return fake.networks.size(); }), std::size(cases));
     EXPECT_EQ(Requests("REMOVE_NETWORK").size(), 1u);
 
     // Without kept XML a profile is built from the network itself.
@@ -326,7 +333,7 @@ TEST_F(WlanStandInTest, ProfilesBecomeNetworksForEachSecurityKind) {
     std::u16string first = WideFromGbk(cases[0].name);
     EXPECT_EQ(Entry<WlanDeleteProfileFunction>("WlanDeleteProfile")(handle, &guid, first.c_str(), nullptr),
               kWlanSuccess);
-    EXPECT_EQ(fake.networks.size(), std::size(cases) - 1);
+    EXPECT_EQ(fake.Locked([&] { return fake.networks.size(); }), std::size(cases) - 1);
 }
 
 TEST_F(WlanStandInTest, UnreadableProfilesRefusedKeysAndUnknownNames) {
@@ -356,8 +363,8 @@ TEST_F(WlanStandInTest, UnreadableProfilesRefusedKeysAndUnknownNames) {
     ASSERT_EQ(SetProfile(good), kWlanSuccess);
     // A key the supplicant refuses: the half-made network goes, the old one stays.
     EXPECT_EQ(SetProfile(ProfileXml("lab", 3, "short")), kWlanBadProfile);
-    ASSERT_EQ(fake.networks.size(), 1u);
-    EXPECT_EQ(fake.networks.begin()->second["psk"], "\"abcdefgh\"");
+    ASSERT_EQ(fake.Locked([&] { return fake.networks.size(); }), 1u);
+    EXPECT_EQ(fake.Locked([&] { return fake.networks.begin()->second["psk"]; }), "\"abcdefgh\"");
     EXPECT_EQ(Requests("REMOVE_NETWORK"), std::vector<std::string>{"REMOVE_NETWORK 1"});
 
     std::u16string unknown = u"nobody";
@@ -375,20 +382,24 @@ TEST_F(WlanStandInTest, UnreadableProfilesRefusedKeysAndUnknownNames) {
 }
 
 TEST_F(WlanStandInTest, AvailableNetworksAreGroupedBySsidWithTheirSecurity) {
-    fake.scanResults = "bssid / frequency / signal level / flags / ssid\n"
-                       "02:00:00:00:01:01\t2412\t-60\t[WPA2-PSK-CCMP][ESS]\tlab\n"
-                       "02:00:00:00:01:02\t2437\t-40\t[WPA2-PSK-CCMP][ESS]\tlab\n"
-                       "02:00:00:00:02:01\t2462\t-71\t[WPA-PSK-TKIP][ESS]\told\n"
-                       "02:00:00:00:03:01\t2412\t-100\t[WEP][ESS]\twep\n"
-                       "02:00:00:00:04:01\t2412\t-30\t[ESS]\t\\xb2\\xe2\n"
-                       "02:00:00:00:05:01\t2412\t-50\t[WPA2-EAP-CCMP][ESS]\tcorp\n"
-                       "02:00:00:00:06:01\t2412\t-50\t[WPA2-PSK-CCMP][ESS]\t\n";
+    fake.Locked([&] {
+        fake.scanResults = "bssid / frequency / signal level / flags / ssid\n"
+                           "02:00:00:00:01:01\t2412\t-60\t[WPA2-PSK-CCMP][ESS]\tlab\n"
+                           "02:00:00:00:01:02\t2437\t-40\t[WPA2-PSK-CCMP][ESS]\tlab\n"
+                           "02:00:00:00:02:01\t2462\t-71\t[WPA-PSK-TKIP][ESS]\told\n"
+                           "02:00:00:00:03:01\t2412\t-100\t[WEP][ESS]\twep\n"
+                           "02:00:00:00:04:01\t2412\t-30\t[ESS]\t\\xb2\\xe2\n"
+                           "02:00:00:00:05:01\t2412\t-50\t[WPA2-EAP-CCMP][ESS]\tcorp\n"
+                           "02:00:00:00:06:01\t2412\t-50\t[WPA2-PSK-CCMP][ESS]\t\n";
+    });
     ASSERT_EQ(SetProfile(ProfileXml("lab", 3, "abcdefgh")), kWlanSuccess);
     ASSERT_EQ(SetProfile(ProfileXml("old", 3, "abcdefgh")), kWlanSuccess);      // WPA2 wanted, WPA offered
     ASSERT_EQ(SetProfile(ProfileXml("\xb2\xe2", 3, "abcdefgh")), kWlanSuccess); // PSK wanted, open offered
-    fake.status = {{"wpa_state", "COMPLETED"}, {"ssid", "joined"}, {"bssid", "02:00:00:00:07:01"}};
-    fake.bss["02:00:00:00:07:01"] =
-        "bssid=02:00:00:00:07:01\nlevel=-65\nflags=[WPA-PSK-TKIP][ESS]\nssid=joined\n";
+    fake.Locked([&] {
+        fake.status = {{"wpa_state", "COMPLETED"}, {"ssid", "joined"}, {"bssid", "02:00:00:00:07:01"}};
+        fake.bss["02:00:00:00:07:01"] =
+            "bssid=02:00:00:00:07:01\nlevel=-65\nflags=[WPA-PSK-TKIP][ESS]\nssid=joined\n";
+    });
 
     WlanAvailableNetworkList* list = nullptr;
     ASSERT_EQ(Entry<WlanGetAvailableNetworkListFunction>("WlanGetAvailableNetworkList")(handle, &guid, 0,
@@ -444,7 +455,7 @@ TEST_F(WlanStandInTest, ScanRadioAndCapability) {
         uint32_t result;
     } cases[] = {{"OK\n", kWlanSuccess}, {"FAIL-BUSY\n", kWlanSuccess}, {"FAIL\n", kWlanNotSupported}};
     for (const Case& c : cases) {
-        fake.scanReply = c.reply;
+        fake.Locked([&] { fake.scanReply = c.reply; });
         EXPECT_EQ(scan(handle, &guid, nullptr, nullptr, nullptr), c.result) << c.reply;
     }
     WlanInterfaceCapability* capability = nullptr;
@@ -461,6 +472,19 @@ TEST_F(WlanStandInTest, ScanRadioAndCapability) {
     WlanPhyRadioState second{1, kWlanRadioOn, kWlanRadioOn};
     EXPECT_EQ(setInterface(handle, &guid, kWlanOpcodeRadioState, sizeof second, &second, nullptr),
               kWlanInvalidParameter); // one PHY
+}
+
+TEST_F(WlanStandInTest, ConnectByProfileNameAndDisconnect) {
+    auto connect = Entry<WlanConnectFunction>("WlanConnect");
+    std::u16string lab = u"lab";
+    WlanConnectionParameters parameters{0, lab.c_str(), nullptr, 1, 0};
+    EXPECT_EQ(connect(handle, &guid, &parameters, nullptr), kWlanNotFound);
+    ASSERT_EQ(SetProfile(ProfileXml("lab", 0, "")), kWlanSuccess);
+    EXPECT_EQ(connect(handle, &guid, &parameters, nullptr), kWlanSuccess);
+    EXPECT_EQ(Requests("SELECT_NETWORK"), std::vector<std::string>{"SELECT_NETWORK 0"});
+    EXPECT_EQ(connect(handle, &guid, nullptr, nullptr), kWlanInvalidParameter);
+    EXPECT_EQ(Entry<WlanDisconnectFunction>("WlanDisconnect")(handle, &guid, nullptr), kWlanSuccess);
+    EXPECT_EQ(Requests("DISCONNECT").size(), 1u);
 }
 
 struct Received {
@@ -487,6 +511,12 @@ struct Received {
     }
 };
 
+bool PollUntilAttached(const testsupport::FakeWpaSocket& socket, size_t count = 1) {
+    for (int i = 0; i < 300 && socket.AttachedCount() < count; ++i)
+        std::this_thread::sleep_for(10ms);
+    return socket.AttachedCount() >= count;
+}
+
 TEST_F(WlanStandInTest, EventsBecomeNotifications) {
     auto registerFor = Entry<WlanRegisterNotificationFunction>("WlanRegisterNotification");
     Received received;
@@ -494,11 +524,7 @@ TEST_F(WlanStandInTest, EventsBecomeNotifications) {
     ASSERT_EQ(registerFor(handle, kWlanSourceAll, 1, &Received::Callback, &received, nullptr, &previous),
               kWlanSuccess);
     EXPECT_EQ(previous, kWlanSourceNone);
-    ASSERT_TRUE([&] {
-        for (int i = 0; i < 100 && socket->AttachedCount() == 0; ++i)
-            std::this_thread::sleep_for(10ms);
-        return socket->AttachedCount() == 1;
-    }());
+    ASSERT_TRUE(PollUntilAttached(*socket));
     const char* events[] = {
         "<3>Trying to associate with 02:00:00:00:01:01 (SSID='l\\xb2b' freq=2412 MHz)",
         "<3>Associated with 02:00:00:00:01:01",
@@ -551,8 +577,7 @@ TEST_F(WlanStandInTest, EventsBecomeNotifications) {
                           &previous),
               kWlanSuccess);
     EXPECT_EQ(previous, kWlanSourceAll);
-    for (int i = 0; i < 100 && socket->AttachedCount() < 2; ++i)
-        std::this_thread::sleep_for(10ms);
+    ASSERT_TRUE(PollUntilAttached(*socket, 2));
     socket->SendEvent("<3>CTRL-EVENT-CONNECTED - Connection to 02:00:00:00:01:01 completed [id=0 id_str=]");
     ASSERT_TRUE(received.WaitFor(1));
     ASSERT_EQ(registerFor(handle, kWlanSourceNone, 1, nullptr, nullptr, nullptr, &previous), kWlanSuccess);
@@ -563,6 +588,24 @@ TEST_F(WlanStandInTest, EventsBecomeNotifications) {
     ASSERT_EQ(received.notices.size(), 1u);
     EXPECT_EQ(std::get<0>(received.notices[0]), 8u);
     EXPECT_EQ(std::get<1>(received.notices[0]), 10u);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(WlanStandInTest, NotificationsFollowARestartedDaemon) {
+    Received received;
+    ASSERT_EQ(Entry<WlanRegisterNotificationFunction>("WlanRegisterNotification")(
+                  handle, kWlanSourceConnectionManager, 1, &Received::Callback, &received, nullptr, nullptr),
+              kWlanSuccess);
+    socket.reset();
+    socket = std::make_unique<testsupport::FakeWpaSocket>(
+        WlanPaths::InterfaceSocket(kLink),
+        [this](const std::string& request) { return fake.Answer(request); });
+    ASSERT_TRUE(PollUntilAttached(*socket));
+    socket->SendEvent("<3>CTRL-EVENT-CONNECTED - Connection to 02:00:00:00:01:01 completed [id=0 id_str=]");
+    ASSERT_TRUE(received.WaitFor(1));
 }
 
 } // namespace

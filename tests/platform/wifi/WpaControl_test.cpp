@@ -84,6 +84,22 @@ TEST_F(WpaCtrlTest, StopEndsWaitsAtOnceFromAnotherThread) {
     EXPECT_FALSE(control.Request("PING", 5s)); // stopped: no wait at all
 }
 
+TEST_F(WpaCtrlTest, ARequestToADaemonThatWentAwayFailsAtOnce) {
+    WpaControl control(Path());
+    {
+        testsupport::FakeWpaSocket fake(Path(), [](const std::string&) { return "PONG\n"; });
+        ASSERT_TRUE(control.Open());
+        ASSERT_TRUE(control.Attach());
+    }
+    // Nothing tells a datagram client that its server went; a request does.
+    EXPECT_FALSE(control.NextEvent(100ms));
+    EXPECT_EQ(control.Error(), ETIMEDOUT);
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(control.Request("PING", 5s));
+    EXPECT_NE(control.Error(), ETIMEDOUT);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
+}
+
 TEST_F(WpaCtrlTest, OpenFailsWhereNobodyListens) {
     WpaControl control(Path());
     EXPECT_FALSE(control.Open());

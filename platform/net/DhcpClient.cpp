@@ -112,7 +112,7 @@ DhcpClient::StartResult DhcpClient::Start() {
     if (pid == 0)
         return StartResult::Failed;
     // The client writes its pid file first thing, or ends at once (no such link).
-    PollUntil([&] { return Pid() == pid || !IsRunning(pid); }, std::chrono::seconds(2));
+    PollUntil([&] { return Pid() == pid || !IsRunning(pid); }, std::chrono::seconds(5));
     if (Pid() == pid)
         return StartResult::Started;
     StopDaemon(pid);

@@ -87,6 +87,30 @@ bool WritePidFile(const std::string& file, pid_t pid) {
     return SaveFileAtomically(file, std::to_string(pid) + "\n");
 }
 
+// The listener reports joins from its attach on; a saved network may have been joined before.
+// Once its socket is there (it attaches right after), a link that is joined already without a
+// DHCP client gets one here.
+void CatchUpOnAJoin(const std::string& link, pid_t listener) {
+    std::string prefix = "wpa_ctrl_" + std::to_string(listener) + "-";
+    PollUntil(
+        [&] {
+            std::error_code error;
+            for (const auto& entry :
+                 std::filesystem::directory_iterator(WlanPaths::ListenerDirectory(), error))
+                if (entry.path().filename().string().rfind(prefix, 0) == 0)
+                    return true;
+            return !IsRunning(listener);
+        },
+        std::chrono::seconds(5));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    WpaControl control(WlanPaths::InterfaceSocket(link));
+    if (!control.Open())
+        return;
+    auto status = ParseWpaKeyValues(control.Request("STATUS").value_or(""));
+    if (status["wpa_state"] == "COMPLETED" && !DhcpClient(link).Pid())
+        DhcpClient(link).Start();
+}
+
 } // namespace
 
 std::string WlanPaths::Directory() {
@@ -110,6 +134,9 @@ std::string WlanPaths::ProfileDirectory(const std::string& link) {
 std::string WlanPaths::DaemonPidFile() {
     return Directory() + "/wpa_supplicant.pid";
 }
+std::string WlanPaths::ListenerDirectory() {
+    return Directory() + "/listeners";
+}
 std::string WlanPaths::ListenerPidFile(const std::string& link) {
     return Directory() + "/wpa_cli-" + link + ".pid";
 }
@@ -128,6 +155,7 @@ uint32_t WlanService::Start() {
     WlanServiceOptions options = Options();
     std::error_code error;
     std::filesystem::create_directories(WlanPaths::ControlDirectory(), error);
+    std::filesystem::create_directories(WlanPaths::ListenerDirectory(), error);
     // The configuration holds the pass phrases.
     std::filesystem::permissions(WlanPaths::Directory(), std::filesystem::perms::owner_all, error);
     // A socket left by a daemon that was killed would keep the new one from binding.
@@ -157,11 +185,13 @@ uint32_t WlanService::Start() {
                            std::chrono::seconds(10));
         if (!added || added->rfind("OK", 0) != 0)
             continue; // not one of ours: the service runs without it
-        pid_t pid =
-            StartDaemon({listener, "-p", WlanPaths::ControlDirectory(), "-i", link, "-a", eventScript},
-                        {"CORVAY_RUN_DIR=" + RunDirectory()});
-        if (pid)
-            WritePidFile(WlanPaths::ListenerPidFile(link), pid);
+        pid_t pid = StartDaemon({listener, "-p", WlanPaths::ControlDirectory(), "-i", link, "-a", eventScript,
+                                 "-s", WlanPaths::ListenerDirectory()},
+                                {"CORVAY_RUN_DIR=" + RunDirectory()});
+        if (!pid)
+            continue;
+        WritePidFile(WlanPaths::ListenerPidFile(link), pid);
+        CatchUpOnAJoin(link, pid);
     }
     return 0;
 }
@@ -204,6 +234,9 @@ uint32_t WlanService::Stop() {
         std::filesystem::remove(entry.path(), error);
         links.push_back(link);
     }
+    // A listener that had to be killed leaves its socket.
+    for (const auto& entry : std::filesystem::directory_iterator(WlanPaths::ListenerDirectory(), error))
+        std::filesystem::remove(entry.path(), error);
     WpaControl global(WlanPaths::GlobalSocket());
     if (global.Open())
         global.Request("TERMINATE", std::chrono::milliseconds(2000));

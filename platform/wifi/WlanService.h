@@ -19,6 +19,7 @@ struct WlanPaths {
     static std::string ConfigFile(const std::string& link);
     static std::string ProfileDirectory(const std::string& link);
     static std::string DaemonPidFile();
+    static std::string ListenerDirectory(); // the listeners' client sockets
     static std::string ListenerPidFile(const std::string& link);
 };
 

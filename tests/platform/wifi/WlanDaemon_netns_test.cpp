@@ -246,7 +246,7 @@ TEST_F(WlanDaemonTest, AnOpenProfileJoinsAndTheLinkGetsItsAddressFromThePeer) {
 
         // The event listener starts the DHCP client; the peer's server leases an address.
         DhcpClient client("wl0");
-        ASSERT_TRUE(PollUntil([&] { return client.State() == DhcpState::Bound; }, 10s));
+        ASSERT_TRUE(PollUntil([&] { return client.State() == DhcpState::Bound; }, 20s));
         Netlink netlink;
         std::vector<Ipv4Address> addresses;
         ASSERT_TRUE(netlink.ListAddresses(addresses, pc->IfIndex("wl0")));
@@ -274,6 +274,26 @@ TEST_F(WlanDaemonTest, AnOpenProfileJoinsAndTheLinkGetsItsAddressFromThePeer) {
         for (pid_t pid : pids)
             EXPECT_FALSE(IsRunning(pid)) << pid;
         EXPECT_EQ(client.State(), DhcpState::Stopped);
+    });
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(WlanDaemonTest, ASavedNetworkJoinedAtStartGetsItsAddressToo) {
+    testsupport::DhcpServer server(*peer, "wlpeer", "10.9.0");
+    std::filesystem::create_directories(WlanPaths::Directory());
+    ASSERT_TRUE(SaveFileAtomically(WlanPaths::ConfigFile("wl0"),
+                                   "ctrl_interface=" + WlanPaths::ControlDirectory() +
+                                       "\nupdate_config=1\nnetwork={\n\tssid=\"lab\"\n\tkey_mgmt=NONE\n}\n"));
+    testsupport::RunInside(*pc, [&] {
+        ASSERT_EQ(WlanService::Start(), 0u);
+        EXPECT_TRUE(PollUntil([] { return DhcpClient("wl0").State() == DhcpState::Bound; }, 20s));
+        std::vector<pid_t> pids = ServicePids();
+        ASSERT_EQ(WlanService::Stop(), 0u);
+        for (pid_t pid : pids)
+            EXPECT_FALSE(IsRunning(pid)) << pid;
     });
 }
 

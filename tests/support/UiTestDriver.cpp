@@ -255,12 +255,27 @@ bool UiTestDriver::ClickAnswer(int answer) {
     return found;
 }
 
+void UiTestDriver::ClickAt(int x, int y, int button, bool twice) {
+    CallOnUiThread([=] {
+        wxUIActionSimulator sim;
+        sim.MouseMove(x, y);
+        wxYield();
+        int which = button == 3 ? wxMOUSE_BTN_RIGHT : wxMOUSE_BTN_LEFT;
+        if (twice)
+            sim.MouseDblClick(which);
+        else
+            sim.MouseClick(which);
+    });
+    Settle(100);
+}
+
 void UiTestDriver::Key(int keyCode) {
     CallOnUiThread([keyCode] {
         if (wxWindow* top = ActiveWindow())
             PointAt(top);
         wxYield();
-        wxUIActionSimulator().Char(keyCode);
+        int key = keyCode >= 0x70 && keyCode < 0x70 + 24 ? WXK_F1 + (keyCode - 0x70) : keyCode;
+        wxUIActionSimulator().Char(key);
     });
     Settle(50);
 }

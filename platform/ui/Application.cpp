@@ -14,6 +14,7 @@
 #include <set>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 #include "platform/files/Registry.h"
 #include "platform/ui/LanguagePack.h"
@@ -229,7 +230,8 @@ void Application::Shutdown() {
     if (!wxTheApp)
         return;
     // Windows still open go first, so their handlers run while the toolkit is up.
-    for (wxWindow* top : wxTopLevelWindows)
+    std::vector<wxWindow*> open(wxTopLevelWindows.begin(), wxTopLevelWindows.end());
+    for (wxWindow* top : open)
         top->Destroy();
     wxTheApp->ProcessPendingEvents();
     wxTheApp->ProcessIdle(); // deletes the destroyed windows

@@ -132,7 +132,7 @@ TEST(UiLayer, FrameCommandsRouteViewFrameApplicationAndTheListTakesClicks) {
         CallOnUiThread([&] { frame.UpdateCommands(); });
         EXPECT_FALSE(CallOnUiThreadFor([&] { return frame.IsCommandEnabled(32783); }));
         EXPECT_TRUE(CallOnUiThreadFor([&] { return frame.IsCommandEnabled(32826); }));
-        view.testing = true;
+        CallOnUiThread([&] { view.testing = true; });
         CallOnUiThread([&] { frame.UpdateCommands(); });
         EXPECT_TRUE(CallOnUiThreadFor([&] { return frame.IsCommandEnabled(32783); }));
         EXPECT_FALSE(CallOnUiThreadFor([&] { return frame.IsCommandEnabled(32826); }));

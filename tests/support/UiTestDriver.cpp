@@ -8,10 +8,10 @@
 
 #include <chrono>
 #include <condition_variable>
-#include <mutex>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
+#include <mutex>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -84,6 +84,12 @@ void PointAt(wxWindow* top) {
 } // namespace
 
 UiTestDriver::UiTestDriver() {
+    // GTK starts once per process; a second driver in the same process would crash in it.
+    static bool started = false;
+    if (started) {
+        m_reason = "the window system starts once per process: run each window test on its own (ctest does)";
+        return;
+    }
     if (!OnPath("Xvfb")) {
         m_reason = "Xvfb is not installed";
         return;
@@ -93,6 +99,7 @@ UiTestDriver::UiTestDriver() {
     setenv("DISPLAY", m_display.c_str(), 1);
     setenv("GDK_BACKEND", "x11", 1);
     setenv("NO_AT_BRIDGE", "1", 1);
+    started = true;
     if (!platform::ui::Application::Start()) {
         m_reason = "the window layer did not start on " + m_display;
         return;

@@ -152,8 +152,10 @@ TEST(UiLayer, FrameCommandsRouteViewFrameApplicationAndTheListTakesClicks) {
         EXPECT_EQ(std::string(CallOnUiThreadFor([&] { return list.GetItemText(0, 1); })),
                   "固件版本：V1.0 IP地址：192.168.1.1");
         EXPECT_EQ(CallOnUiThreadFor([&] { return list.GetItemImage(0); }), 0);
-        Frame::SetApplicationTarget(nullptr);
-        CallOnUiThread([&] { frame.DestroyWindow(); });
+        CallOnUiThread([&] {
+            Frame::SetApplicationTarget(nullptr);
+            frame.DestroyWindow();
+        });
     });
 }
 

@@ -14,6 +14,7 @@
 #include <mutex>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -126,12 +127,17 @@ bool UiTestDriver::StartServer() {
         m_reason = "no pipe for Xvfb";
         return false;
     }
+    pid_t parent = getpid();
     pid_t pid = fork();
     if (pid < 0) {
         m_reason = "fork failed";
         return false;
     }
     if (pid == 0) {
+        // The server goes with the test, also when the test dies without its destructor.
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (getppid() != parent)
+            _exit(0);
         close(fds[0]);
         int devnull = open("/dev/null", O_RDWR);
         dup2(devnull, 0);

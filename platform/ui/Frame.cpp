@@ -248,6 +248,10 @@ void Frame::ShowMaximized() {
     F(Native())->Show(true);
 }
 
+bool Frame::SendCloseRequest() {
+    return HasWindow() && F(Native())->Close(false);
+}
+
 void Frame::ApplyPrompts() {
     // "prompt\ntip": the prompt goes to the status bar, the tip to the tool button.
     wxFrame* frame = F(Native());

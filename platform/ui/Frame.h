@@ -79,6 +79,8 @@ public:
     bool IsCommandChecked(int id) const;
 
     void ShowMaximized();
+    // Asks the window to close as its close box does (OnClose may refuse); true when it closes.
+    bool SendCloseRequest();
 
 protected:
     virtual bool OnClose() { return true; }

@@ -1,10 +1,31 @@
 #include "platform/ui/LanguagePack.h"
 
+#include <cstdlib>
+#include <string>
 #include <sys/stat.h>
 
 #include "platform/files/ProgramDirectory.h"
 
 namespace platform::ui {
+
+unsigned SystemDefaultLocaleId(const EnvironmentLookup& getenv) {
+    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        const char* value = getenv ? getenv(name) : std::getenv(name);
+        if (!value || !*value)
+            continue;
+        // "zh_CN", "zh_CN.UTF-8", "zh_CN.GBK@variant"
+        const std::string locale(value);
+        const std::string base = locale.substr(0, locale.find_first_of(".@"));
+        return base == "zh_CN" ? 2052u : 1033u;
+    }
+    return 1033u;
+}
+
+CString ResolveLanguage(const CString& configured, unsigned localeId) {
+    if (configured.CompareNoCase("auto") != 0)
+        return configured;
+    return localeId == 2052u ? "cn" : "en";
+}
 
 bool LanguagePack::Load(const CString& prefix, const CString& language) {
     // The language names a file of the program directory, never one elsewhere.

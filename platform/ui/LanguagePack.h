@@ -37,6 +37,14 @@ inline constexpr const char* kPackResourcesSymbol = "CorvayPackResources";
 
 namespace platform::ui {
 
+// The system's default locale as the platform's number: 2052 for zh_CN, 1033 otherwise (and for
+// C and POSIX). The first set of LC_ALL, LC_MESSAGES and LANG decides; 'getenv' is injectable.
+using EnvironmentLookup = std::function<const char*(const char*)>;
+unsigned SystemDefaultLocaleId(const EnvironmentLookup& getenv = {});
+// The configured [System] Language made into a pack's language: "auto" (any case) becomes "cn"
+// under locale 2052, else "en"; any other value is kept as it is.
+CString ResolveLanguage(const CString& configured, unsigned localeId);
+
 class LanguagePack {
 public:
     // Loads "<prefix><language>.so" by full path from the program directory; false with Error()

@@ -1,0 +1,131 @@
+#include "corvay/MainFrame.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+
+#include "corvay/AboutDlg.h"
+#include "corvay/CorvayApp.h"
+#include "corvay/SplashDlg.h"
+#include "engine/config/Configer.h"
+#include "engine/config/PcNICInfo.h"
+#include "engine/firmware/FirmwareDB.h"
+#include "engine/log/Logger.h"
+#include "engine/log/StringTable.h"
+#include "engine/ping/NicMonitors.h"
+#include "engine/ping/PingFrames.h"
+#include "engine/switch/SwitchManager.h"
+#include "engine/switch/SwitchManager2.h"
+#include "platform/files/ProgramDirectory.h"
+#include "platform/net/Daemon.h"
+#include "platform/prompt/Prompt.h"
+#include "platform/ui/Application.h"
+
+namespace {
+
+std::atomic<bool (*)()> g_monitorsStarted{nullptr};
+
+} // namespace
+
+void DeleteProgramSingletons(bool monitorsStarted) {
+    if (monitorsStarted) {
+        LANic_Monitor::DeleteInstance();
+        WANic_Monitor::DeleteInstance();
+    }
+    // Both kinds: the switch settings may have changed the mode since the view took its
+    // manager, and a console manager left alive would hold the serial line past the log's end.
+    SwitchManager::DeleteInstance();
+    SwitchManager2::DeleteInstance();
+    LogInfo("SwitchManager deleted.");
+    PcNICInfo::DeleteInstance();
+    if (!Configer::Existing())
+        LogInfo("Configer is NULL");
+    Configer::DeleteInstance();
+    FirmwareDB::DeleteInstance();
+    LogInfo("Singletons deleted.");
+}
+
+CMainFrame::CMainFrame() = default;
+CMainFrame::~CMainFrame() = default;
+
+void CMainFrame::SetMonitorsStartedQuery(bool (*query)()) {
+    g_monitorsStarted.store(query);
+}
+
+CString CMainFrame::FirstTitle() {
+    CString templ = LoadStringId(IDR_TITLE);
+    int end = templ.Find('\n');
+    return end < 0 ? templ : templ.Left(end);
+}
+
+bool CMainFrame::Create() {
+    if (!Frame::Create(FirstTitle(), IDR_MAINFRAME, kWidth, kHeight))
+        return false;
+    if (!CreateToolBar(IDR_MAINFRAME)) {
+        LogError("Failed to create toolbar");
+        return false;
+    }
+    if (!CreateStatusBar({LoadStringId(IDS_READY), "CAP", "NUM", "SCRL"})) {
+        LogError("Failed to create status bar");
+        return false;
+    }
+    CenterWindow();
+    if (ShowSplashFlag())
+        CSplashDlg::ShowSplashDlg(this);
+    return true;
+}
+
+bool CMainFrame::OnCommand(int id) {
+    switch (id) {
+    case ID_NOTHING_1:
+    case ID_NOTHING_2:
+        return true;
+    case ID_APP_ABOUT: {
+        CAboutDlg about(this);
+        about.DoModal();
+        return true;
+    }
+    case ID_HELP_FINDER:
+        OpenHelpFile(LoadStringId(IDS_HELP_FILE));
+        return true;
+    case ID_APP_EXIT:
+        SendCloseRequest();
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool CMainFrame::OnClose() {
+    if (IsTestingFlagSet()) {
+        platform::ShowMessageBox(LoadStringId(IDS_TESTING_NO_EXIT), "", platform::kMbOk);
+        return false;
+    }
+    return true;
+}
+
+void CMainFrame::OnDestroy() {
+    CSplashDlg::HideSplashDlg();
+    bool (*query)() = g_monitorsStarted.load();
+    DeleteProgramSingletons(query && query());
+}
+
+bool OpenHelpFile(const CString& fileName) {
+    const CString path = platform::JoinPath(platform::ProgramDirectory(), fileName);
+    struct stat st {};
+    if (::stat(path.GetString(), &st) != 0) {
+        CString text;
+        text.Format(LoadStringId(190).GetString(), path.GetString());
+        platform::ShowMessageBox(text, "", platform::kMbOk | platform::kMbIconWarning);
+        return false;
+    }
+    const std::string viewer = platform::FindProgram("xdg-open");
+    int error = 0;
+    if (viewer.empty() || !platform::StartDaemon({viewer, path.GetString()}, {}, &error)) {
+        LogError("Help viewer: %s", viewer.empty() ? "xdg-open not found" : std::strerror(error));
+        platform::ShowMessageBox(LoadStringId(191), "", platform::kMbOk | platform::kMbIconWarning);
+        return false;
+    }
+    return true;
+}

@@ -71,8 +71,12 @@ bool CMainFrame::Create() {
         return false;
     }
     CenterWindow();
+    // Once the frame is up, so that the splash lies above it also without a window manager.
     if (ShowSplashFlag())
-        CSplashDlg::ShowSplashDlg(this);
+        platform::ui::RunOnUiThread([frame = Handle()] {
+            if (platform::ui::Window* window = frame.Get())
+                CSplashDlg::ShowSplashDlg(window);
+        });
     return true;
 }
 

@@ -9,6 +9,7 @@
 #include <mutex>
 
 #include "engine/jobs/WorkerThread.h"
+#include "engine/ping/CaptureLog.h"
 #include "engine/ping/PingFrames.h"
 #include "platform/clock/Clock.h"
 #include "platform/sync/Event.h"
@@ -40,6 +41,7 @@ private:
 
     const PingDirection m_arrival;
     const PingCard m_card;
+    CaptureLog m_log; // before m_state, which points at it
     PingHandlerState m_state;
     std::mutex m_mutex;
     bool m_stop = false;

@@ -406,8 +406,9 @@ TEST(RuleEvaluator, MarkersAndIncludeMatchOnlyAtCharacterBoundaries) {
         CString out = "stale";
         EXPECT_EQ(RuleEvaluator::ExtractBetween(CString(c.text), CString(c.head), CString(c.tail), out), c.ok)
             << c.what;
-        if (c.ok)
+        if (c.ok) {
             EXPECT_EQ(out.str(), c.value) << c.what;
+        }
     }
     EXPECT_EQ(RuleEvaluator::CompareByRule("INCLUDE", "\xE6\xB1", "\xB0\xE6\xB1\xBE"), 0);
     EXPECT_EQ(RuleEvaluator::CompareByRule("INCLUDE", "\xB1\xBE", "\xB0\xE6\xB1\xBE"), 1);

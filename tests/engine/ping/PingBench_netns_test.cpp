@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <sched.h>
+#include <sys/resource.h>
 #include <thread>
 #include <vector>
 
@@ -51,6 +54,25 @@ void ParseMac(const char* text, uint8_t mac[6]) {
 }
 
 using Job = testsupport::PingJob;
+
+struct ThreadPriorities {
+    int realTime = 0;    // threads under SCHED_FIFO or SCHED_RR
+    int highestNice = 0; // threads at nice -20
+};
+
+ThreadPriorities PrioritiesOfThisProcess() {
+    ThreadPriorities found;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+        const pid_t tid = std::stoi(task.path().filename().string());
+        const int policy = sched_getscheduler(tid);
+        if (policy == SCHED_FIFO || policy == SCHED_RR)
+            ++found.realTime;
+        errno = 0;
+        if (getpriority(PRIO_PROCESS, static_cast<id_t>(tid)) == -20 && errno == 0)
+            ++found.highestNice;
+    }
+    return found;
+}
 
 struct TestingFlag {
     TestingFlag() { SetTestingFlag(true); }
@@ -135,6 +157,22 @@ TEST_F(PingBench, LossFiguresAndVerdictsOfFivePortsOverTheBench) {
     const std::string log = testsupport::LogText();
     EXPECT_NE(log.find("_nic_packet_handler 端口：4 ,包序号："), std::string::npos);
     EXPECT_EQ(log.find("delay < 0"), std::string::npos);
+}
+
+TEST_F(PingBench, MonitorThreadsRunAtTheNormalClasssHighestLevelNeverRealTime) {
+    testsupport::RunInside(*pc, [&] {
+        ASSERT_EQ(PrioritiesOfThisProcess().highestNice, 0);
+        LANic_Monitor lan(cards);
+        WANic_Monitor wan(cards);
+        lan.Start();
+        wan.Start();
+        ASSERT_TRUE(lan.WaitUntilCapturing(5000));
+        ASSERT_TRUE(wan.WaitUntilCapturing(5000));
+        const ThreadPriorities running = PrioritiesOfThisProcess();
+        EXPECT_EQ(running.realTime, 0);
+        EXPECT_EQ(running.highestNice, 2);
+    });
+    EXPECT_EQ(testsupport::LogText().find("SetThreadPriority失败"), std::string::npos);
 }
 
 TEST_F(PingBench, MonitorsCountOnlyWhileTestingAndStopAtOnce) {

@@ -55,6 +55,18 @@ void ParseMac(const char* text, uint8_t mac[6]) {
 
 using Job = testsupport::PingJob;
 
+// Both monitors, started.
+struct CapturingMonitors {
+    explicit CapturingMonitors(const PingCards& cards, platform::Clock& clock = platform::RealClock())
+        : lan(cards, clock), wan(cards, clock) {
+        lan.Start();
+        wan.Start();
+    }
+    bool Capturing() { return lan.WaitUntilCapturing(5000) && wan.WaitUntilCapturing(5000); }
+    LANic_Monitor lan;
+    WANic_Monitor wan;
+};
+
 struct ThreadPriorities {
     int realTime = 0;    // threads under SCHED_FIFO or SCHED_RR
     int highestNice = 0; // threads at nice -20
@@ -112,12 +124,8 @@ TEST_F(PingBench, LossFiguresAndVerdictsOfFivePortsOverTheBench) {
     Job job(5);
     testsupport::RunInside(*pc, [&] {
         ScaledClock clock(20);
-        LANic_Monitor lan(cards, clock);
-        WANic_Monitor wan(cards, clock);
-        lan.Start();
-        wan.Start();
-        ASSERT_TRUE(lan.WaitUntilCapturing(5000));
-        ASSERT_TRUE(wan.WaitUntilCapturing(5000));
+        CapturingMonitors monitors(cards, clock);
+        ASSERT_TRUE(monitors.Capturing());
         TestingFlag testing;
         PingTest test(*job.tester, cards, job.raw, clock);
         // Passes 100 ms apart until whole seconds exceed 18 s: 191 passes, 96 big and 95 small.
@@ -162,12 +170,8 @@ TEST_F(PingBench, LossFiguresAndVerdictsOfFivePortsOverTheBench) {
 TEST_F(PingBench, MonitorThreadsRunAtTheNormalClasssHighestLevelNeverRealTime) {
     testsupport::RunInside(*pc, [&] {
         ASSERT_EQ(PrioritiesOfThisProcess().highestNice, 0);
-        LANic_Monitor lan(cards);
-        WANic_Monitor wan(cards);
-        lan.Start();
-        wan.Start();
-        ASSERT_TRUE(lan.WaitUntilCapturing(5000));
-        ASSERT_TRUE(wan.WaitUntilCapturing(5000));
+        CapturingMonitors monitors(cards);
+        ASSERT_TRUE(monitors.Capturing());
         const ThreadPriorities running = PrioritiesOfThisProcess();
         EXPECT_EQ(running.realTime, 0);
         EXPECT_EQ(running.highestNice, 2);
@@ -263,12 +267,8 @@ TEST_F(PingBench, CardThatCannotBeOpenedLosesItsDirectionAndTheMonitorAsksThroug
         EXPECT_TRUE(missing.WaitForEnd(5000));
         EXPECT_FALSE(missing.WaitUntilCapturing(0));
 
-        LANic_Monitor lan(cards);
-        WANic_Monitor wan(cards);
-        lan.Start();
-        wan.Start();
-        ASSERT_TRUE(lan.WaitUntilCapturing(5000));
-        ASSERT_TRUE(wan.WaitUntilCapturing(5000));
+        CapturingMonitors monitors(cards);
+        ASSERT_TRUE(monitors.Capturing());
         TestingFlag testing;
         platform::ManualClock clock;
         PingTest test(*job.tester, broken, job.raw, clock);

@@ -153,8 +153,16 @@ void BM_MonitorClassifiesValidFrames(benchmark::State& state) {
                     const auto start = steady_clock::now();
                     const uint64_t sent = blaster.Send(fresh, rates[r], seconds(1));
                     const double took = duration<double>(steady_clock::now() - start).count();
-                    std::this_thread::sleep_for(300ms);
-                    const int counted = monitor.GetCount() - before;
+                    // Frames still in the capture ring are not missed: wait until the count settles.
+                    int settled = monitor.GetCount();
+                    for (int wait = 0; wait < 30; ++wait) {
+                        std::this_thread::sleep_for(100ms);
+                        const int now = monitor.GetCount();
+                        if (now == settled && wait >= 2)
+                            break;
+                        settled = now;
+                    }
+                    const int counted = settled - before;
                     UnregisterPingRun(run);
                     const uint64_t missed = sent > static_cast<uint64_t>(counted) ? sent - counted : 0;
                     std::printf("  run %d, %4d-byte frames: offered %8.0f/s, sent %7llu, classified %7d, "

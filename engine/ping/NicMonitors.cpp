@@ -82,7 +82,11 @@ int NicMonitor::Run() {
     RaisePriority();
     const bool lan = m_arrival == PingDirection::Downstream;
     std::string error;
-    platform::CaptureOptions options; // 65536 bytes, promiscuous, 1000 ms, immediate, incoming only
+    platform::CaptureOptions options; // promiscuous, 1000 ms, immediate, incoming only
+    // The handlers read the first 78 bytes of a frame. Each frame takes a whole snapshot's room
+    // in the kernel's ring: with 64 KiB snapshots the ring held about a thousand frames, a pause
+    // of a few milliseconds at line rate, so whole bursts were lost.
+    options.snapshotLength = kMonitorSnapshotLength;
     platform::PcapHandle handle = platform::OpenCapture(m_card.Device.GetString(), options, &error);
     if (!handle) {
         if (!lan)

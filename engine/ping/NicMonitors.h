@@ -16,6 +16,9 @@
 
 struct pcap;
 
+// Bytes of each frame the monitors capture: every field the handlers read, with room to spare.
+constexpr int kMonitorSnapshotLength = 256;
+
 // The configured LAN and WAN cards with their capture devices; false when the cards are not
 // configured or not present.
 bool GetConfiguredPingCards(PingCards& cards);

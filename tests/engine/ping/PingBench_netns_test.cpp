@@ -2,11 +2,17 @@
 
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <filesystem>
+#include <linux/if_packet.h>
 #include <memory>
+#include <mutex>
+#include <net/ethernet.h>
+#include <net/if.h>
 #include <sched.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <thread>
 #include <vector>
 
@@ -20,6 +26,7 @@
 #include "engine/switch/SwitchPort.h"
 #include "platform/files/ProgramDirectory.h"
 #include "platform/files/Registry.h"
+#include "platform/files/UniqueFd.h"
 #include "platform/net/Capture.h"
 #include "platform/net/CardGuid.h"
 #include "platform/prompt/Prompt.h"
@@ -65,6 +72,34 @@ struct CapturingMonitors {
     bool Capturing() { return lan.WaitUntilCapturing(5000) && wan.WaitUntilCapturing(5000); }
     LANic_Monitor lan;
     WANic_Monitor wan;
+};
+
+// A clock that holds every reader up while its gate is shut: a monitor that asks it for the
+// time stops reading frames, as a busy machine would stop it.
+class GateClock : public platform::ManualClock {
+public:
+    Steady::time_point Now() const override {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_entered = true;
+        m_changed.notify_all();
+        m_changed.wait(lock, [this] { return m_open; });
+        return ManualClock::Now();
+    }
+    bool WaitEntered() {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        return m_changed.wait_for(lock, std::chrono::seconds(5), [this] { return m_entered; });
+    }
+    void Open() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_open = true;
+        m_changed.notify_all();
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    mutable std::condition_variable m_changed;
+    mutable bool m_entered = false;
+    bool m_open = false;
 };
 
 struct ThreadPriorities {
@@ -177,6 +212,59 @@ TEST_F(PingBench, MonitorThreadsRunAtTheNormalClasssHighestLevelNeverRealTime) {
         EXPECT_EQ(running.highestNice, 2);
     });
     EXPECT_EQ(testsupport::LogText().find("SetThreadPriority失败"), std::string::npos);
+}
+
+TEST_F(PingBench, FramesArrivingWhileTheMonitorIsHeldUpAreAllCountedAfterwards) {
+    // Half a second of line rate (1500-byte frames at 1 GbE) reaches the WAN card while its
+    // monitor is held up in its first frame; the kernel's ring must keep them all.
+    constexpr int kBurst = 40000;
+    GateClock gate;
+    PingPort port(1);
+    const uint32_t run = RegisterPingRun({&port});
+    const uint8_t* lanMac = cards.Lan.Mac;
+    const uint8_t* wanMac = cards.Wan.Mac;
+    PingFrameSource source{lanMac, wanMac, run, nullptr};
+    std::vector<std::vector<uint8_t>> frames(kBurst + 1, std::vector<uint8_t>(kBigPingFrame));
+    for (auto& frame : frames)
+        ASSERT_TRUE(CreatePingRequestPacket(frame.data(), port, kBigPingFrame, source));
+    // Sent from the far end of the WAN card's link, straight into the card.
+    platform::UniqueFd raw;
+    int wanPeer = 0;
+    testsupport::RunInside(*bench, [&] {
+        raw.Reset(::socket(AF_PACKET, SOCK_RAW | SOCK_CLOEXEC, htons(ETH_P_ALL)));
+        wanPeer = static_cast<int>(if_nametoindex("wanpeer"));
+    });
+    ASSERT_TRUE(raw && wanPeer > 0);
+    int buffer = 64 << 20;
+    ::setsockopt(raw.Get(), SOL_SOCKET, SO_SNDBUFFORCE, &buffer, sizeof buffer);
+    sockaddr_ll to{};
+    to.sll_family = AF_PACKET;
+    to.sll_ifindex = wanPeer;
+    to.sll_halen = 6;
+    std::memcpy(to.sll_addr, wanMac, 6);
+    auto send = [&](const std::vector<uint8_t>& frame) {
+        while (::sendto(raw.Get(), frame.data(), frame.size(), 0, reinterpret_cast<sockaddr*>(&to),
+                        sizeof to) < 0)
+            std::this_thread::sleep_for(1ms);
+    };
+    testsupport::RunInside(*pc, [&] {
+        WANic_Monitor wan(cards, gate);
+        wan.Start();
+        ASSERT_TRUE(wan.WaitUntilCapturing(5000));
+        TestingFlag testing;
+        send(frames[0]);
+        ASSERT_TRUE(gate.WaitEntered());
+        for (int i = 1; i <= kBurst; ++i)
+            send(frames[static_cast<size_t>(i)]);
+        gate.Open();
+        int last = -1;
+        for (int i = 0; i < 100 && wan.GetCount() != last; ++i) {
+            last = wan.GetCount();
+            std::this_thread::sleep_for(100ms);
+        }
+        EXPECT_EQ(wan.GetCount(), kBurst + 1);
+    });
+    UnregisterPingRun(run);
 }
 
 TEST_F(PingBench, MonitorsCountOnlyWhileTestingAndStopAtOnce) {

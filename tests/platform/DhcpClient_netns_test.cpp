@@ -15,9 +15,11 @@
 #include "platform/net/Netlink.h"
 #include "tests/support/NetNamespace.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/Udhcpd.h"
 
 using platform::DhcpClient;
 using platform::DhcpState;
+using testsupport::WaitFor;
 
 namespace {
 
@@ -25,16 +27,6 @@ uint32_t Ip(const char* text) {
     uint32_t address = 0;
     EXPECT_TRUE(platform::ParseIpv4(text, address)) << text;
     return address;
-}
-
-bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
-    auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() >= deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
 }
 
 // A PC namespace whose card lan0 faces a peer namespace where busybox udhcpd may serve
@@ -67,28 +59,7 @@ protected:
         platform::SetProgramDirectory("");
     }
 
-    void StartServer() {
-        testsupport::WriteFileBytes(m_files / "udhcpd.conf", "start 10.9.0.100\n"
-                                                             "end 10.9.0.110\n"
-                                                             "interface lanpeer\n"
-                                                             "lease_file " +
-                                                                 (m_files / "udhcpd.leases").string() +
-                                                                 "\n"
-                                                                 "pidfile " +
-                                                                 (m_files / "udhcpd.pid").string() +
-                                                                 "\n"
-                                                                 "option subnet 255.255.255.0\n"
-                                                                 "option router 10.9.0.1\n"
-                                                                 "option dns 10.9.0.53 10.9.0.54\n"
-                                                                 "option lease 3600\n");
-        testsupport::RunInside(*peer, [&] {
-            int error = 0;
-            m_server = platform::StartDaemon(
-                {platform::FindProgram("busybox"), "udhcpd", "-f", (m_files / "udhcpd.conf").string()}, {},
-                &error);
-            ASSERT_NE(m_server, 0) << error;
-        });
-    }
+    void StartServer() { m_server = testsupport::StartUdhcpd(*peer, "lanpeer", m_files.path()); }
 
     testsupport::NetNamespace* pc = nullptr;
     testsupport::NetNamespace* peer = nullptr;

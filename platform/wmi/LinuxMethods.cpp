@@ -1,9 +1,11 @@
 // The configuration methods of the default provider: a card's addresses, default gateway, static
 // name servers and its DHCP client, changed in the calling thread's network namespace.
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <linux/rtnetlink.h>
 #include <strings.h>

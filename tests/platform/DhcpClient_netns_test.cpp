@@ -52,7 +52,9 @@ protected:
         peer->Ip("addr add 10.9.0.1/24 dev lanpeer");
     }
     void TearDown() override {
-        DhcpClient("lan0").Stop();
+        // Only once the run directory is the test's (pc is set after it): never a host's client.
+        if (pc)
+            DhcpClient("lan0").Stop();
         if (m_server)
             platform::StopDaemon(m_server);
         platform::SetRunDirectory("");

@@ -183,9 +183,12 @@ TEST_F(SettingsDlgTest, DslamAddressField) {
         bool accepted;
         const char* saved;
     } cases[] = {
-        {"192.168.010.1", true, "192.168.10.1"}, {"1..2.3", true, "1.0.2.3"}, // an empty field of the address
-                                                                              // control is 0
-        {"256.1.1.1", false, nullptr},           {"1.2.3", false, nullptr},   {"1.2.3.4.5", false, nullptr},
+        {"192.168.010.1", true, "192.168.10.1"},
+        {"1..2.3", true, "1.0.2.3"}, // an empty field of the address
+                                     // control is 0
+        {"256.1.1.1", false, nullptr},
+        {"1.2.3", false, nullptr},
+        {"1.2.3.4.5", false, nullptr},
     };
     for (const Case& c : cases) {
         WriteIni("");

@@ -1,0 +1,148 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "corvay/NicConfigDlg.h"
+#include "corvay/TestFlags.h"
+#include "engine/log/StringTable.h"
+#include "engine/ping/NicMonitors.h"
+#include "platform/net/CardGuid.h"
+#include "tests/corvay/SettingsFixture.h"
+#include "tests/support/NetNamespace.h"
+
+namespace {
+
+using platform::Hive;
+
+CString Guid(std::vector<uint8_t> mac) {
+    return CString(platform::CardGuidFromMac(mac));
+}
+const CString kLanGuid = Guid({2, 0, 0, 0, 0x0a, 1});
+const CString kWanGuid = Guid({2, 0, 0, 0, 0x0b, 1});
+const CString kSpareGuid = Guid({2, 0, 0, 0, 0x0c, 1});
+
+void StoreRole(const char* role, const CString& name, const CString& guid) {
+    CString key = CString("Software\\Tellvane\\") + role;
+    platform::RegSetString(Hive::LocalMachine, key, "Name", name);
+    platform::RegSetString(Hive::LocalMachine, key, "Guid", guid);
+}
+CString Role(const char* role, const char* value) {
+    CString text;
+    if (platform::RegGetString(Hive::LocalMachine, CString("Software\\Tellvane\\") + role, value, text) !=
+        platform::kRegSuccess)
+        return "<missing>";
+    return text;
+}
+
+// How often a line ends with the text in the log written after 'from'.
+int Lines(const std::string& log, size_t from, const std::string& text) {
+    int count = 0;
+    for (size_t at = log.find(text + "\r\n", from); at != std::string::npos;
+         at = log.find(text + "\r\n", at + 1))
+        ++count;
+    return count;
+}
+
+// The PC namespace holds lan0, wan0 and spare0 (in that ifindex order); each body runs in a
+// child inside it, so the cards are exactly these and every child starts without singletons.
+class SettingsDlgNicTest : public testsupport::PcBenchTest {
+protected:
+    void SetUp() override {
+        PcBenchTest::SetUp();
+        if (IsSkipped())
+            return;
+        testsupport::AddVethPair(*pc, "spare0", *bench, "sparepeer", "02:00:00:00:0c:01");
+        settings = std::make_unique<testsupport::SettingsFixture>();
+    }
+    void TearDown() override { settings.reset(); }
+    void InPc(const std::function<void()>& body) { testsupport::RunInChild(*pc, body); }
+    void ClearRoles() { platform::RegDeleteKey(Hive::LocalMachine, "Software\\Tellvane"); }
+
+    std::unique_ptr<testsupport::SettingsFixture> settings;
+};
+
+TEST_F(SettingsDlgNicTest, PreselectionByExactGuidOrTheFirstTwoCards) {
+    struct Case {
+        const char* label;
+        CString lanName, lanGuid, wanName, wanGuid;
+        int lan, wan;
+    } cases[] = {
+        {"configured", "spare0", kSpareGuid, "lan0", kLanGuid, 2, 0},
+        {"not configured", "", "", "", "", 0, 1},
+        {"description differs: not configured", "spare", kSpareGuid, "lan0", kLanGuid, 0, 1},
+    };
+    for (const Case& c : cases) {
+        ClearRoles();
+        if (!c.lanName.IsEmpty()) {
+            StoreRole("LAN", c.lanName, c.lanGuid);
+            StoreRole("WAN", c.wanName, c.wanGuid);
+        }
+        InPc([&] {
+            size_t from = testsupport::LogText().size();
+            NicConfigDlg dlg(false);
+            ASSERT_EQ(dlg.Cards().size(), 3u) << c.label;
+            EXPECT_EQ(dlg.Cards()[0].description, "lan0");
+            EXPECT_EQ(dlg.Cards()[1].guid, kWanGuid);
+            EXPECT_EQ(dlg.m_Lan, c.lan) << c.label;
+            EXPECT_EQ(dlg.m_Wan, c.wan) << c.label;
+            std::string unknown = "网卡（Guid：" + std::string(kWanGuid) + " 描述：wan0）用途未知。";
+            EXPECT_EQ(Lines(testsupport::LogText(), from, unknown), c.lan == 2 ? 1 : 0) << c.label;
+        });
+    }
+}
+
+TEST_F(SettingsDlgNicTest, SameCardIsRefusedAndTheHintNeedsAParent) {
+    ClearRoles();
+    InPc([&] {
+        for (bool parent : {false, true}) {
+            size_t before = settings->prompts.Count();
+            NicConfigDlg dlg(parent);
+            dlg.m_Wan = 2;
+            dlg.m_Lan = 2;
+            DialogOutcome refused = dlg.OnOK();
+            EXPECT_TRUE(refused.IsStayOpen());
+            EXPECT_EQ(refused.stringId, NicConfigDlg::IDS_SAME_CARD);
+            ASSERT_EQ(settings->prompts.Count(), before + 1);
+            EXPECT_EQ(settings->prompts.Boxes().back().text, LoadStringId(NicConfigDlg::IDS_SAME_CARD));
+            EXPECT_EQ(Role("WAN", "Guid"), "<missing>");
+
+            dlg.m_Lan = 0;
+            ASSERT_TRUE(dlg.OnOK().IsClose());
+            EXPECT_EQ(Role("WAN", "Name"), "spare0");
+            EXPECT_EQ(Role("WAN", "Guid"), kSpareGuid);
+            EXPECT_EQ(Role("LAN", "Name"), "lan0");
+            EXPECT_EQ(Role("LAN", "Guid"), kLanGuid);
+            EXPECT_EQ(Configer::GetInstance()->GetWanNic()->m_InterfaceName, "spare0");
+            ASSERT_EQ(settings->prompts.Count(), before + (parent ? 2 : 1)) << parent;
+            if (parent)
+                EXPECT_EQ(settings->prompts.Boxes().back().text,
+                          LoadStringId(NicConfigDlg::IDS_RESTART_HINT));
+            platform::RegDeleteKey(Hive::LocalMachine, "Software\\Tellvane");
+        }
+    });
+}
+
+TEST_F(SettingsDlgNicTest, RunningMonitorsEndOnlyWithTheFlag) {
+    ClearRoles();
+    StoreRole("LAN", "lan0", kLanGuid);
+    StoreRole("WAN", "wan0", kWanGuid);
+    for (bool flag : {false, true}) {
+        InPc([&] {
+            ASSERT_NE(LANic_Monitor::Instance(), nullptr);
+            ASSERT_NE(WANic_Monitor::Instance(), nullptr);
+            SetMonitorsStartedFlag(flag);
+            size_t from = testsupport::LogText().size();
+            NicConfigDlg dlg(false);
+            dlg.m_Wan = 2; // the WAN role moves to spare0
+            ASSERT_TRUE(dlg.OnOK().IsClose());
+            std::string log = testsupport::LogText();
+            EXPECT_EQ(Lines(log, from, "LANic_Monitor停止成功。"), flag ? 1 : 0) << flag;
+            EXPECT_EQ(Lines(log, from, "WANic_Monitor停止成功。"), flag ? 1 : 0) << flag;
+            EXPECT_FALSE(IsMonitorsStartedFlagSet());
+            LANic_Monitor::DeleteInstance();
+            WANic_Monitor::DeleteInstance();
+        });
+    }
+}
+
+} // namespace

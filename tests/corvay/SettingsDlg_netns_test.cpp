@@ -6,33 +6,17 @@
 #include "corvay/TestFlags.h"
 #include "engine/log/StringTable.h"
 #include "engine/ping/NicMonitors.h"
-#include "platform/net/CardGuid.h"
 #include "tests/corvay/SettingsFixture.h"
+#include "tests/support/CardRoles.h"
 #include "tests/support/NetNamespace.h"
 
 namespace {
 
-using platform::Hive;
-
-CString Guid(std::vector<uint8_t> mac) {
-    return CString(platform::CardGuidFromMac(mac));
-}
-const CString kLanGuid = Guid({2, 0, 0, 0, 0x0a, 1});
-const CString kWanGuid = Guid({2, 0, 0, 0, 0x0b, 1});
-const CString kSpareGuid = Guid({2, 0, 0, 0, 0x0c, 1});
-
-void StoreRole(const char* role, const CString& name, const CString& guid) {
-    CString key = CString("Software\\Tellvane\\") + role;
-    platform::RegSetString(Hive::LocalMachine, key, "Name", name);
-    platform::RegSetString(Hive::LocalMachine, key, "Guid", guid);
-}
-CString Role(const char* role, const char* value) {
-    CString text;
-    if (platform::RegGetString(Hive::LocalMachine, CString("Software\\Tellvane\\") + role, value, text) !=
-        platform::kRegSuccess)
-        return "<missing>";
-    return text;
-}
+using testsupport::ReadCardRole;
+using testsupport::StoreCardRole;
+const CString kLanGuid = testsupport::CardGuid({2, 0, 0, 0, 0x0a, 1});
+const CString kWanGuid = testsupport::CardGuid({2, 0, 0, 0, 0x0b, 1});
+const CString kSpareGuid = testsupport::CardGuid({2, 0, 0, 0, 0x0c, 1});
 
 // How often a line ends with the text in the log written after 'from'.
 int Lines(const std::string& log, size_t from, const std::string& text) {
@@ -56,7 +40,6 @@ protected:
     }
     void TearDown() override { settings.reset(); }
     void InPc(const std::function<void()>& body) { testsupport::RunInChild(*pc, body); }
-    void ClearRoles() { platform::RegDeleteKey(Hive::LocalMachine, "Software\\Tellvane"); }
 
     std::unique_ptr<testsupport::SettingsFixture> settings;
 };
@@ -72,10 +55,10 @@ TEST_F(SettingsDlgNicTest, PreselectionByExactGuidOrTheFirstTwoCards) {
         {"description differs: not configured", "spare", kSpareGuid, "lan0", kLanGuid, 0, 1},
     };
     for (const Case& c : cases) {
-        ClearRoles();
+        testsupport::ClearCardRoles();
         if (!c.lanName.IsEmpty()) {
-            StoreRole("LAN", c.lanName, c.lanGuid);
-            StoreRole("WAN", c.wanName, c.wanGuid);
+            StoreCardRole("LAN", c.lanName, c.lanGuid);
+            StoreCardRole("WAN", c.wanName, c.wanGuid);
         }
         InPc([&] {
             size_t from = testsupport::LogText().size();
@@ -92,7 +75,7 @@ TEST_F(SettingsDlgNicTest, PreselectionByExactGuidOrTheFirstTwoCards) {
 }
 
 TEST_F(SettingsDlgNicTest, SameCardIsRefusedAndTheHintNeedsAParent) {
-    ClearRoles();
+    testsupport::ClearCardRoles();
     InPc([&] {
         for (bool parent : {false, true}) {
             size_t before = settings->prompts.Count();
@@ -104,28 +87,28 @@ TEST_F(SettingsDlgNicTest, SameCardIsRefusedAndTheHintNeedsAParent) {
             EXPECT_EQ(refused.stringId, NicConfigDlg::IDS_SAME_CARD);
             ASSERT_EQ(settings->prompts.Count(), before + 1);
             EXPECT_EQ(settings->prompts.Boxes().back().text, LoadStringId(NicConfigDlg::IDS_SAME_CARD));
-            EXPECT_EQ(Role("WAN", "Guid"), "<missing>");
+            EXPECT_EQ(ReadCardRole("WAN", "Guid"), "<missing>");
 
             dlg.m_Lan = 0;
             ASSERT_TRUE(dlg.OnOK().IsClose());
-            EXPECT_EQ(Role("WAN", "Name"), "spare0");
-            EXPECT_EQ(Role("WAN", "Guid"), kSpareGuid);
-            EXPECT_EQ(Role("LAN", "Name"), "lan0");
-            EXPECT_EQ(Role("LAN", "Guid"), kLanGuid);
+            EXPECT_EQ(ReadCardRole("WAN", "Name"), "spare0");
+            EXPECT_EQ(ReadCardRole("WAN", "Guid"), kSpareGuid);
+            EXPECT_EQ(ReadCardRole("LAN", "Name"), "lan0");
+            EXPECT_EQ(ReadCardRole("LAN", "Guid"), kLanGuid);
             EXPECT_EQ(Configer::GetInstance()->GetWanNic()->m_InterfaceName, "spare0");
             ASSERT_EQ(settings->prompts.Count(), before + (parent ? 2 : 1)) << parent;
             if (parent)
                 EXPECT_EQ(settings->prompts.Boxes().back().text,
                           LoadStringId(NicConfigDlg::IDS_RESTART_HINT));
-            platform::RegDeleteKey(Hive::LocalMachine, "Software\\Tellvane");
+            testsupport::ClearCardRoles();
         }
     });
 }
 
 TEST_F(SettingsDlgNicTest, RunningMonitorsEndOnlyWithTheFlag) {
-    ClearRoles();
-    StoreRole("LAN", "lan0", kLanGuid);
-    StoreRole("WAN", "wan0", kWanGuid);
+    testsupport::ClearCardRoles();
+    StoreCardRole("LAN", "lan0", kLanGuid);
+    StoreCardRole("WAN", "wan0", kWanGuid);
     for (bool flag : {false, true}) {
         InPc([&] {
             ASSERT_NE(LANic_Monitor::Instance(), nullptr);

@@ -265,8 +265,11 @@ bool StoreItems(Io& io, Groups& groups, Terminals& terminals) {
     return true;
 }
 
+// Neither file is ever near this; a FIFO or a device named by mistake fails at once.
+constexpr size_t kMaxTemplateFileBytes = 64u << 20;
+
 bool ReadWholeFile(const CString& path, std::string& bytes) {
-    auto content = platform::ReadWholeFile(path.str());
+    auto content = platform::ReadWholeFile(path.str(), kMaxTemplateFileBytes);
     if (!content)
         return false;
     bytes = std::move(*content);

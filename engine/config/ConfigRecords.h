@@ -56,6 +56,9 @@ struct SwitchConfig {
     CString Ip = "192.168.1.200";
     bool IsSerial = false; // true: serial console, false: telnet
     SerialSettings Serial;
+    // The console's line in place of COM n ([Switch] SerialDevice), e.g. a USB adapter's
+    // /dev/ttyUSB0; empty: /dev/ttyS(n-1).
+    CString SerialDevice;
 };
 
 // Which PC cards play the WAN and LAN roles: description and adapter name (GUID) of each.

@@ -1,5 +1,8 @@
 #include "engine/config/Configer.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -21,6 +24,8 @@ constexpr const char* kWanKey = "Software\\Tellvane\\WAN";
 constexpr const char* kLanKey = "Software\\Tellvane\\LAN";
 constexpr int kValueBuffer = 1024;   // characters per Config.ini value, with the terminating zero
 constexpr int kRegistryBuffer = 256; // bytes per card-role value, with the terminating zero
+constexpr int kDefaultPortCount = 24;
+constexpr int kMaxPortCount = 48;
 
 std::mutex g_instanceMutex;
 std::unique_ptr<Configer> g_instance;
@@ -65,10 +70,17 @@ public:
             return defaultValue;
         CString text = Text(section, key, "");
         char* end = nullptr;
+        errno = 0;
         long value = std::strtol(text, &end, 10);
         if (end == text.GetString()) {
             LogWarning("Config.ini [%s] %s=\"%s\" is no number; 0 is used.", section, key, text.GetString());
             return 0;
+        }
+        // Cut to int, a number too large would come back as some other number.
+        if (errno == ERANGE || value < INT_MIN || value > INT_MAX) {
+            LogWarning("Config.ini [%s] %s=\"%s\" is out of range; %d is used.", section, key,
+                       text.GetString(), defaultValue);
+            return defaultValue;
         }
         return static_cast<int>(value);
     }
@@ -125,6 +137,11 @@ Configer* Configer::GetInstance() {
     return g_instance.get();
 }
 
+Configer* Configer::Existing() {
+    std::lock_guard lock(g_instanceMutex);
+    return g_instance.get();
+}
+
 void Configer::DeleteInstance() {
     std::lock_guard lock(g_instanceMutex);
     g_instance.reset();
@@ -169,7 +186,8 @@ Configer::~Configer() = default;
 
 void Configer::Load() {
     std::error_code error;
-    if (std::filesystem::exists(m_IniPath.str(), error) && !platform::ReadWholeFile(m_IniPath.str()))
+    if (std::filesystem::exists(m_IniPath.str(), error) &&
+        !platform::ReadWholeFile(m_IniPath.str(), platform::kMaxProfileBytes))
         throw std::runtime_error((m_IniPath + " 无法读取。").str());
 
     IniReader ini(m_IniPath);
@@ -204,13 +222,27 @@ void Configer::Load() {
 
     SwitchConfig& sw = m_SwitchConfig;
     sw.Model = ini.Text("Switch", "Model", "");
-    sw.PortCount = ini.Number("Switch", "PortCount", 24);
-    sw.TrunkPortNo = ini.Number("Switch", "TrunkPortNo", 24);
+    sw.PortCount = ini.Number("Switch", "PortCount", kDefaultPortCount);
+    sw.TrunkPortNo = ini.Number("Switch", "TrunkPortNo", kDefaultPortCount);
     sw.Ip = ini.Text("Switch", "Ip", "192.168.1.200");
     sw.Login.User = ini.Text("Switch", "Login.User", "");
     sw.Login.Password = ini.Text("Switch", "Login.Password", "");
     sw.Serial.Port = ini.Number("Switch", "Serial", 1);
     sw.IsSerial = ini.IsSerial("Switch");
+    sw.SerialDevice = ini.Text("Switch", "SerialDevice", "");
+    // Counts the rest of the engine would index with: out of range, the default is safer.
+    if (sw.PortCount < 1 || sw.PortCount > kMaxPortCount) {
+        LogWarning("Config.ini [Switch] PortCount=%d is outside 1..%d; %d is used.", sw.PortCount,
+                   kMaxPortCount, kDefaultPortCount);
+        sw.PortCount = kDefaultPortCount;
+    }
+    if (sw.TrunkPortNo < 1 || sw.TrunkPortNo > sw.PortCount) {
+        // The default trunk, or the last port of a smaller switch.
+        int trunk = std::min(kDefaultPortCount, sw.PortCount);
+        LogWarning("Config.ini [Switch] TrunkPortNo=%d is outside 1..%d; %d is used.", sw.TrunkPortNo,
+                   sw.PortCount, trunk);
+        sw.TrunkPortNo = trunk;
+    }
 
     ReadNicRole(kWanKey, m_NicConfig.WAN_Name, m_NicConfig.WAN_Guid);
     ReadNicRole(kLanKey, m_NicConfig.LAN_Name, m_NicConfig.LAN_Guid);
@@ -221,25 +253,31 @@ bool Configer::Save() {
     CString copy = m_IniPath + ".saving";
     std::error_code error;
     std::filesystem::remove(copy.str(), error);
+    bool iniOk = true;
     if (std::filesystem::exists(m_IniPath.str(), error)) {
-        auto bytes = platform::ReadWholeFile(m_IniPath.str());
+        auto bytes = platform::ReadWholeFile(m_IniPath.str(), platform::kMaxProfileBytes);
         if (!bytes || !platform::SaveFileAtomically(copy.str(), *bytes)) {
             LogError("保存配置失败：无法复制%s。", m_IniPath.GetString());
-            std::filesystem::remove(copy.str(), error);
-            return false;
+            iniOk = false;
         }
     }
-    bool ok = WriteIni(copy);
-    if (ok && std::rename(copy.GetString(), m_IniPath.GetString()) != 0) {
-        LogError("保存配置失败：无法替换%s。", m_IniPath.GetString());
-        ok = false;
+    bool rolesOk = true;
+    if (iniOk) {
+        iniOk = WriteIni(copy, rolesOk);
+        if (iniOk && std::rename(copy.GetString(), m_IniPath.GetString()) != 0) {
+            LogError("保存配置失败：无法替换%s。", m_IniPath.GetString());
+            iniOk = false;
+        }
+    } else {
+        // The card roles do not depend on the file.
+        rolesOk = SaveNicConfig();
     }
-    if (!ok)
+    if (!iniOk)
         std::filesystem::remove(copy.str(), error);
-    return ok;
+    return iniOk && rolesOk;
 }
 
-bool Configer::WriteIni(const CString& file) {
+bool Configer::WriteIni(const CString& file, bool& rolesOk) {
     SystemConfig system;
     SwitchConfig sw;
     CString version;
@@ -273,7 +311,7 @@ bool Configer::WriteIni(const CString& file) {
     ini.Number("Modem", "WaitModemConnect", modem.WaitModemConnect);
     ini.Text("Modem", "AutoUpgradeFirmware", modem.AutoUpgradeFirmware ? "True" : "False");
     ini.Text("Modem", "AutoUpgradeConfig", modem.AutoUpgradeConfig ? "True" : "False");
-    SaveNicConfig();
+    rolesOk = SaveNicConfig();
     ini.Text("Switch", "Model", sw.Model);
     ini.Number("Switch", "PortCount", sw.PortCount);
     ini.Number("Switch", "TrunkPortNo", sw.TrunkPortNo);
@@ -282,6 +320,9 @@ bool Configer::WriteIni(const CString& file) {
     ini.Text("Switch", "Login.Password", sw.Login.Password);
     ini.Number("Switch", "Serial", sw.Serial.Port);
     ini.Text("Switch", "ConnectMode", sw.IsSerial ? "Serial" : "TCPIP");
+    // Most benches use COM n: the key appears only where a device was named.
+    if (!sw.SerialDevice.IsEmpty())
+        ini.Text("Switch", "SerialDevice", sw.SerialDevice);
     if (!ini.Ok())
         LogError("保存配置失败：%s 无法写入%s。", ini.FailedKey().GetString(), m_IniPath.GetString());
     return ini.Ok();
@@ -371,7 +412,7 @@ void Configer::ReadLanNicConfig() {
     ReadNicRole(kLanKey, m_NicConfig.LAN_Name, m_NicConfig.LAN_Guid);
 }
 
-void Configer::SaveNicConfig() {
+bool Configer::SaveNicConfig() {
     NicConfig roles = GetNicConfig();
     struct Role {
         const char* key;
@@ -386,6 +427,7 @@ void Configer::SaveNicConfig() {
          "rk.SetStringValue(strKey,this->m_NicConfig.LAN_Guid)==ERROR"},
     };
     using platform::Hive;
+    bool ok = true;
     for (const Role& role : roleList) {
         // The store makes a key with its first value: a key that is still missing after a failed
         // write could not be created.
@@ -394,14 +436,19 @@ void Configer::SaveNicConfig() {
             platform::kRegSuccess) {
             if (!existed && !platform::RegKeyExists(Hive::LocalMachine, role.key)) {
                 LogWarning("保存网卡信息到注册表失败。");
-                return;
+                return false;
             }
             LogWarning("%s", role.nameFailed);
+            ok = false;
             continue;
         }
-        if (platform::RegSetString(Hive::LocalMachine, role.key, "Guid", role.guid) != platform::kRegSuccess)
+        if (platform::RegSetString(Hive::LocalMachine, role.key, "Guid", role.guid) !=
+            platform::kRegSuccess) {
             LogWarning("%s", role.guidFailed);
+            ok = false;
+        }
     }
+    return ok;
 }
 
 bool Configer::CheckNicConfigured() {

@@ -16,6 +16,8 @@ public:
     // The one Configer; the first call builds it, and a failure to build ends the process
     // (-1 for an error with a message, -2 for anything else).
     static Configer* GetInstance();
+    // The one Configer when it has been built, else null; builds nothing.
+    static Configer* Existing();
     // Deletes it (the main frame at exit; tests). Nothing is saved.
     static void DeleteInstance();
     // Runs a construction, turning an escaping exception into the error box and the exit.
@@ -31,7 +33,8 @@ public:
     // but cannot be read: its defaults would later be saved over it.
     void Load();
     // Writes every saved key through a copy of Config.ini that replaces it only once complete,
-    // and the card roles; false (logged) when the file could not be written.
+    // and the card roles, also when the file cannot be written; false (logged) when either
+    // failed.
     bool Save();
 
     bool SetSystemConfig(const SystemConfig& config);
@@ -61,10 +64,11 @@ public:
 
     void ReadWanNicConfig();
     void ReadLanNicConfig();
-    void SaveNicConfig();
+    // False when a role could not be written.
+    bool SaveNicConfig();
 
 private:
-    bool WriteIni(const CString& file);
+    bool WriteIni(const CString& file, bool& rolesOk);
     void ReadNicRole(const char* key, CString& name, CString& guid);
 
     mutable std::mutex m_mutex; // guards the records against a setter running beside a reader

@@ -2,8 +2,10 @@
 // The observer pattern that carries the switch notifications.
 
 #include <atomic>
+#include <condition_variable>
 #include <list>
 #include <mutex>
+#include <thread>
 
 class Subject;
 
@@ -17,15 +19,23 @@ class Subject {
 public:
     virtual ~Subject() = default;
     virtual void Attach(Observer* observer);
-    // Removes every entry equal to the observer.
+    // Removes every entry equal to the observer and returns once no call to it is running on
+    // another thread, so an observer that detaches in its destructor is never called after.
     virtual void Detach(Observer* observer);
     // Calls every observer in attach order, on the calling thread.
     virtual void Notify();
 
 private:
+    struct RunningCall {
+        Observer* observer;
+        std::thread::id thread;
+    };
+
     // Observers attach from other threads than the one that notifies.
     std::mutex m_mutex;
+    std::condition_variable m_callEnded;
     std::list<Observer*> m_observers;
+    std::list<RunningCall> m_running; // calls of Update under way
 };
 
 class SwitchSubject : public Subject {

@@ -1,5 +1,8 @@
 #include "engine/switch/SwitchManager.h"
 
+#include <algorithm>
+#include <chrono>
+
 #include "engine/log/Logger.h"
 #include "engine/switch/SwitchManagerUIThread.h"
 
@@ -8,9 +11,9 @@ std::mutex g_instanceMutex;
 std::unique_ptr<SwitchManager> g_instance;
 } // namespace
 
-SwitchManager::SwitchManager(const SwitchConfig& config, SwitchConsoleOptions options, uint32_t replyWaitMs)
-    : m_thread(std::make_unique<SwitchManagerUIThread>(config, std::move(options))),
-      m_replyWaitMs(replyWaitMs) {
+SwitchManager::SwitchManager(const SwitchConfig& config, SwitchConsoleOptions options)
+    : m_replyWaitMs(static_cast<uint32_t>(std::max(options.timings.replyWaitMs, 0))),
+      m_thread(std::make_unique<SwitchManagerUIThread>(config, std::move(options))) {
     // Start returns once the console exists on its own thread, so it can be attached to at once.
     m_thread->Start();
     m_sm = m_thread->GetConsole();
@@ -34,15 +37,16 @@ SwitchManager::~SwitchManager() {
     }
 }
 
-SwitchManager* SwitchManager::Instance(const SwitchConfig& config) {
+SwitchManager* SwitchManager::Instance(const SwitchConfig& config, SwitchConsoleOptions options) {
     std::lock_guard<std::mutex> lock(g_instanceMutex);
     if (!g_instance)
-        g_instance = std::make_unique<SwitchManager>(config);
+        g_instance = std::make_unique<SwitchManager>(config, std::move(options));
     return g_instance.get();
 }
 
-SwitchManager* SwitchManager::InstanceWithObserver(const SwitchConfig& config, Observer* observer) {
-    SwitchManager* manager = Instance(config);
+SwitchManager* SwitchManager::InstanceWithObserver(const SwitchConfig& config, Observer* observer,
+                                                   SwitchConsoleOptions options) {
+    SwitchManager* manager = Instance(config, std::move(options));
     manager->Attach(observer);
     return manager;
 }
@@ -56,8 +60,18 @@ void SwitchManager::DeleteInstance() {
 }
 
 void SwitchManager::WaitForReply() {
-    if (m_event.Wait(m_replyWaitMs) == platform::kWaitTimeout)
-        throw SwitchTimeoutError();
+    using namespace std::chrono;
+    const auto wait = milliseconds(m_replyWaitMs);
+    const auto sent = steady_clock::now();
+    for (;;) {
+        const auto deadline = std::max(sent, m_sm->GetLastReceived()) + wait;
+        const auto now = steady_clock::now();
+        if (now >= deadline)
+            throw SwitchTimeoutError();
+        const auto left = duration_cast<milliseconds>(deadline - now) + milliseconds(1);
+        if (m_event.Wait(static_cast<uint32_t>(left.count())) == platform::kWaitObject0)
+            return;
+    }
 }
 
 std::vector<SwitchPort*> SwitchManager::GetAllPortStatus() {

@@ -1,7 +1,8 @@
 #pragma once
 // The switch over its serial console, as a blocking interface: a query or an all-ports command
-// is handed to the console's thread and its caller waits for the console's answer, up to a
-// reply wait (30000 ms), after which SwitchTimeoutError (258) is thrown. One caller at a time.
+// is handed to the console's thread and its caller waits for the console's answer until the
+// switch has been silent for the reply wait (30000 ms), after which SwitchTimeoutError (258)
+// is thrown. One caller at a time.
 
 #include <atomic>
 #include <cstdint>
@@ -17,17 +18,16 @@ class SwitchManagerUIThread;
 
 class SwitchManager : public Observer, public ISwitchManager {
 public:
-    static constexpr uint32_t kReplyWaitMs = 30000;
-
     // Starts the console's thread and attaches to its console.
-    explicit SwitchManager(const SwitchConfig& config, SwitchConsoleOptions options = {},
-                           uint32_t replyWaitMs = kReplyWaitMs);
+    explicit SwitchManager(const SwitchConfig& config, SwitchConsoleOptions options = {});
     // Detaches, closes the console on its thread and waits for that thread.
     ~SwitchManager() override;
 
-    // The manager of the process: built on the first call, from the configuration given then.
-    static SwitchManager* Instance(const SwitchConfig& config);
-    static SwitchManager* InstanceWithObserver(const SwitchConfig& config, Observer* observer);
+    // The manager of the process: built on the first call, from the configuration and options
+    // given then; later calls return it as it is.
+    static SwitchManager* Instance(const SwitchConfig& config, SwitchConsoleOptions options = {});
+    static SwitchManager* InstanceWithObserver(const SwitchConfig& config, Observer* observer,
+                                               SwitchConsoleOptions options = {});
     static void DeleteInstance();
 
     std::vector<SwitchPort*> GetAllPortStatus() override;
@@ -48,13 +48,14 @@ public:
     SwitchManagerImpl* GetConsole() const { return m_sm; }
 
 private:
-    // Waits for the console's answer; throws SwitchTimeoutError when none came in time.
+    // Waits for the console's answer; throws SwitchTimeoutError once the switch was silent for
+    // the reply wait.
     void WaitForReply();
     void NotifyObservers(int type);
 
+    const uint32_t m_replyWaitMs; // before m_thread, which takes the options
     std::unique_ptr<SwitchManagerUIThread> m_thread;
     SwitchManagerImpl* m_sm = nullptr;
-    const uint32_t m_replyWaitMs;
     platform::Event m_event{false, false};
     std::atomic<SwitchPort*> m_linkChangedPort{nullptr};
     std::atomic<SwitchPort*> m_enDisabledPort{nullptr};

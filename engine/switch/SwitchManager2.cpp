@@ -3,11 +3,15 @@
 #include "engine/Common.h"
 #include "engine/log/Logger.h"
 #include "engine/switch/ShowPortReply.h"
+#include "engine/switch/SwitchLogin.h"
 #include "engine/switch/TelnetReceive.h"
 
 namespace {
 const char* const kTooManyClients = "Telnet client too much to login, please try again later";
 const char* const kConfigPrompt = "(cfg)#";
+
+std::mutex g_instanceMutex;
+std::unique_ptr<SwitchManager2> g_instance;
 } // namespace
 
 // One logged-in telnet session; closed when it goes out of scope, thrown out of or not.
@@ -34,19 +38,20 @@ private:
     void Login(const SwitchConfig& config) {
         // Counted per connection, so that a corrected password works on the next call.
         int loginPrompts = 0;
+        const LoginInfo login = CurrentSwitchLogin(config);
         for (;;) {
             ReceiveTelnetText(m_socket, m_response);
             if (m_response.Find(kTooManyClients) >= 0) {
                 throw Error_TooManyClients;
             } else if (EndsWith(m_response, "login:")) {
                 m_response.Empty();
-                SendLine(config.Login.User);
+                SendLine(login.User);
                 LogInfo("login.");
                 if (++loginPrompts >= 3)
                     throw Error_LoginFailed;
             } else if (EndsWith(m_response, "password:")) {
                 m_response.Empty();
-                SendLine(config.Login.Password);
+                SendLine(login.Password);
                 LogInfo("password.");
             } else if (EndsWith(m_response, ">")) {
                 m_response.Empty();
@@ -74,6 +79,21 @@ SwitchManager2::SwitchManager2(const SwitchConfig& config, uint16_t telnetPort, 
 
 SwitchManager2::~SwitchManager2() {
     LogDebug("SwitchManager2::~SwitchManager2()");
+}
+
+SwitchManager2* SwitchManager2::Instance(const SwitchConfig& config, uint16_t telnetPort, uint32_t guardMs) {
+    std::lock_guard<std::mutex> lock(g_instanceMutex);
+    if (!g_instance)
+        g_instance = std::make_unique<SwitchManager2>(config, telnetPort, guardMs);
+    return g_instance.get();
+}
+
+void SwitchManager2::DeleteInstance() {
+    std::unique_ptr<SwitchManager2> instance;
+    {
+        std::lock_guard<std::mutex> lock(g_instanceMutex);
+        instance = std::move(g_instance);
+    }
 }
 
 SwitchPort* SwitchManager2::Record(int port) const {

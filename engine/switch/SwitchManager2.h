@@ -19,6 +19,13 @@ public:
                             uint32_t guardMs = platform::TimeOutSocket::kDefaultGuardMs);
     ~SwitchManager2() override;
 
+    // The telnet manager of the process, built on the first call (no connection yet) from the
+    // arguments given then; later calls return it as it is.
+    static SwitchManager2* Instance(const SwitchConfig& config, uint16_t telnetPort = 23,
+                                    uint32_t guardMs = platform::TimeOutSocket::kDefaultGuardMs);
+    // Deletes it (the main frame at exit); the next Instance builds a new one.
+    static void DeleteInstance();
+
     std::vector<SwitchPort*> GetAllPortStatus() override;
     SwitchPort* GetPortStatus(int port) override;
     void DisableAllPortsExceptTrunk() override;

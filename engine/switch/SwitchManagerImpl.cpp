@@ -3,6 +3,7 @@
 #include "engine/Common.h"
 #include "engine/log/Logger.h"
 #include "engine/switch/ShowPortReply.h"
+#include "engine/switch/SwitchLogin.h"
 #include "engine/switch/SwitchManagerUIThread.h"
 
 #include <chrono>
@@ -138,6 +139,11 @@ void SwitchManagerImpl::SendEnableAllPortsCommand() {
 }
 
 void SwitchManagerImpl::SendEnablePort(int port) {
+    // A port the switch does not have is refused before anything is sent.
+    if (GetPort(port) == nullptr) {
+        LogWarning("端口号：%d的端口不在本系统中。", port);
+        return;
+    }
     if (PostToConsoleThread([this, port] { SendEnablePort(port); }))
         return;
     if (m_command != Command_None)
@@ -153,6 +159,11 @@ void SwitchManagerImpl::SendEnablePort(int port) {
 }
 
 void SwitchManagerImpl::SendDisablePort(int port) {
+    // A port the switch does not have is refused before anything is sent.
+    if (GetPort(port) == nullptr) {
+        LogWarning("端口号：%d的端口不在本系统中。", port);
+        return;
+    }
     if (PostToConsoleThread([this, port] { SendDisablePort(port); }))
         return;
     if (m_command != Command_None)
@@ -251,10 +262,16 @@ void SwitchManagerImpl::ClearLoginFlags() {
 
 platform::SerialOpenResult SwitchManagerImpl::OpenLine() {
     const SerialSettings& serial = m_config.Serial;
-    std::string device = m_options.devicePath.empty() ? platform::SerialPort::DeviceOfComPort(serial.Port)
-                                                      : m_options.devicePath;
+    std::string device = m_options.devicePath;
+    if (device.empty())
+        device = m_config.SerialDevice.IsEmpty() ? platform::SerialPort::DeviceOfComPort(serial.Port)
+                                                 : m_config.SerialDevice.str();
     unsigned generation = ++m_portGeneration;
+    m_lastReceived = std::chrono::steady_clock::now().time_since_epoch().count();
     auto handler = [this, generation](platform::SerialEvent event, const std::string& detail) {
+        // Taken as it arrives, not when the console thread gets to it after its pauses.
+        if (event == platform::SerialEvent::Received)
+            m_lastReceived = std::chrono::steady_clock::now().time_since_epoch().count();
         m_thread.Post([this, event, detail, generation] { OnComm(event, detail, generation); });
     };
     std::string error;
@@ -355,6 +372,10 @@ void SwitchManagerImpl::BoundResponse() {
 
 // ---- parsing ----
 
+std::chrono::steady_clock::time_point SwitchManagerImpl::GetLastReceived() const {
+    return std::chrono::steady_clock::time_point(std::chrono::steady_clock::duration(m_lastReceived.load()));
+}
+
 int SwitchManagerImpl::GetResponseLength() const {
     return m_strResponse.GetLength();
 }
@@ -414,7 +435,7 @@ void SwitchManagerImpl::ParseResponse() {
         m_SwitchStatus = Login;
         LogDebug("m_SwitchStatus = Login;");
         R.Empty();
-        SendText(m_config.Login.User + "\n");
+        SendText(CurrentSwitchLogin(m_config).User + "\n");
         return;
     }
     if (R.IsEmpty())
@@ -429,7 +450,7 @@ void SwitchManagerImpl::ParseResponse() {
             LogDebug("m_SwitchStatus = Login;");
         }
         R.Empty();
-        SendText(m_config.Login.Password + "\n");
+        SendText(CurrentSwitchLogin(m_config).Password + "\n");
         if (m_loginPromptSeen) {
             if (m_passwordPrompts < 4) {
                 if (m_passwordPrompts > 0 && m_SwitchStatus != SwitchStatus_Normal)

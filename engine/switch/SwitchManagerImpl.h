@@ -11,6 +11,7 @@
 #include "platform/text/CString.h"
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -26,6 +27,9 @@ struct SwitchConsoleTimings {
     int answerTimeoutMs = 3000;  // nothing at all after opening the line
     int keepAliveMs = 600000;    // idle time after which a return is sent
     int viewReadyWaitMs = 10000; // first notification waits this long for the view
+    // A blocking command gives up (258) once the switch has been silent this long: every
+    // reply starts the wait again, so a long sweep of many ports completes.
+    int replyWaitMs = 30000;
 };
 
 // What the console keeps for the whole process (one console per process).
@@ -102,6 +106,8 @@ public:
     int GetSwitchStatus() const { return m_SwitchStatus.load(); }
     // The receive buffer's length; on the console thread only.
     int GetResponseLength() const;
+    // When the line last brought anything (steady clock); the time of opening before that.
+    std::chrono::steady_clock::time_point GetLastReceived() const;
 
     // The first notification of the process waits for the view first.
     void Notify() override;
@@ -139,6 +145,7 @@ private:
     SwitchConsoleProcessState& m_process;
     platform::Event& m_viewReady;
 
+    std::atomic<std::chrono::steady_clock::rep> m_lastReceived{0};
     std::atomic<int> m_changedPort{0};
     std::atomic<int> m_command{Command_None};
     std::unique_ptr<platform::SerialPort> m_port;

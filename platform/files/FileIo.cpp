@@ -10,11 +10,24 @@
 
 namespace platform {
 
-std::optional<std::string> ReadWholeFile(const std::string& path) {
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+std::optional<std::string> ReadWholeFile(const std::string& path, size_t maxBytes) {
+    // Non-blocking, so that opening a FIFO without a writer does not wait for one.
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (!fd)
         return std::nullopt;
+    struct stat info {};
+    if (::fstat(fd.Get(), &info) != 0)
+        return std::nullopt;
+    if (!S_ISREG(info.st_mode)) {
+        errno = EINVAL;
+        return std::nullopt;
+    }
+    if (static_cast<unsigned long long>(info.st_size) > maxBytes) {
+        errno = EFBIG;
+        return std::nullopt;
+    }
     std::string bytes;
+    bytes.reserve(static_cast<size_t>(info.st_size));
     char chunk[65536];
     for (;;) {
         ssize_t n = ::read(fd.Get(), chunk, sizeof chunk);
@@ -24,6 +37,11 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
             return std::nullopt;
         if (n == 0)
             return bytes;
+        // The file may grow while it is read.
+        if (bytes.size() + static_cast<size_t>(n) > maxBytes) {
+            errno = EFBIG;
+            return std::nullopt;
+        }
         bytes.append(chunk, static_cast<size_t>(n));
     }
 }

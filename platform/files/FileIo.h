@@ -8,8 +8,10 @@
 
 namespace platform {
 
-// The file's bytes; nullopt when it cannot be opened or read (errno tells why).
-std::optional<std::string> ReadWholeFile(const std::string& path);
+// The bytes of a regular file of at most maxBytes; nullopt when it cannot be opened or read,
+// is no regular file (EINVAL: a FIFO or a device would block or never end) or is larger
+// (EFBIG). errno tells why.
+std::optional<std::string> ReadWholeFile(const std::string& path, size_t maxBytes);
 
 // Replaces the file's content; false (old file untouched) when any step fails. A new file gets
 // mode 0644, an existing one keeps its mode.

@@ -75,7 +75,7 @@ Line ParseLine(std::string raw) {
 // A missing file reads as empty; nullopt when the file is there but cannot be read.
 std::optional<Document> TryLoad(const CString& file) {
     Document doc;
-    std::optional<std::string> read = ReadWholeFile(file.str());
+    std::optional<std::string> read = ReadWholeFile(file.str(), kMaxProfileBytes);
     if (!read)
         return errno == ENOENT ? std::optional<Document>(doc) : std::nullopt;
     const std::string& bytes = *read;

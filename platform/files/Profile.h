@@ -6,10 +6,15 @@
 // missing; the file is rewritten through a temporary file and a rename, so a failed write leaves
 // the old file. Texts are bytes (GBK), passed through unchanged.
 
+#include <cstddef>
+
 #include "platform/text/Arrays.h"
 #include "platform/text/CString.h"
 
 namespace platform {
+
+// An ini file larger than this is not read (a profile is a few kilobytes).
+constexpr size_t kMaxProfileBytes = 16u << 20;
 
 CString ReadProfileString(const CString& file, const CString& section, const CString& key,
                           const CString& defaultValue);

@@ -22,6 +22,7 @@ namespace platform {
 namespace {
 
 constexpr char kHeader[] = "corvay-registry 1";
+constexpr size_t kMaxHiveBytes = 64u << 20;
 
 std::mutex g_rootMutex;
 CString g_rootOverride;
@@ -216,7 +217,7 @@ Key& CreateKey(HiveData& hive, const CString& path) {
 }
 
 long LoadHive(Hive hive, HiveData& data) {
-    auto bytes = ReadWholeFile(HivePath(hive));
+    auto bytes = ReadWholeFile(HivePath(hive), kMaxHiveBytes);
     if (!bytes) {
         if (errno == ENOENT)
             return kRegSuccess;

@@ -15,12 +15,14 @@ namespace testsupport {
 
 class FakeConsoleTest : public ::testing::Test {
 protected:
+    explicit FakeConsoleTest(int portCount = 24) : fake{portCount}, ports(portCount) {}
+
     void SetUp() override {
         std::string error;
         if (!fake.Start(&error))
             GTEST_SKIP() << "no pty: " << error;
-        config.PortCount = 24;
-        config.TrunkPortNo = 24;
+        config.PortCount = ports;
+        config.TrunkPortNo = ports;
         config.Login.User = "admin";
         config.Login.Password = "admin";
         options.devicePath = fake.DevicePath();
@@ -38,7 +40,8 @@ protected:
         return found;
     }
 
-    bench::FakeSwitchConsole fake{24};
+    bench::FakeSwitchConsole fake;
+    const int ports;
     SwitchConfig config;
     SwitchConsoleOptions options;
     SwitchConsoleProcessState state;

@@ -1,6 +1,12 @@
 // The store's life (load once, reset, the process-wide instance) and its look-ups.
 
 #include <algorithm>
+#include <chrono>
+#include <fcntl.h>
+#include <filesystem>
+#include <future>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -184,4 +190,31 @@ TEST(TemplateStore, ParameterIndexListsEachPageOnce) {
     const TerminalRecord& b = *loaded.store.Terminals()[1];
     EXPECT_EQ(Strings(b.allPages), (std::vector<std::string>{"/info.html"}));
     EXPECT_TRUE(b.keyPages.IsEmpty());
+}
+
+TEST(TemplateStore, OnlyRegularFilesWithinTheBoundAreRead) {
+    TempDir dir;
+    const std::string fifo = (dir / "device.tpl").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    TemplateStore store;
+    // A FIFO without a writer: refused at once, not waited on.
+    auto imported =
+        std::async(std::launch::async, [&] { return store.ImportTerminal(CString(fifo)) != nullptr; });
+    if (imported.wait_for(std::chrono::seconds(2)) != std::future_status::ready) {
+        // Release the reader so the test can end.
+        int writer = ::open(fifo.c_str(), O_WRONLY);
+        ::close(writer);
+        ADD_FAILURE() << "a FIFO given as a device template was waited on";
+    }
+    EXPECT_FALSE(imported.get());
+    EXPECT_EQ(store.Load(CString(fifo)), 0);
+    EXPECT_FALSE(store.ImportTerminal("/dev/null"));
+
+    // A good file padded beyond the bound (bytes after the last terminal are otherwise ignored).
+    const auto big = dir / "Terminals.dat";
+    WriteFileBytes(big, TerminalsFile(RichFixture()));
+    std::filesystem::resize_file(big, (64u << 20) + 1);
+    EXPECT_EQ(store.Load(CString(big.string())), 0);
+    std::filesystem::resize_file(big, 64u << 20);
+    EXPECT_EQ(store.Load(CString(big.string())), 1);
 }

@@ -15,6 +15,15 @@ namespace {
 
 using platform::Hive;
 
+NicConfig SomeRoles() {
+    NicConfig roles;
+    roles.WAN_Name = "wan0";
+    roles.WAN_Guid = "{W}";
+    roles.LAN_Name = "lan0";
+    roles.LAN_Guid = "{L}";
+    return roles;
+}
+
 // A program directory and a registry store of the test's own.
 class ConfigerTest : public ::testing::Test {
 protected:
@@ -154,6 +163,8 @@ TEST_F(ConfigerTest, ValueRules) {
     auto firmware = [](const Configer& c) { return int(c.GetSystemConfig().Modem.AutoUpgradeFirmware); };
     auto configUp = [](const Configer& c) { return int(c.GetSystemConfig().Modem.AutoUpgradeConfig); };
     auto portCount = [](const Configer& c) { return c.GetSwitchConfig().PortCount; };
+    auto trunk = [](const Configer& c) { return c.GetSwitchConfig().TrunkPortNo; };
+    auto wait = [](const Configer& c) { return c.GetSystemConfig().Modem.WaitModemConnect; };
     auto period = [](const Configer& c) { return c.GetSystemConfig().Modem.StandTestPeriod; };
     auto width = [](const Configer& c) { return c.GetSystemConfig().ModemInfoColumWidth; };
     Case cases[] = {
@@ -170,8 +181,18 @@ TEST_F(ConfigerTest, ValueRules) {
         {"Modem", "AutoUpgradeConfig", "False", configUp, 0, "False"},
         {"Switch", "PortCount", "48", portCount, 48, "48"},
         {"Switch", "PortCount", "12ports", portCount, 12, "12"},
-        {"Switch", "PortCount", "-3", portCount, -3, "-3"},
-        {"Switch", "PortCount", "many", portCount, 0, "0"}, // no number: 0, with a warning
+        // Outside 1..48 (no number reads as 0): the default, with a warning.
+        {"Switch", "PortCount", "-3", portCount, 24, "24"},
+        {"Switch", "PortCount", "many", portCount, 24, "24"},
+        {"Switch", "PortCount", "0", portCount, 24, "24"},
+        {"Switch", "PortCount", "49", portCount, 24, "24"},
+        {"Switch", "PortCount", "99999999999", portCount, 24, "24"},
+        {"Switch", "PortCount", "1", portCount, 1, "1"},
+        {"Switch", "TrunkPortNo", "1", trunk, 1, "1"},
+        {"Switch", "TrunkPortNo", "25", trunk, 24, "24"},
+        {"Switch", "TrunkPortNo", "0", trunk, 24, "24"},
+        {"Switch", "TrunkPortNo", "-1", trunk, 24, "24"},
+        {"Modem", "WaitModemConnect", "99999999999", wait, 60000, "60000"}, // too large for a number
         {"Modem", "StandTestPeriod", "", period, 0, "0"},
         {"System", "ModemInfoColumWidth", "80", width, 80, nullptr},
     };
@@ -190,12 +211,74 @@ TEST_F(ConfigerTest, ValueRules) {
 
 TEST_F(ConfigerTest, NumbersThatAreNoNumberAreLoggedAsWarnings) {
     WriteIni("[Switch]\r\nPortCount=many\r\nTrunkPortNo=24\r\n[Modem]\r\nStandTestPeriod=\r\n");
+    const size_t before = testsupport::LogText().size(); // earlier tests' lines are not this one's
     Configer config;
-    std::string log = testsupport::LogText();
+    std::string log = testsupport::LogText().substr(before);
     EXPECT_NE(log.find("Warning:Config.ini [Switch] PortCount=\"many\" is no number"), std::string::npos)
         << log;
     EXPECT_NE(log.find("Warning:Config.ini [Modem] StandTestPeriod=\"\" is no number"), std::string::npos);
     EXPECT_EQ(log.find("TrunkPortNo"), std::string::npos);
+}
+
+TEST_F(ConfigerTest, PortCountAndTrunkOutsideTheSwitchAreWarnedAndReplaced) {
+    WriteIni("[Switch]\r\nPortCount=99999999999\r\nTrunkPortNo=30\r\n");
+    {
+        Configer config;
+        EXPECT_EQ(config.GetSwitchConfig().PortCount, 24);
+        EXPECT_EQ(config.GetSwitchConfig().TrunkPortNo, 24);
+        std::string log = testsupport::LogText();
+        EXPECT_NE(log.find("Warning:Config.ini [Switch] PortCount=\"99999999999\" is out of range"),
+                  std::string::npos)
+            << log;
+        EXPECT_NE(log.find("Warning:Config.ini [Switch] TrunkPortNo=30 is outside 1..24; 24 is used."),
+                  std::string::npos)
+            << log;
+    }
+    // A smaller switch: the trunk falls back to its last port.
+    WriteIni("[Switch]\r\nPortCount=8\r\nTrunkPortNo=9\r\n");
+    Configer config;
+    EXPECT_EQ(config.GetSwitchConfig().PortCount, 8);
+    EXPECT_EQ(config.GetSwitchConfig().TrunkPortNo, 8);
+}
+
+TEST_F(ConfigerTest, SerialDeviceIsReadAndWrittenOnlyWhenSet) {
+    {
+        Configer config;
+        EXPECT_TRUE(config.GetSwitchConfig().SerialDevice.IsEmpty());
+        ASSERT_TRUE(config.Save());
+        EXPECT_FALSE(platform::ProfileKeyExists(IniText(), "Switch", "SerialDevice"));
+        SwitchConfig sw = config.GetSwitchConfig();
+        sw.SerialDevice = "/dev/ttyUSB0";
+        ASSERT_TRUE(config.SetSwitchConfig(sw));
+    }
+    EXPECT_EQ(platform::ReadProfileString(IniText(), "Switch", "SerialDevice", ""), "/dev/ttyUSB0");
+    Configer config;
+    EXPECT_EQ(config.GetSwitchConfig().SerialDevice, "/dev/ttyUSB0");
+    EXPECT_EQ(config.GetSwitchConfig().Serial.Port, 1);
+}
+
+TEST_F(ConfigerTest, SaveWritesTheCardRolesAlsoWhenConfigIniCannotBeWritten) {
+    const NicConfig roles = SomeRoles();
+    Configer config;
+    // Config.ini becomes something no save can read or replace.
+    std::filesystem::create_directories(dir / "Config.ini" / "in-the-way");
+    EXPECT_FALSE(config.SetNicConfig(roles));
+    CString value;
+    ASSERT_EQ(platform::RegGetString(Hive::LocalMachine, "Software\\Tellvane\\LAN", "Guid", value), 0);
+    EXPECT_EQ(value, "{L}");
+    ASSERT_EQ(platform::RegGetString(Hive::LocalMachine, "Software\\Tellvane\\WAN", "Name", value), 0);
+    EXPECT_EQ(value, "wan0");
+}
+
+TEST_F(ConfigerTest, SaveReportsARegistryThatCannotBeWritten) {
+    Configer config;
+    // The store's root is a file: no hive can be written under it.
+    testsupport::WriteFileBytes(dir / "not-a-directory", "x");
+    platform::SetRegistryRoot((dir / "not-a-directory").c_str());
+    const NicConfig roles = SomeRoles();
+    EXPECT_FALSE(config.SetNicConfig(roles));
+    // Config.ini itself was written.
+    EXPECT_EQ(platform::ReadProfileString(IniText(), "Switch", "PortCount", ""), "24");
 }
 
 TEST_F(ConfigerTest, GbkTextAndUnsavedKeysSurviveASave) {

@@ -3,6 +3,7 @@
 #include "engine/switch/SwitchManagerUIThread.h"
 #include "tests/support/FakeConsoleTest.h"
 #include "tests/support/PrivateLog.h"
+#include "tests/support/ProcessConfiguration.h"
 
 #include <gtest/gtest.h>
 
@@ -283,6 +284,32 @@ TEST_F(SwitchConsoleTest, WrongPasswordGivesUpAtTheFifthPasswordPrompt) {
     fake.SetCredentials("admin", "wrong", "wrong");
     thread->GetConsole()->Reconnect();
     ASSERT_TRUE(recorder.WaitFor(SwitchSubject::LoginSwitchSuccessNotify));
+}
+
+TEST_F(SwitchConsoleTest, EveryLogInSendsThePasswordOfTheCurrentConfiguration) {
+    // The console was built with a copy that says "stale"; the configuration says "wrong".
+    testsupport::ProcessConfiguration current("[Switch]\r\nLogin.User=admin\r\nLogin.Password=wrong\r\n");
+    config.Login.Password = "stale";
+    StartConsole();
+    ASSERT_TRUE(recorder.WaitFor(SwitchSubject::LoginSwitchFailed));
+    ASSERT_TRUE(fake.WaitForLines(
+        [](const std::vector<std::string>& l) { return std::count(l.begin(), l.end(), "wrong") >= 5; },
+        5000));
+    EXPECT_EQ(fake.CountLines("stale"), 0);
+
+    // Corrected in the settings, then the view's Reconnect: the next log-in succeeds.
+    current.SetSwitchPassword("admin");
+    fake.SetStage(FakeSwitchConsole::Stage::PressReturn);
+    thread->GetConsole()->Reconnect();
+    ASSERT_TRUE(recorder.WaitFor(SwitchSubject::LoginSwitchSuccessNotify));
+    EXPECT_EQ(fake.CountLines("wrong"), 5);
+}
+
+TEST_F(SwitchConsoleTest, OpensTheConfiguredSerialDeviceInPlaceOfTheComPort) {
+    options.devicePath.clear();
+    config.Serial.Port = 250; // /dev/ttyS249 is on no machine
+    config.SerialDevice = fake.DevicePath().c_str();
+    LogIn();
 }
 
 TEST_F(SwitchConsoleTest, LoginsAfterTheSessionEndedStartTheFailureCountAfresh) {

@@ -6,6 +6,7 @@
 #include "engine/switch/SwitchManager2.h"
 #include "platform/net/TimeOutSocket.h"
 #include "tests/support/PrivateLog.h"
+#include "tests/support/ProcessConfiguration.h"
 
 namespace {
 
@@ -195,6 +196,35 @@ TEST(SwitchManager, TelnetThirdLoginPromptRefusesAndACorrectedPasswordThenWorks)
     f.config.Login.Password = "pw";
     SwitchManager2 corrected(f.config, f.fake.GetTcpPort(), 300);
     EXPECT_NE(corrected.GetPortStatus(1), nullptr);
+}
+
+TEST(SwitchManager, TelnetLogInSendsThePasswordOfTheCurrentConfiguration) {
+    TelnetFixture f(24, 24, "stale");
+    ASSERT_TRUE(f.started);
+    testsupport::ProcessConfiguration current("[Switch]\r\nLogin.User=admin\r\nLogin.Password=wrong\r\n");
+    EXPECT_EQ(f.ErrorOf([&] { f.manager->GetPortStatus(1); }), Error_LoginFailed);
+    EXPECT_EQ(f.Sent(0), "admin\nwrong\nadmin\nwrong\nadmin\n");
+    // The same manager, the password corrected in the settings.
+    current.SetSwitchPassword("pw");
+    EXPECT_NE(f.manager->GetPortStatus(1), nullptr);
+    EXPECT_EQ(f.Sent(1), kLogin + "show port 1\n");
+}
+
+TEST(SwitchManager, TelnetInstanceIsOneManagerUntilDeleted) {
+    SwitchConfig config;
+    config.Ip = "127.0.0.1";
+    config.PortCount = 8;
+    SwitchManager2* first = SwitchManager2::Instance(config, 1, 300);
+    config.PortCount = 16;
+    EXPECT_EQ(SwitchManager2::Instance(config), first);
+    EXPECT_EQ(first->GetPortStatus(9), nullptr); // built from the first call's configuration
+    SwitchManager2::DeleteInstance();
+    SwitchManager2* second = SwitchManager2::Instance(config, 1, 300);
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(second->GetPortStatus(17), nullptr);
+    // Port 9 is one of its ports now: it is asked for, and nothing listens on port 1.
+    EXPECT_THROW(second->GetPortStatus(9), Throw_Error);
+    SwitchManager2::DeleteInstance();
 }
 
 TEST(SwitchManager, TelnetTextKeepsOnlyPrintableBytes) {

@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <future>
 #include <mutex>
+#include <thread>
 
 #include "bench/FakeSwitchConsole.h"
 #include "engine/switch/SwitchManager.h"
@@ -42,8 +43,11 @@ private:
 // The pty fake console and a manager over it, logged in.
 class SwitchManagerConsoleTest : public testsupport::FakeConsoleTest {
 protected:
+    explicit SwitchManagerConsoleTest(int portCount = 24) : FakeConsoleTest(portCount) {}
+
     void LogIn(uint32_t replyWaitMs = 5000) {
-        manager = std::make_unique<SwitchManager>(config, options, replyWaitMs);
+        options.timings.replyWaitMs = static_cast<int>(replyWaitMs);
+        manager = std::make_unique<SwitchManager>(config, options);
         manager->Attach(&recorder);
         // As the view does: ready once attached, so that no notification passes it by.
         viewReady.Set();
@@ -59,6 +63,22 @@ protected:
 
     TypeRecorder recorder;
     std::unique_ptr<SwitchManager> manager;
+};
+
+// A switch of the most ports Config.ini allows, with every pause of the console and the reply
+// wait at a tenth of the real ones.
+class SwitchManagerSweepTest : public SwitchManagerConsoleTest {
+protected:
+    SwitchManagerSweepTest() : SwitchManagerConsoleTest(48) {}
+    void SetUp() override {
+        SwitchManagerConsoleTest::SetUp();
+        const SwitchConsoleTimings real;
+        auto scaled = [](int ms) { return ms / 10; };
+        options.timings = {scaled(real.sendPauseMs),      scaled(real.receivePauseMs),
+                           scaled(real.showReplyPauseMs), scaled(real.answerTimeoutMs),
+                           scaled(real.keepAliveMs),      scaled(real.viewReadyWaitMs),
+                           scaled(real.replyWaitMs)};
+    }
 };
 
 std::vector<std::string> SetPortLines(const char* word, int from, int to) {
@@ -162,4 +182,56 @@ TEST_F(SwitchManagerConsoleTest, PortOutsideTheListGivesNullWithoutWaiting) {
     EXPECT_EQ(manager->GetPortStatus(0), nullptr);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
     EXPECT_TRUE(LinesStartingWith("show port").empty());
+}
+
+TEST_F(SwitchManagerConsoleTest, EnableOrDisableOfAPortOutsideTheListSendsNothing) {
+    LogIn();
+    manager->EnablePort(25);
+    manager->DisablePort(0);
+    manager->EnablePort(-1);
+    manager->DisablePort(3); // the one that goes out, after the others would have
+    ASSERT_TRUE(fake.WaitForLines(
+        [](const std::vector<std::string>& lines) {
+            return std::find(lines.begin(), lines.end(), "set port 3 disable") != lines.end();
+        },
+        5000));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(LinesStartingWith("set port"), std::vector<std::string>{"set port 3 disable"});
+    auto types = recorder.Types();
+    EXPECT_EQ(std::count(types.begin(), types.end(), SwitchSubject::PortEnDisableNotify), 1);
+}
+
+TEST_F(SwitchManagerConsoleTest, InstanceTakesTheConsoleOptions) {
+    options.timings.replyWaitMs = 5000;
+    SwitchManager* first = SwitchManager::InstanceWithObserver(config, &recorder, options);
+    viewReady.Set();
+    ASSERT_TRUE(recorder.WaitFor(SwitchSubject::LoginSwitchSuccessNotify));
+    EXPECT_EQ(SwitchManager::Instance(config), first);
+    fake.SetPortFields(4, {"enabled", "up", 304});
+    ASSERT_NE(first->GetPortStatus(4), nullptr);
+    EXPECT_EQ(first->GetPortStatus(4)->GetVlanId(), 304);
+    first->Detach(&recorder);
+    SwitchManager::DeleteInstance();
+}
+
+TEST_F(SwitchManagerSweepTest, WholeSweepCompletesAndASilentSwitchStillTimesOut) {
+    LogIn(static_cast<uint32_t>(options.timings.replyWaitMs));
+    for (int p = 1; p <= 48; ++p)
+        fake.SetPortFields(p, {"enabled", p % 2 ? "up" : "down", 100 + p});
+    const auto start = std::chrono::steady_clock::now();
+    std::vector<SwitchPort*> list;
+    ASSERT_NO_THROW(list = manager->GetAllPortStatus());
+    // Longer than one reply wait: only a wait that restarts at every reply lets it finish.
+    EXPECT_GT(std::chrono::steady_clock::now() - start,
+              std::chrono::milliseconds(options.timings.replyWaitMs));
+    ASSERT_EQ(list.size(), 48u);
+    for (int p = 1; p <= 48; ++p)
+        EXPECT_EQ(list[p - 1]->GetVlanId(), 100 + p) << p;
+
+    fake.SetSilent(true);
+    const auto silent = std::chrono::steady_clock::now();
+    EXPECT_THROW(manager->GetAllPortStatus(), SwitchTimeoutError);
+    const auto waited = std::chrono::steady_clock::now() - silent;
+    EXPECT_GE(waited, std::chrono::milliseconds(options.timings.replyWaitMs));
+    EXPECT_LT(waited, std::chrono::milliseconds(options.timings.replyWaitMs * 2));
 }

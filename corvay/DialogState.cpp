@@ -61,17 +61,13 @@ bool ParseIntegerField(const CString& text, int& value) {
 
 CString IntegerRangeMessage(int minimum, int maximum) {
     CString text;
-    text.Format("请输入一个介于 %d 和 %d 之间的整数。", minimum, maximum);
+    text.Format(LoadStringId(kIntegerRangeString).GetString(), minimum, maximum);
     return text;
 }
 
 bool CheckIntegerField(const CString& text, int minimum, int maximum, int& value) {
     int number = 0;
-    if (!ParseIntegerField(text, number)) {
-        ShowAppMessage("请输入一个整数。", platform::kMbOk | platform::kMbIconWarning);
-        return false;
-    }
-    if (number < minimum || number > maximum) {
+    if (!ParseIntegerField(text, number) || number < minimum || number > maximum) {
         ShowAppMessage(IntegerRangeMessage(minimum, maximum), platform::kMbOk | platform::kMbIconWarning);
         return false;
     }

@@ -56,9 +56,10 @@ int ShowAppMessage(const CString& text, unsigned type);
 // returns the stay-open outcome that names it.
 DialogOutcome StayWithMessage(unsigned stringId, unsigned controlId = 0);
 
-// An integer field as the edit holds it: decimal, blanks around it allowed. The box for a
-// refused value is the one every numeric field of the program shows.
+// An integer field as the edit holds it: decimal, blanks around it allowed.
 bool ParseIntegerField(const CString& text, int& value);
-// Checks the field against [minimum, maximum]; on failure shows the range box and false.
+// Checks the field against [minimum, maximum]; text that is no number or lies outside shows
+// the range box that every numeric field of the program shows (string 61715), and false.
+constexpr unsigned kIntegerRangeString = 61715;
 bool CheckIntegerField(const CString& text, int minimum, int maximum, int& value);
 CString IntegerRangeMessage(int minimum, int maximum);

@@ -1,6 +1,7 @@
 #include "corvay/DslamConfigDlg.h"
 
 #include "engine/config/Configer.h"
+#include "platform/prompt/Prompt.h"
 
 namespace {
 
@@ -59,8 +60,10 @@ bool DslamConfigDlg::SlotListsEnabled() const {
 
 DialogOutcome DslamConfigDlg::OnOK() {
     int fields[4];
-    if (!ParseAddressFields(m_Ip, fields))
+    if (!ParseAddressFields(m_Ip, fields)) {
+        ShowAppMessage(IntegerRangeMessage(0, 255), platform::kMbOk | platform::kMbIconWarning);
         return DialogOutcome::Stay(0, IDC_DSLAM_IP);
+    }
     Configer* configer = Configer::GetInstance();
     SystemConfig config = configer->GetSystemConfig();
     DslamConfig& dslam = config.Dslam;

@@ -37,4 +37,5 @@ public:
 };
 
 // "a.b.c.d" with each field 0..255; an empty field reads 0, as the address field gives it.
+// A blank address (the field gives "") is refused.
 bool ParseAddressFields(const CString& text, int fields[4]);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 #include <string>
 
 #include "corvay/CChoseVersionDlg.h"
@@ -56,8 +57,13 @@ protected:
     }
     // The box shown last, which must be string 'id'.
     void ExpectLastBox(unsigned id) {
+        static const std::map<unsigned, const char*> texts = {
+            {123, "请选择一行记录"},           {125, "请输入版本名"},     {126, "请输入版本文件路径"},
+            {140, "请选择一个或多个升级版本"}, {141, "请输入旧版本特征"}, {142, "记录重复"},
+            {144, "请选择一个版本"},
+        };
         ASSERT_GT(prompts.Count(), 0u);
-        EXPECT_EQ(prompts.Boxes().back().text, LoadStringId(id)) << id;
+        EXPECT_EQ(prompts.Boxes().back().text, texts.at(id)) << id;
     }
 
     testsupport::TempDir dir{"corvay-firmware-dlg"};
@@ -158,8 +164,8 @@ TEST_F(FirmwareDlgTest, ManageAddsEditsAndDeletesAfterConfirmation) {
     EXPECT_TRUE(manage.OnDelete().IsStayOpen());
     ASSERT_EQ(prompts.Count(), before + 1);
     platform::RecordingPromptService::Shown question = prompts.Boxes().back();
-    EXPECT_EQ(question.text, LoadStringId(FirmwareManageDlg::IDS_CONFIRM_DELETE));
-    EXPECT_EQ(question.caption, LoadStringId(FirmwareManageDlg::IDS_CONFIRM));
+    EXPECT_EQ(question.text, "确认要删除此记录吗？注意，不会删除磁盘上的版本文件。");
+    EXPECT_EQ(question.caption, "请确认");
     EXPECT_EQ(question.type & 0xF, platform::kMbYesNo);
     EXPECT_EQ(Db().GetAllFirmware().size(), 1u);
     EXPECT_EQ(manage.m_List.Count(), 1);

@@ -86,7 +86,7 @@ TEST_F(SettingsDlgNicTest, SameCardIsRefusedAndTheHintNeedsAParent) {
             EXPECT_TRUE(refused.IsStayOpen());
             EXPECT_EQ(refused.stringId, NicConfigDlg::IDS_SAME_CARD);
             ASSERT_EQ(settings->prompts.Count(), before + 1);
-            EXPECT_EQ(settings->prompts.Boxes().back().text, LoadStringId(NicConfigDlg::IDS_SAME_CARD));
+            EXPECT_EQ(settings->prompts.Boxes().back().text, "WAN侧网卡和LAN侧网卡不能是同一块网卡。");
             EXPECT_EQ(ReadCardRole("WAN", "Guid"), "<missing>");
 
             dlg.m_Lan = 0;
@@ -99,7 +99,7 @@ TEST_F(SettingsDlgNicTest, SameCardIsRefusedAndTheHintNeedsAParent) {
             ASSERT_EQ(settings->prompts.Count(), before + (parent ? 2 : 1)) << parent;
             if (parent)
                 EXPECT_EQ(settings->prompts.Boxes().back().text,
-                          LoadStringId(NicConfigDlg::IDS_RESTART_HINT));
+                          "如果修改了网卡配置，你需要重新启动本软件。");
             testsupport::ClearCardRoles();
         }
     });

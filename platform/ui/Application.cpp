@@ -13,6 +13,7 @@
 #include <mutex>
 #include <set>
 #include <thread>
+#include <unistd.h>
 
 #include "platform/files/Registry.h"
 #include "platform/ui/LanguagePack.h"
@@ -144,6 +145,11 @@ bool Application::Start(int argc, char** argv) {
         argc = 1;
         argv = defaultArgv;
     }
+    // WebKit's sandbox refuses to start as root (the bench runs as root), and an X server
+    // without GL (Xvfb) cannot take its compositing mode.
+    if (geteuid() == 0)
+        setenv("WEBKIT_DISABLE_SANDBOX_THIS_IS_DANGEROUS", "1", 0);
+    setenv("WEBKIT_DISABLE_COMPOSITING_MODE", "1", 0);
     wxApp::SetInstance(new LayerApp);
     if (!wxEntryStart(argc, argv)) {
         UiLog(4, "The window system cannot be started (no display?).");

@@ -77,9 +77,12 @@ unsigned Control::Style() const {
 }
 
 void Control::SetText(const CString& text) {
-    if (auto* edit = As<wxTextCtrl>(m_native))
-        edit->ChangeValue(impl::ToWx(text));
-    else if (auto* combo = As<wxComboBox>(m_native))
+    if (auto* edit = As<wxTextCtrl>(m_native)) {
+        // Line breaks are "\r\n" in the program's text and "\n" in the toolkit's.
+        wxString value = impl::ToWx(text);
+        value.Replace("\r\n", "\n");
+        edit->ChangeValue(value);
+    } else if (auto* combo = As<wxComboBox>(m_native))
         combo->SetValue(impl::ToWx(text));
     else if (auto* ip = As<impl::IpAddressField>(m_native))
         ip->SetAddress(impl::ToWx(text));
@@ -88,8 +91,12 @@ void Control::SetText(const CString& text) {
 }
 
 CString Control::GetText() const {
-    if (auto* edit = As<wxTextCtrl>(m_native))
-        return impl::FromWx(edit->GetValue());
+    if (auto* edit = As<wxTextCtrl>(m_native)) {
+        wxString value = edit->GetValue();
+        if (edit->IsMultiLine())
+            value.Replace("\n", "\r\n");
+        return impl::FromWx(value);
+    }
     if (auto* combo = As<wxComboBox>(m_native))
         return impl::FromWx(combo->GetValue());
     if (auto* choice = As<wxChoice>(m_native))

@@ -7,19 +7,25 @@
 #include "corvay/FirmwareManageDlg.h"
 #include "corvay/UpgradeRuleDlg.h"
 #include "corvay/VersionUpgradeManageDlg.h"
+#include "resizable/ResizableDialog.h"
 
 namespace {
 
 using platform::ui::Window;
 
-// A list of records with add, delete and edit buttons, widths following the window's size.
-template <class Dlg> class ManageWindow : public DialogWindow<> {
+// A resizable list of records with add, delete and edit buttons; the list follows the window's
+// size and its columns the list's width.
+template <class Dlg> class ManageWindow : public DialogWindow<resizable::CResizableDialog> {
 public:
     ManageWindow(Dlg& dlg, Window* parent) : DialogWindow(dlg, parent), m_dlg(dlg) {}
 
 protected:
     void Setup() override {
         SetIcon("program.xpm");
+        AddAnchor(Item(Dlg::IDC_LIST), resizable::TOP_LEFT, resizable::BOTTOM_RIGHT);
+        for (int id : {Dlg::IDC_ADD, Dlg::IDC_DELETE, Dlg::IDC_EDIT})
+            AddAnchor(Item(id), resizable::BOTTOM_LEFT);
+        AddAnchor(Item(Dlg::IDC_CLOSE), resizable::BOTTOM_RIGHT);
         std::vector<int> widths = Dlg::ColumnWidths(List(Dlg::IDC_LIST).GetClientWidth());
         SetUpListColumns(List(Dlg::IDC_LIST), false, Dlg::kColumnStrings, widths.data(), int(widths.size()));
         m_ready = true;

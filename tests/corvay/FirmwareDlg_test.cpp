@@ -10,51 +10,14 @@
 #include "corvay/FirmwareManageDlg.h"
 #include "corvay/UpgradeRuleDlg.h"
 #include "corvay/VersionUpgradeManageDlg.h"
-#include "engine/firmware/FirmwareSchema.h"
 #include "engine/log/StringTable.h"
-#include "platform/files/ProgramDirectory.h"
 #include "platform/prompt/Prompt.h"
-#include "tests/support/PrivateLog.h"
-#include "tests/support/TempDir.h"
+#include "tests/corvay/FirmwareFixture.h"
 
 namespace {
 
-// A fresh Tellvane.mdb from the schema in a program directory of the test's own.
-class FirmwareDlgTest : public ::testing::Test {
+class FirmwareDlgTest : public ::testing::Test, public testsupport::FirmwareDatabase {
 protected:
-    void SetUp() override {
-        platform::SetProgramDirectory((dir.str() + "/").c_str());
-        CString why;
-        ASSERT_TRUE(CreateFirmwareDatabase((dir / kFirmwareDatabaseName).c_str(), why)) << why.GetString();
-        ASSERT_TRUE(Db().IsOpen());
-    }
-    void TearDown() override {
-        FirmwareDB::DeleteInstance();
-        platform::SetProgramDirectory("");
-    }
-    static FirmwareDB& Db() { return *FirmwareDB::GetInstance(); }
-    static Firmware Add(const char* name, const char* path, const char* remark = "") {
-        Firmware f;
-        f.VersionName = name;
-        f.Path = path;
-        f.Remark = remark;
-        EXPECT_TRUE(Db().AddFirmware(f));
-        return f;
-    }
-    static UpgradeFirmwareRule Rule(const char* oldVersion, const Firmware& firmware) {
-        UpgradeFirmwareRule rule;
-        rule.Old_Version = oldVersion;
-        rule.firmware = firmware;
-        return rule;
-    }
-    // The (old version, firmware ID) pairs in the database, sorted.
-    static std::vector<std::pair<std::string, int>> RulePairs() {
-        std::vector<std::pair<std::string, int>> pairs;
-        for (const UpgradeFirmwareRule& rule : Db().GetUpgradeRules())
-            pairs.emplace_back(rule.Old_Version.GetString(), rule.firmware.ID);
-        std::sort(pairs.begin(), pairs.end());
-        return pairs;
-    }
     // The box shown last, which must be string 'id'.
     void ExpectLastBox(unsigned id) {
         static const std::map<unsigned, const char*> texts = {
@@ -66,7 +29,6 @@ protected:
         EXPECT_EQ(prompts.Boxes().back().text, texts.at(id)) << id;
     }
 
-    testsupport::TempDir dir{"corvay-firmware-dlg"};
     platform::RecordingPromptService prompts;
     platform::ScopedPromptService scoped{prompts};
 };

@@ -7,6 +7,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "hostnet/dunmore/Guarded.h"
 #include "hostnet/dunmore/HostTables.h"
 #include "platform/files/ProgramDirectory.h"
 #include "platform/net/IcmpEcho.h"
@@ -15,14 +16,7 @@
 
 namespace {
 
-// Nothing thrown inside a member reaches the caller: it gets the member's failure value.
-template <typename Result, typename Body> Result Guarded(Result failure, Body body) {
-    try {
-        return body();
-    } catch (...) {
-        return failure;
-    }
-}
+using dunmore::Guarded;
 
 // Dotted text as inet_addr reads it; INADDR_NONE when it is no address.
 uint32_t ToAddress(const char* text) {

@@ -4,6 +4,7 @@
 // Every member returns its result; none lets an exception out.
 
 #include <cstdint>
+#include <functional>
 
 #include "platform/text/Arrays.h"
 #include "platform/text/CString.h"
@@ -30,6 +31,24 @@ public:
     CFunction(const CFunction& other) = default;
     ~CFunction() = default;
     CFunction& operator=(const CFunction& other) = default;
+
+    // Temporary addresses. An adapter is an interface index in decimal; "N/A" and "" name none.
+    // Adds one free address of the network address/mask on each listed adapter, then waits
+    // until they answer: 1 when all answered.
+    int AddIpAddress(char* address, char* mask, CStringArray& adapters);
+    // On every Ethernet interface that is up and has no address in that network.
+    int AddIpAddress(char* address, char* mask);
+    int AddIpAddress(char* address, char* mask, CString adapter);
+    // 1 without adding when the adapter already has an address in that network.
+    int AddIpAddressEx(char* address, char* mask, CString adapter);
+    // Removes every address this object (or a copy of it) added and empties its list.
+    void DeleteIpAddress();
+    // The first candidate (addresses[i]/masks[i]) that answers a ping and accepts a connection
+    // on one of portLists[i], directly or through a temporary address; "" when none. The
+    // interface that reaches it, or 0xFFFFFFFF. No address is left behind.
+    CString FindModemIP(CStringArray& addresses, CStringArray& masks, CStringArray& portLists,
+                        CStringArray& adapters, CStringArray& flags, unsigned long& interfaceIndex,
+                        int timeoutMs);
 
     // Pings every address at once; results[i] becomes 1 or 0. 1 when the batch ran.
     int AsynPing(CStringArray& addresses, CByteArray& results, int timeoutMs);
@@ -61,6 +80,10 @@ public:
     static void RLog(const char* format, ...) __attribute__((format(printf, 1, 2)));
     // Where the log's time stamps come from; nullptr restores the real clock (tests).
     static void SetLogClock(platform::Clock* clock);
+    // Where the temporary-address members wait, and where they draw host numbers; nullptr and
+    // an empty function restore the real clock and the generator seeded with the tick count.
+    static void SetAddressClock(platform::Clock* clock);
+    static void SetHostNumberSource(std::function<unsigned()> draw);
 
     // Temporary-address contexts, in the order added, and how many are in use.
     uint32_t nteContext[50];

@@ -6,6 +6,7 @@
 #include <future>
 
 #include "corvay/CChoseVersionDlg.h"
+#include "corvay/CorvayPrompts.h"
 #include "corvay/DeviceDlg.h"
 #include "corvay/FirmwareDlg.h"
 #include "corvay/FirmwareManageDlg.h"
@@ -169,14 +170,22 @@ TEST(FirmwareDlgWindow, RulesAreAddedWithCheckedRowsAndDeletedFromTheirList) {
     });
 }
 
-TEST(FirmwareDlgWindow, ChooserRunFromAWorkerGivesTheWorkerThePair) {
+// A job thread asks the prompt service to choose; the chooser shows on the UI thread while
+// the job waits, and the job gets the chosen row's pair.
+TEST(FirmwareDlgWindow, ChooserAskedByAJobThreadAnswersWithThePair) {
     FirmwareWindows f;
     SKIP_WITHOUT_DISPLAY(f.ui);
+    CorvayPrompts prompts;
+    platform::SetPromptService(&prompts);
+    const std::vector<VersionPair> candidates = {{"V2", "/srv/fw/2.bin"}, {"V3", "/srv/fw/3.bin"}};
     f.ui.Run([&] {
-        CChoseVersionDlg dlg;
-        dlg.SetText("RTX-1.0.3");
-        dlg.SetVersions({{"V2", "/srv/fw/2.bin"}, {"V3", "/srv/fw/3.bin"}});
-        std::future<int> worker = std::async(std::launch::async, [&] { return RunDialogWindow(dlg); });
+        std::future<VersionPair> job = std::async(std::launch::async, [&] {
+            CStringArray items;
+            for (const VersionPair& pair : candidates)
+                items.Add(pair.first + "\t" + pair.second);
+            int index = platform::Prompts().ChooseItem("RTX-1.0.3", "Corvay", items);
+            return index >= 0 ? candidates.at(size_t(index)) : VersionPair();
+        });
         ASSERT_TRUE(f.WaitForCaption(u8"请选择一个升级版本"));
         EXPECT_EQ(f.ui.Text(CChoseVersionDlg::IDC_CURRENT_VERSION), "RTX-1.0.3");
         // OK without a row: string 144, the dialog stays.
@@ -189,12 +198,12 @@ TEST(FirmwareDlgWindow, ChooserRunFromAWorkerGivesTheWorkerThePair) {
         f.ui.Key(317);
         f.ui.Key(317);
         f.ui.Screenshot("FirmwareDlg_chooser");
-        EXPECT_EQ(worker.wait_for(std::chrono::milliseconds(0)), std::future_status::timeout);
+        EXPECT_EQ(job.wait_for(std::chrono::milliseconds(0)), std::future_status::timeout);
         ASSERT_TRUE(f.ui.Click(1));
-        ASSERT_EQ(worker.wait_for(std::chrono::seconds(10)), std::future_status::ready);
-        EXPECT_EQ(worker.get(), 1);
-        EXPECT_EQ(dlg.GetChosenVersion(), (VersionPair{"V3", "/srv/fw/3.bin"}));
+        ASSERT_EQ(job.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+        EXPECT_EQ(job.get(), candidates[1]);
     });
+    platform::SetPromptService(nullptr);
 }
 
 TEST(FirmwareDlgWindow, DeviceListColumnAndButtons) {

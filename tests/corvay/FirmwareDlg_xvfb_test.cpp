@@ -22,7 +22,9 @@ using platform::ui::Dialog;
 using platform::ui::ListControl;
 using testsupport::RunningDialog;
 
-struct FirmwareWindows : testsupport::FirmwareDatabase, testsupport::WindowFixture {};
+struct FirmwareWindows : testsupport::FirmwareDatabase, testsupport::WindowFixture {
+    explicit FirmwareWindows(const char* pack = "cn") : WindowFixture(pack) {}
+};
 
 int Rows(RunningDialog& window, int list) {
     return window.OnUi([list](Dialog& w) { return ListControl(w.Item(list)).GetItemCount(); });
@@ -172,8 +174,12 @@ TEST(FirmwareDlgWindow, RulesAreAddedWithCheckedRowsAndDeletedFromTheirList) {
 
 // A job thread asks the prompt service to choose; the chooser shows on the UI thread while
 // the job waits, and the job gets the chosen row's pair.
-TEST(FirmwareDlgWindow, ChooserAskedByAJobThreadAnswersWithThePair) {
-    FirmwareWindows f;
+class FirmwareDlgWindowChooser : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(FirmwareDlgWindowChooser, AskedByAJobThreadAnswersWithThePair) {
+    const std::string pack = GetParam();
+    const std::string caption = pack == "cn" ? u8"请选择一个升级版本" : "Choose an upgrade version";
+    FirmwareWindows f(pack.c_str());
     SKIP_WITHOUT_DISPLAY(f.ui);
     CorvayPrompts prompts;
     platform::SetPromptService(&prompts);
@@ -186,18 +192,18 @@ TEST(FirmwareDlgWindow, ChooserAskedByAJobThreadAnswersWithThePair) {
             int index = platform::Prompts().ChooseItem("RTX-1.0.3", "Corvay", items);
             return index >= 0 ? candidates.at(size_t(index)) : VersionPair();
         });
-        ASSERT_TRUE(f.WaitForCaption(u8"请选择一个升级版本"));
+        ASSERT_TRUE(f.WaitForCaption(caption));
         EXPECT_EQ(f.ui.Text(CChoseVersionDlg::IDC_CURRENT_VERSION), "RTX-1.0.3");
         // OK without a row: string 144, the dialog stays.
         ASSERT_TRUE(f.ui.Click(1));
         ASSERT_TRUE(f.WaitForCaption("Corvay"));
         ASSERT_TRUE(f.ui.ClickAnswer(platform::kIdOk));
-        ASSERT_TRUE(f.WaitForCaption(u8"请选择一个升级版本"));
+        ASSERT_TRUE(f.WaitForCaption(caption));
         // Into the list, then down twice with the keys: the second row.
         f.ui.Click(CChoseVersionDlg::IDC_LIST);
         f.ui.Key(317);
         f.ui.Key(317);
-        f.ui.Screenshot("FirmwareDlg_chooser");
+        f.ui.Screenshot("FirmwareDlg_chooser_" + pack);
         EXPECT_EQ(job.wait_for(std::chrono::milliseconds(0)), std::future_status::timeout);
         ASSERT_TRUE(f.ui.Click(1));
         ASSERT_EQ(job.wait_for(std::chrono::seconds(10)), std::future_status::ready);
@@ -205,6 +211,8 @@ TEST(FirmwareDlgWindow, ChooserAskedByAJobThreadAnswersWithThePair) {
     });
     platform::SetPromptService(nullptr);
 }
+
+INSTANTIATE_TEST_SUITE_P(FirmwareDlgWindow, FirmwareDlgWindowChooser, ::testing::Values("cn", "en"));
 
 TEST(FirmwareDlgWindow, DeviceListColumnAndButtons) {
     FirmwareWindows f;

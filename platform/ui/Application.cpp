@@ -14,6 +14,7 @@
 #include <set>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 #include "platform/files/Registry.h"
 #include "platform/ui/LanguagePack.h"
@@ -112,12 +113,34 @@ int ControlId(wxWindow* control) {
     return control && control->GetName().ToLong(&id) ? int(id) : 0;
 }
 
+// Menu items and tools carry the program's command numbers; the toolkit gets its own, fixed
+// before the document is read so that every later look-up of the name gives the same id.
+void TranslateCommandIds(wxXmlNode* node) {
+    for (; node; node = node->GetNext()) {
+        if (node->GetType() != wxXML_ELEMENT_NODE)
+            continue;
+        wxString cls = node->GetAttribute("class");
+        long id = 0;
+        if ((cls == "wxMenuItem" || cls == "tool") && node->GetAttribute("name").ToLong(&id) && id > 0) {
+            int wxId = ToWxId(int(id));
+            wxString name = wxString::Format("%d", wxId);
+            node->DeleteAttribute("name");
+            node->AddAttribute("name", name);
+            wxXmlResource::GetXRCID(name, wxId);
+        }
+        TranslateCommandIds(node->GetChildren());
+    }
+}
+
 bool LoadDocument(const std::string& name, const std::string& bytes) {
     if (S().loadedDocuments.count(name))
         return true;
     wxMemoryInputStream stream(bytes.data(), bytes.size());
     auto doc = std::make_unique<wxXmlDocument>();
-    if (!doc->Load(stream, "UTF-8") || !wxXmlResource::Get()->LoadDocument(doc.release(), name)) {
+    bool read = doc->Load(stream, "UTF-8");
+    if (read)
+        TranslateCommandIds(doc->GetRoot());
+    if (!read || !wxXmlResource::Get()->LoadDocument(doc.release(), name)) {
         UiLog(4, CString("Resource document ") + name.c_str() + " cannot be read.");
         return false;
     }
@@ -129,6 +152,18 @@ bool EnsureResourcesLoaded() {
     const LanguagePack* pack = S().pack;
     if (!pack)
         return false;
+    // Images are files "memory:<name>" for the XRC documents (tool bars, bitmaps).
+    static bool memoryFiles = false;
+    if (!memoryFiles) {
+        wxFileSystem::AddHandler(new wxMemoryFSHandler);
+        memoryFiles = true;
+    }
+    for (const std::string& name : pack->ResourceNames(".xpm")) {
+        if (S().loadedDocuments.insert(name).second) {
+            const std::string* bytes = pack->Resource(name);
+            wxMemoryFSHandler::AddFile(wxString::FromUTF8(name.c_str()), bytes->data(), bytes->size());
+        }
+    }
     for (const std::string& name : pack->ResourceNames(".xrc"))
         LoadDocument(name, *pack->Resource(name));
     return true;
@@ -195,11 +230,16 @@ void Application::Shutdown() {
     if (!wxTheApp)
         return;
     // Windows still open go first, so their handlers run while the toolkit is up.
-    for (wxWindow* top : wxTopLevelWindows)
+    std::vector<wxWindow*> open(wxTopLevelWindows.begin(), wxTopLevelWindows.end());
+    for (wxWindow* top : open)
         top->Destroy();
     wxTheApp->ProcessPendingEvents();
     wxTheApp->ProcessIdle(); // deletes the destroyed windows
     wxXmlResource::Get()->ClearHandlers();
+    if (S().pack)
+        for (const std::string& name : S().pack->ResourceNames(".xpm"))
+            if (S().loadedDocuments.count(name))
+                wxMemoryFSHandler::RemoveFile(wxString::FromUTF8(name.c_str()));
     S().loadedDocuments.clear();
     wxTheApp->OnExit();
     wxEntryCleanup();

@@ -12,6 +12,7 @@
 #include "corvay/ResultDlg.h"
 #include "corvay/WaitingDlg.h"
 #include "platform/ui/Application.h"
+#include "tests/support/PrivateLog.h"
 #include "tests/support/UiTestDriver.h"
 
 namespace {
@@ -110,6 +111,71 @@ TEST(MyIE, ShowsThePageOfTheAddressWithTheAddressInItsCaption) {
         auto done = result.get_future();
         ASSERT_EQ(done.wait_for(std::chrono::seconds(10)), std::future_status::ready);
         EXPECT_EQ(done.get(), 2);
+    });
+    server.Stop();
+}
+
+} // namespace
+
+namespace {
+
+TEST(MyIE, APageThatAsksForCredentialsGetsWebKitsLogInPromptAndTheAnswer) {
+    testsupport::UiTestDriver ui;
+    SKIP_WITHOUT_DISPLAY(ui);
+    ASSERT_TRUE(ui.UsePack("en"));
+    bench::FakeWebServer server;
+    server.Route("GET", "/",
+                 bench::WebResponse::Ok("<html><head><title>Admin</title></head><body>in</body></html>"));
+    server.RequireAuth("*", bench::WebAuth::Basic, "admin", "secret");
+    server.Start();
+    std::string address = "http://127.0.0.1:" + std::to_string(server.Port()) + "/";
+    ui.Run([&] {
+        MyIE dlg(address.c_str());
+        std::promise<int> result;
+        platform::ui::RunOnUiThread([&] { result.set_value(dlg.DoModal()); });
+        ASSERT_TRUE(server.WaitForRequests(1, 20000));
+        EXPECT_FALSE(server.Requests()[0].HasHeader("Authorization"));
+        ui.Settle(1500);
+        ui.Screenshot("MyIE_login_prompt");
+        // The prompt takes the user name first; Tab to the password, Return to send.
+        ui.Type("admin");
+        ui.Key(9);
+        ui.Type("secret");
+        ui.Key(13);
+        ASSERT_TRUE(ui.WaitUntil([&] { return std::string(dlg.Browser().GetTitle()) == "Admin"; }, 20000));
+        bool authorised = false;
+        for (const bench::WebRequest& r : server.Requests())
+            authorised = authorised || r.Header("Authorization") == "Basic " + bench::Base64("admin:secret");
+        EXPECT_TRUE(authorised);
+        ui.Key(27);
+        auto done = result.get_future();
+        ASSERT_EQ(done.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+    });
+    server.Stop();
+}
+
+TEST(MyIE, IePanelOpensItsAddressAndHidesThePleaseWaitBoxWhenShown) {
+    testsupport::UiTestDriver ui;
+    SKIP_WITHOUT_DISPLAY(ui);
+    ASSERT_TRUE(ui.UsePack("cn"));
+    bench::FakeWebServer server;
+    server.Route("GET", "/",
+                 bench::WebResponse::Ok("<html><head><title>Panel</title></head><body>ok</body></html>"));
+    server.Start();
+    ui.Run([&] {
+        AsynWaitingDlg::Show(nullptr, "请稍等...");
+        IePanel panel;
+        EXPECT_EQ(std::string(panel.Address()), "192.168.1.1");
+        panel.SetAddress(("http://127.0.0.1:" + std::to_string(server.Port()) + "/").c_str());
+        ASSERT_TRUE(CallOnUiThreadFor([&] { return panel.Create(); }));
+        EXPECT_EQ(ui.WaitUntil([&] { return server.RequestCount() > 0; }, 20000), true);
+        CallOnUiThread([&] { panel.ShowWindow(true); });
+        EXPECT_TRUE(ui.WaitUntil([] { return !AsynWaitingDlg::Instance()->IsWindowVisible(); }));
+        EXPECT_NE(testsupport::LogText().find("IePanel is shown."), std::string::npos);
+        ASSERT_TRUE(ui.WaitUntil([&] { return std::string(panel.Browser().GetTitle()) == "Panel"; }, 20000));
+        ui.Screenshot("IePanel_page");
+        CallOnUiThread([&] { panel.DestroyWindow(); });
+        AsynWaitingDlg::Destroy();
     });
     server.Stop();
 }

@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
@@ -165,7 +167,26 @@ bool UiTestDriver::UsePack(const std::string& language, const std::string& prefi
     return true;
 }
 
+namespace {
+
+// Ends the topmost modal dialog; false when none is open.
+bool EndOneModal() {
+    return CallOnUiThreadFor([] {
+        for (wxWindow* top : wxTopLevelWindows)
+            if (auto* dialog = dynamic_cast<wxDialog*>(top); dialog && dialog->IsModal()) {
+                dialog->EndModal(wxID_CANCEL);
+                return true;
+            }
+        return false;
+    });
+}
+
+} // namespace
+
 void UiTestDriver::Run(const std::function<void()>& script) {
+    std::mutex mutex;
+    std::condition_variable finished;
+    bool done = false;
     std::thread driver([&] {
         // The loop must be running before the script talks to it.
         CallOnUiThread([] {});
@@ -174,23 +195,32 @@ void UiTestDriver::Run(const std::function<void()>& script) {
         } catch (const std::exception& e) {
             ADD_FAILURE() << "script threw: " << e.what();
         }
+        {
+            std::lock_guard lock(mutex);
+            done = true;
+        }
+        finished.notify_all();
         // Whatever the script left open is closed, so that modal loops end and the loop with them.
-        for (int i = 0; i < 20; ++i) {
-            bool modal = CallOnUiThreadFor([] {
-                for (wxWindow* top : wxTopLevelWindows)
-                    if (auto* dialog = dynamic_cast<wxDialog*>(top); dialog && dialog->IsModal()) {
-                        dialog->EndModal(wxID_CANCEL);
-                        return true;
-                    }
-                return false;
-            });
-            if (!modal)
-                break;
+        for (int i = 0; i < 20 && EndOneModal(); ++i) {
         }
         platform::ui::Application::Quit();
     });
+    // A script stuck on a modal dialog (a failed check left it open while something waits for
+    // its end) is freed: its dialogs are ended until it returns.
+    std::thread watchdog([&] {
+        std::unique_lock lock(mutex);
+        if (finished.wait_for(lock, std::chrono::seconds(90), [&] { return done; }))
+            return;
+        ADD_FAILURE() << "the script did not end within 90 s; its dialogs are closed";
+        while (!finished.wait_for(lock, std::chrono::milliseconds(500), [&] { return done; })) {
+            lock.unlock();
+            EndOneModal();
+            lock.lock();
+        }
+    });
     platform::ui::Application::Run();
     driver.join();
+    watchdog.join();
 }
 
 bool UiTestDriver::WaitUntil(const std::function<bool()>& condition, int timeoutMs) {
@@ -255,12 +285,27 @@ bool UiTestDriver::ClickAnswer(int answer) {
     return found;
 }
 
+void UiTestDriver::ClickAt(int x, int y, int button, bool twice) {
+    CallOnUiThread([=] {
+        wxUIActionSimulator sim;
+        sim.MouseMove(x, y);
+        wxYield();
+        int which = button == 3 ? wxMOUSE_BTN_RIGHT : wxMOUSE_BTN_LEFT;
+        if (twice)
+            sim.MouseDblClick(which);
+        else
+            sim.MouseClick(which);
+    });
+    Settle(100);
+}
+
 void UiTestDriver::Key(int keyCode) {
     CallOnUiThread([keyCode] {
         if (wxWindow* top = ActiveWindow())
             PointAt(top);
         wxYield();
-        wxUIActionSimulator().Char(keyCode);
+        int key = keyCode >= 0x70 && keyCode < 0x70 + 24 ? WXK_F1 + (keyCode - 0x70) : keyCode;
+        wxUIActionSimulator().Char(key);
     });
     Settle(50);
 }

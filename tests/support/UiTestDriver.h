@@ -52,7 +52,10 @@ public:
     // standard id: platform's kIdOk, kIdCancel, kIdYes, kIdNo for message boxes).
     bool Click(int controlId);
     bool ClickAnswer(int answer);
-    // Real keys to the active window (wx key codes, e.g. 27 Escape, 13 Return) and text.
+    // Real clicks at a screen point: button 1 left, 3 right; twice for a double click.
+    void ClickAt(int x, int y, int button = 1, bool twice = false);
+    // Real keys to the active window, by the platform's key codes (27 Escape, 13 Return, 0x70
+    // F1 ... 0x87 F24, letters and digits as their capitals), and text.
     void Key(int keyCode);
     void Type(const std::string& ascii);
     // Selects an entry of a combo or list box as a user would, the dialog told of the change.

@@ -1,6 +1,8 @@
 #include "engine/config/PcNICInfo.h"
 
+#include "engine/config/GlobalPCInfo.h"
 #include "engine/log/Logger.h"
+#include "hostnet/pellar/ItemNames.h"
 #include "platform/net/CardGuid.h"
 #include "platform/net/Netlink.h"
 
@@ -25,24 +27,25 @@ public:
     }
 };
 
-// Every Ethernet link with its address, as an inventory of the host would list it.
-class KernelCardInventory : public CardInventory {
+// The card list of the program's PCInfo: its positions are the card numbers of EnableNetCard.
+class PCInfoCardInventory : public CardInventory {
 public:
+    void Open() override { GlobalPCInfo().InitWMI(1); }
     bool ReadCardMacs(CStringArray& macs) override {
-        std::vector<platform::LinkInfo> links;
-        if (!platform::Netlink().ListLinks(links))
+        CWordArray items;
+        CPtrArray* texts = nullptr;
+        if (!GlobalPCInfo().NetCardInfoGet(items, &texts) || !texts ||
+            texts->GetSize() % pellar::kCardOutputCount != 0)
             return false;
         macs.RemoveAll();
-        for (const auto& link : links) {
-            if (!link.IsEthernet() || link.IsLoopback() || link.mac.size() < 6)
-                continue;
-            CString text;
-            text.Format("%02X:%02X:%02X:%02X:%02X:%02X", link.mac[0], link.mac[1], link.mac[2], link.mac[3],
-                        link.mac[4], link.mac[5]);
-            macs.Add(text);
-        }
+        for (int i = kMacItem; i < texts->GetSize(); i += pellar::kCardOutputCount)
+            macs.Add(static_cast<const char*>(texts->GetAt(i)));
         return true;
     }
+    void Close() override { GlobalPCInfo().ClearWMI(); }
+
+private:
+    static constexpr int kMacItem = 12; // MACAddress
 };
 
 std::mutex g_instanceMutex;
@@ -129,13 +132,16 @@ void PcNICInfo::FindLanNicIndex(const CString& lanGuid) {
     if (m_LanNicIndex != -1)
         return;
     LogDebug("FindLanNicIndex():Start");
-    KernelCardInventory kernelInventory;
+    PCInfoCardInventory programInventory;
     CardInventory* inventory = g_cardInventory.load();
     if (!inventory)
-        inventory = &kernelInventory;
+        inventory = &programInventory;
     CStringArray macs;
-    if (!inventory->ReadCardMacs(macs) && !inventory->ReadCardMacs(macs))
+    inventory->Open();
+    if (!inventory->ReadCardMacs(macs) && !inventory->ReadCardMacs(macs)) {
+        inventory->Close();
         return;
+    }
     NIC* lan = FindByGuid(lanGuid);
     if (!lan) {
         LogError("FindLanNicIndex():LAN card %s not found.", lanGuid.GetString());
@@ -150,6 +156,7 @@ void PcNICInfo::FindLanNicIndex(const CString& lanGuid) {
             }
         }
     }
+    inventory->Close();
     LogDebug("FindLanNicIndex():End");
 }
 

@@ -45,11 +45,14 @@ public:
     virtual CString FirstWirelessInterfaceGuid() = 0;
 };
 
-// The host library's card inventory: the MAC text of each of its cards, in its order.
+// The host library's card inventory: the MAC text of each of its cards, in its order (the card
+// numbers of its configuration calls). Read between Open and Close, once more when it failed.
 class CardInventory {
 public:
     virtual ~CardInventory() = default;
+    virtual void Open() {}
     virtual bool ReadCardMacs(CStringArray& macs) = 0;
+    virtual void Close() {}
 };
 
 class PcNICInfo {
@@ -58,8 +61,8 @@ public:
     static PcNICInfo* Instance();
     // Deletes the list and its cards (at exit; tests between cases).
     static void DeleteInstance();
-    // Seams for the Wi-Fi identity and the card inventory; null restores the defaults, which
-    // answer from the kernel's own view. They take effect at the next build or search.
+    // Seams for the Wi-Fi identity and the card inventory; null restores the defaults (the
+    // kernel's own view; the program's PCInfo). They take effect at the next build or search.
     static void SetWifiIdentity(WifiIdentity* identity);
     static void SetCardInventory(CardInventory* inventory);
 

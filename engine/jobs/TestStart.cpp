@@ -46,11 +46,17 @@ TestStart::~TestStart() {
 }
 
 bool TestStart::Prepare(CString& error) {
-    const int scale = m_options.timeScale > 1 ? m_options.timeScale : 1;
+    if (!StartCards(error) || !ConnectSwitch(error) || !EnablePorts(error))
+        return false;
+    m_env.clock->SleepFor(std::chrono::milliseconds(m_env.system.Modem.WaitModemConnect / Scale()));
+    return CollectLinkUpPorts(error);
+}
+
+bool TestStart::StartCards(CString& error) {
     Configer* config = Configer::GetInstance();
     m_env.system = config->GetSystemConfig();
     m_env.switchConfig = config->GetSwitchConfig();
-    m_env.timings = TestTimings().Scaled(scale);
+    m_env.timings = TestTimings().Scaled(Scale());
     m_portCount = m_env.switchConfig.PortCount;
 
     // Both cards configured and up; that also starts both capture monitors.
@@ -71,8 +77,12 @@ bool TestStart::Prepare(CString& error) {
         error = "无法打开网卡。";
         return false;
     }
-    SetTestingFlag(true);
+    return true;
+}
 
+bool TestStart::ConnectSwitch(CString& error) {
+    const int scale = Scale();
+    SetTestingFlag(true);
     const SwitchConfig& sw = m_env.switchConfig;
     m_serial = sw.IsSerial;
     if (m_serial) {
@@ -94,28 +104,50 @@ bool TestStart::Prepare(CString& error) {
     } else {
         m_env.switchManager = SwitchManager2::Instance(sw);
     }
+    return true;
+}
 
-    // Switch failures (a time-out, a refused log-in) end the start like the view's.
-    try {
-        std::vector<SwitchPort*> ports = m_env.switchManager->GetAllPortStatus();
-        SwitchPort* trunk = m_env.switchManager->GetPortStatus(sw.TrunkPortNo);
+bool TestStart::EnablePorts(CString& error) {
+    const int trunkPort = m_env.switchConfig.TrunkPortNo;
+    return GuardSwitch(error, [&] {
+        m_env.switchManager->GetAllPortStatus();
+        SwitchPort* trunk = m_env.switchManager->GetPortStatus(trunkPort);
         if (!trunk || trunk->GetLinkState() != SwitchPort::Link_Up) {
             error = "交换机上联端口没有连接。";
             return false;
         }
         m_env.switchManager->EnableAllPorts();
-        m_env.clock->SleepFor(std::chrono::milliseconds(m_env.system.Modem.WaitModemConnect / scale));
-        ports = m_env.switchManager->GetAllPortStatus();
+        return true;
+    });
+}
+
+bool TestStart::CollectLinkUpPorts(CString& error) {
+    const int trunkPort = m_env.switchConfig.TrunkPortNo;
+    return GuardSwitch(error, [&] {
         m_linkUp.clear();
-        for (SwitchPort* port : ports)
-            if (port && port->GetPortNo() != sw.TrunkPortNo && port->GetLinkState() == SwitchPort::Link_Up)
+        for (SwitchPort* port : m_env.switchManager->GetAllPortStatus())
+            if (port && port->GetPortNo() != trunkPort && port->GetLinkState() == SwitchPort::Link_Up)
                 m_linkUp.push_back(port);
-    } catch (const SwitchTimeoutError&) {
-        error = "与交换机通讯超时，请检查交换机是否连接正常，并重新启动软件。";
-        return false;
-    } catch (Throw_Error code) {
-        error.Format("交换机错误：%d", static_cast<int>(code));
+        return true;
+    });
+}
+
+int TestStart::Scale() const {
+    return m_options.timeScale > 1 ? m_options.timeScale : 1;
+}
+
+bool TestStart::GuardSwitch(CString& error, const std::function<bool()>& step) {
+    if (!m_env.switchManager) {
+        error = "交换机没有连接。";
         return false;
     }
-    return true;
+    // Switch failures (a time-out, a refused log-in) end the start like the view's.
+    try {
+        return step();
+    } catch (const SwitchTimeoutError&) {
+        error = "与交换机通讯超时，请检查交换机是否连接正常，并重新启动软件。";
+    } catch (Throw_Error code) {
+        error.Format("交换机错误：%d", static_cast<int>(code));
+    }
+    return false;
 }

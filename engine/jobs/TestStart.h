@@ -4,6 +4,7 @@
 // ports enabled, the wait for the modems to come up, and the link-up ports. The headless
 // driver runs a job with them; the window program's view is their other caller.
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -28,8 +29,18 @@ public:
     TestStart(const TestStart&) = delete;
     TestStart& operator=(const TestStart&) = delete;
 
-    // Runs the steps; false with the reason (GBK) when the test cannot start.
+    // Runs the steps below in order; false with the reason (GBK) when the test cannot start.
     bool Prepare(CString& error);
+
+    // The steps, for a caller that shows each (each false with the reason):
+    // the configuration read, both cards configured and up, their monitors capturing;
+    bool StartCards(CString& error);
+    // the testing flag set and the switch reached (over the console: logged in);
+    bool ConnectSwitch(CString& error);
+    // every port read, the trunk required up, all ports enabled;
+    bool EnablePorts(CString& error);
+    // after the wait for the modems, the link-up ports collected.
+    bool CollectLinkUpPorts(CString& error);
 
     // After Prepare: the ports whose link is up, the trunk excluded, in port order.
     const std::vector<SwitchPort*>& LinkUpPorts() const { return m_linkUp; }
@@ -38,6 +49,9 @@ public:
     JobEnvironment Environment() const { return m_env; }
 
 private:
+    int Scale() const;
+    bool GuardSwitch(CString& error, const std::function<bool()>& step);
+
     TestStartOptions m_options;
     JobEnvironment m_env;
     std::vector<SwitchPort*> m_linkUp;

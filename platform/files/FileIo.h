@@ -12,6 +12,12 @@ namespace platform {
 // is no regular file (EINVAL: a FIFO or a device would block or never end) or is larger
 // (EFBIG). errno tells why.
 std::optional<std::string> ReadWholeFile(const std::string& path, size_t maxBytes);
+// The same for the small files of the helper daemons (pid files, /proc entries, leases, kept
+// profiles): at most 1 MiB.
+constexpr size_t kSmallFileLimit = 1 << 20;
+inline std::optional<std::string> ReadWholeFile(const std::string& path) {
+    return ReadWholeFile(path, kSmallFileLimit);
+}
 
 // Replaces the file's content; false (old file untouched) when any step fails. A new file gets
 // mode 0644, an existing one keeps its mode.

@@ -10,6 +10,7 @@
 #include <linux/ethtool.h>
 #include <linux/if_arp.h>
 #include <linux/if_link.h>
+#include <linux/ipv6.h>
 #include <linux/neighbour.h>
 #include <linux/netlink.h>
 #include <linux/rtnetlink.h>
@@ -128,6 +129,21 @@ LinkInfo ParseLink(const std::vector<uint8_t>& message) {
         link.kind =
             Attributes(static_cast<const rtattr*>(RTA_DATA(info)), static_cast<int>(RTA_PAYLOAD(info)))
                 .Text(IFLA_INFO_KIND);
+    // The IPv6 settings of the link: an array of 32-bit values indexed by DEVCONF_*.
+    if (const rtattr* spec = attrs.Get(IFLA_AF_SPEC)) {
+        Attributes families(static_cast<const rtattr*>(RTA_DATA(spec)), static_cast<int>(RTA_PAYLOAD(spec)));
+        if (const rtattr* inet6 = families.Get(AF_INET6)) {
+            Attributes ipv6(static_cast<const rtattr*>(RTA_DATA(inet6)),
+                            static_cast<int>(RTA_PAYLOAD(inet6)));
+            if (const rtattr* conf = ipv6.Get(IFLA_INET6_CONF);
+                conf && RTA_PAYLOAD(conf) >= (DEVCONF_DISABLE_IPV6 + 1) * sizeof(int32_t)) {
+                int32_t disabled;
+                std::memcpy(&disabled, static_cast<const int32_t*>(RTA_DATA(conf)) + DEVCONF_DISABLE_IPV6,
+                            sizeof disabled);
+                link.ipv6Disabled = disabled != 0;
+            }
+        }
+    }
     return link;
 }
 
@@ -293,6 +309,19 @@ bool Netlink::IsWireless(const std::string& name) const {
     return ::ioctl(m_ioctlSocket.Get(), SIOCGIWNAME, &ifr) == 0;
 }
 
+std::string Netlink::ReadDriver(const std::string& name) const {
+    if (!m_ioctlSocket || name.size() >= IFNAMSIZ)
+        return {};
+    ethtool_drvinfo info{};
+    info.cmd = ETHTOOL_GDRVINFO;
+    ifreq ifr{};
+    std::memcpy(ifr.ifr_name, name.c_str(), name.size());
+    ifr.ifr_data = reinterpret_cast<char*>(&info);
+    if (::ioctl(m_ioctlSocket.Get(), SIOCETHTOOL, &ifr) != 0)
+        return {};
+    return std::string(info.driver, strnlen(info.driver, sizeof info.driver));
+}
+
 bool Netlink::ListLinks(std::vector<LinkInfo>& links) {
     std::lock_guard lock(m_mutex);
     links.clear();
@@ -308,6 +337,7 @@ bool Netlink::ListLinks(std::vector<LinkInfo>& links) {
         if (IsAllZero(link.permanentMac))
             link.permanentMac = link.mac;
         link.isWireless = link.type == ARPHRD_ETHER && IsWireless(link.name);
+        link.driver = ReadDriver(link.name);
         links.push_back(std::move(link));
     }
     std::sort(links.begin(), links.end(),
@@ -372,6 +402,12 @@ bool Netlink::ListAddresses(std::vector<Ipv4Address>& addresses, int ifindex) {
         address.address =
             attrs.Get(IFA_LOCAL) ? attrs.Value<uint32_t>(IFA_LOCAL) : attrs.Value<uint32_t>(IFA_ADDRESS);
         address.label = attrs.Text(IFA_LABEL);
+        if (const rtattr* cache = attrs.Get(IFA_CACHEINFO);
+            cache && RTA_PAYLOAD(cache) >= sizeof(ifa_cacheinfo)) {
+            ifa_cacheinfo info;
+            std::memcpy(&info, RTA_DATA(cache), sizeof info);
+            address.validLifetime = info.ifa_valid;
+        }
         addresses.push_back(std::move(address));
     }
     return true;
@@ -492,6 +528,46 @@ std::optional<Route> Netlink::LookupRoute(uint32_t destination) {
             return ParseRoute(reply);
     m_lastError = ENETUNREACH;
     return std::nullopt;
+}
+
+bool Netlink::ChangeRoute(int type, int flags, const Route& route) {
+    std::lock_guard lock(m_mutex);
+    if (route.prefixLength < 0 || route.prefixLength > 32) {
+        m_lastError = EINVAL;
+        return false;
+    }
+    rtmsg body{};
+    body.rtm_family = AF_INET;
+    body.rtm_dst_len = static_cast<unsigned char>(route.prefixLength);
+    uint32_t table = route.table ? route.table : RT_TABLE_MAIN;
+    body.rtm_table = static_cast<unsigned char>(table < 256 ? table : RT_TABLE_UNSPEC);
+    if (type == RTM_NEWROUTE) {
+        body.rtm_protocol = RTPROT_STATIC;
+        body.rtm_type = RTN_UNICAST;
+        body.rtm_scope = route.gateway ? RT_SCOPE_UNIVERSE : RT_SCOPE_LINK;
+    } else {
+        body.rtm_scope = RT_SCOPE_NOWHERE;
+    }
+    MessageBuilder request(static_cast<uint16_t>(type), static_cast<uint16_t>(flags), &body, sizeof body);
+    if (route.prefixLength > 0)
+        request.Attribute(RTA_DST, route.destination);
+    if (route.gateway)
+        request.Attribute(RTA_GATEWAY, route.gateway);
+    if (route.ifindex)
+        request.Attribute(RTA_OIF, static_cast<int32_t>(route.ifindex));
+    // Without a priority a deletion takes the first route that matches the rest.
+    if (type == RTM_NEWROUTE || route.priority)
+        request.Attribute(RTA_PRIORITY, route.priority);
+    request.Attribute(RTA_TABLE, table);
+    return Request(request.Bytes(), false, nullptr);
+}
+
+bool Netlink::AddRoute(const Route& route) {
+    return ChangeRoute(RTM_NEWROUTE, NLM_F_CREATE | NLM_F_EXCL, route);
+}
+
+bool Netlink::DeleteRoute(const Route& route) {
+    return ChangeRoute(RTM_DELROUTE, 0, route);
 }
 
 bool ParseIpv4(const std::string& text, uint32_t& address) {

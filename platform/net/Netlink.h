@@ -34,7 +34,9 @@ struct LinkInfo {
     std::vector<uint8_t> permanentMac;
     unsigned mtu = 0;
     LinkCounters counters;
-    bool isWireless = false; // answers the wireless-extensions name query
+    bool isWireless = false;   // answers the wireless-extensions name query
+    std::string driver;        // the driver's name (ethtool); empty for links without one
+    bool ipv6Disabled = false; // the link's disable_ipv6 setting
 
     bool IsAdminUp() const;
     bool IsLoopback() const;
@@ -48,6 +50,9 @@ struct Ipv4Address {
     uint32_t address = 0;
     int prefixLength = 0;
     std::string label;
+    // Seconds the address stays valid; kForever for a static address. A lease gives a finite one.
+    static constexpr uint32_t kForever = 0xFFFFFFFFu;
+    uint32_t validLifetime = kForever;
 };
 
 struct Neighbour {
@@ -103,6 +108,11 @@ public:
     // The route the kernel would take to reach the destination (outgoing ifindex, gateway,
     // source); nothing when the destination is unreachable.
     std::optional<Route> LookupRoute(uint32_t destination);
+    // An IPv4 unicast route: destination/prefixLength (0/0: the default route) via the gateway
+    // (0: directly on the link) out of ifindex, with its priority, in the route's table (0: the
+    // main one). Adding a route that exists fails with EEXIST; deleting one that does not, ESRCH.
+    bool AddRoute(const Route& route);
+    bool DeleteRoute(const Route& route);
 
 private:
     bool Request(std::vector<uint8_t>& message, bool dump, std::vector<std::vector<uint8_t>>* replies);
@@ -113,7 +123,9 @@ private:
                   bool& interrupted);
     bool ReadPermanentMac(const std::string& name, std::vector<uint8_t>& mac) const;
     bool IsWireless(const std::string& name) const;
+    std::string ReadDriver(const std::string& name) const;
     bool ChangeAddress(int type, int flags, int ifindex, uint32_t address, int prefixLength);
+    bool ChangeRoute(int type, int flags, const Route& route);
 
     mutable std::mutex m_mutex;
     UniqueFd m_socket;

@@ -76,3 +76,5 @@ using CStringArray = CArrayOf<CString>;
 using CWordArray = CArrayOf<uint16_t>;
 using CByteArray = CArrayOf<uint8_t>;
 using CUIntArray = CArrayOf<unsigned int>;
+// Pointers the array does not own (the host libraries hand out their texts so).
+using CPtrArray = CArrayOf<void*>;

@@ -77,7 +77,7 @@ protected:
     HeadlessRun Headless(int mode, const std::string& extra = "") {
         std::string command = "ip netns exec " + bench->Pc().Name() + " " + Program("corvay-headless") +
                               " --mode " + std::to_string(mode) + " --dir " + bench->Directory() +
-                              " --time-scale 100 " + extra + " 2>/dev/null";
+                              " --time-scale 100 " + extra + " 2>&1";
         std::string output;
         int status = bench::RunCommandLine(command, &output);
         return ParseRun(status, output);
@@ -139,6 +139,7 @@ TEST_F(BenchTest, BenchStandardTestReportsEveryKindOfPort) {
 }
 
 TEST_F(BenchTest, BenchUpgradeAsksUploadsWaitsAndRestores) {
+    const char* const question = u8"端口：1，目前版本是：V1.0，确认是否升级到版本：V1.1？";
     struct Case {
         const char* name;
         ModemKind kind;
@@ -148,6 +149,7 @@ TEST_F(BenchTest, BenchUpgradeAsksUploadsWaitsAndRestores) {
         const char* version;
         const char* result;
         int uploads, restores;
+        std::string asked; // the question on the driver's stderr with its answer
     } cases[] = {
         {"declined",
          ModemKind::Ok,
@@ -157,8 +159,18 @@ TEST_F(BenchTest, BenchUpgradeAsksUploadsWaitsAndRestores) {
          "V1.0",
          u8"发现有新版本，但用户选择不升级",
          0,
-         0},
-        {"upgraded", ModemKind::Ok, {{"V1.0", "V1.1"}}, "--yes", 0, "V1.1", u8"升级成功", 1, 1},
+         0,
+         std::string(question) + " -> 7"},
+        {"upgraded",
+         ModemKind::Ok,
+         {{"V1.0", "V1.1"}},
+         "--yes",
+         0,
+         "V1.1",
+         u8"升级成功",
+         1,
+         1,
+         std::string(question) + " -> 6"},
         {"chosen",
          ModemKind::Ok,
          {{"V1.0", "V1.2"}, {"V1.", "V1.1"}},
@@ -167,8 +179,18 @@ TEST_F(BenchTest, BenchUpgradeAsksUploadsWaitsAndRestores) {
          "V1.2",
          u8"升级成功",
          1,
-         1},
-        {"never back", ModemKind::NeverBack, {{"V1.0", "V1.1"}}, "--yes", 0, "V1.0", u8"升级失败", 1, 0},
+         1,
+         "V1.0 / V1.1 / V1.2 -> 1"},
+        {"never back",
+         ModemKind::NeverBack,
+         {{"V1.0", "V1.1"}},
+         "--yes",
+         0,
+         "V1.0",
+         u8"升级失败",
+         1,
+         0,
+         std::string(question) + " -> 6"},
         {"old version back",
          ModemKind::OldVersion,
          {{"V1.0", "V1.1"}},
@@ -177,7 +199,8 @@ TEST_F(BenchTest, BenchUpgradeAsksUploadsWaitsAndRestores) {
          "V1.0",
          u8"升级失败",
          1,
-         0},
+         0,
+         std::string(question) + " -> 6"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -194,6 +217,7 @@ TEST_F(BenchTest, BenchUpgradeAsksUploadsWaitsAndRestores) {
         EXPECT_EQ(run.ports[1].result, c.result);
         EXPECT_EQ(bench->Uploads(1), c.uploads);
         EXPECT_EQ(bench->Restores(1), c.restores);
+        EXPECT_TRUE(Has(run.output, c.asked)) << run.output;
         bench.reset();
     }
 }

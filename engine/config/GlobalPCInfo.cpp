@@ -1,0 +1,6 @@
+#include "engine/config/GlobalPCInfo.h"
+
+PCInfo& GlobalPCInfo() {
+    static PCInfo info;
+    return info;
+}

@@ -1,0 +1,159 @@
+#pragma once
+// PCInfo, the Pellar library's one class: the PC's network cards and how each is configured,
+// read through the management stand-in (platform/wmi) and the binding stand-in (CBindwell).
+// The object owns every text it hands out: results stay valid until its next query or its end.
+// Members return 1 or 0 and let no exception out. One thread at a time uses an object.
+//
+// The library's steps are public: the library exports the class whole, and the host-settings and
+// card-configuration members build on them.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "hostnet/pellar/Bindwell.h"
+#include "hostnet/pellar/OwnedTexts.h"
+#include "platform/text/Arrays.h"
+#include "platform/text/CString.h"
+
+namespace platform::wmi {
+class Provider;
+}
+
+// A window of the windowed program; opaque here.
+struct HWND__;
+typedef HWND__* HWND;
+
+// Posted to the main window with lParam 0 and one of the wParam values below.
+constexpr unsigned WM_NETCARD_NOTIFY = 0x500;
+constexpr uintptr_t NETCARD_NOTIFY_NO_ADAPTER = 100;    // devices listed, but no adapter answered
+constexpr uintptr_t NETCARD_NOTIFY_NO_MEDIA_TOOL = 101; // the media-status console tool is missing
+constexpr uintptr_t NETCARD_NOTIFY_BIND_REFUSED = 200;  // the binding library refused a change
+
+namespace pellar {
+using MessagePoster = std::function<void(HWND window, unsigned message, uintptr_t wParam, intptr_t lParam)>;
+// The windowed program hands its poster in (platform::ui::PostMessage); without one, or to a
+// null window, nothing is posted.
+void SetMessagePoster(MessagePoster poster);
+} // namespace pellar
+
+// One present network device of the device tree.
+struct SetupCardRecord {
+    int deviceIndex = 0;
+    CString name = "<Unknown   Device>";
+    int disabled = 0;
+    int driverIndex = -1;
+};
+using SetupCardList = std::vector<std::unique_ptr<SetupCardRecord>>;
+
+// One adapter of the host's IP table.
+struct IpHlpAdapterRecord {
+    uint32_t index = 0;
+    CString adapterName; // the card's GUID
+    CString description;
+    uint32_t dhcpEnabled = 0;
+    CString mac; // "aa:bb:cc:dd:ee:ff"
+};
+
+class PCInfo {
+public:
+    static constexpr int kMaxCards = 50;
+
+    PCInfo();
+    ~PCInfo();
+    PCInfo(const PCInfo&) = delete;
+    PCInfo& operator=(const PCInfo&) = delete;
+
+    // Connects to the management provider (initSecurity has no meaning here); 1 or 0.
+    int InitWMI(int initSecurity);
+    void ClearWMI();
+
+    // Builds the card inventory afresh; *out then holds 13 texts per card (Name,
+    // NetConnectionStatus, ConfigManagerErrorCode, IPEnabled, DHCPEnabled, IPAddress, IPSubnet,
+    // DefaultIPGateway, DNSServerSearchOrder, info_PPPOEStatus, info_ipHLPNetCardIndex,
+    // info_DnsStatic, MACAddress). 0 when no adapter answered. 'items' is not read.
+    int NetCardInfoGet(CWordArray& items, CPtrArray** out);
+    // Refills m_IpHlpAdapters from the host's card links and logs them; always 1.
+    int GetAdapterInfoByIpHlp();
+    void SetMainWindowHandle(HWND window);
+
+    // 1 for a dotted quad of four decimal parts 0-255, 255.255.255.255 excepted.
+    int bValidIpAddress(CString text);
+
+    // The query engine: every object of the class, 'itemCount' texts each, into m_QueryOutput.
+    // The number of texts, 0 on failure.
+    int GetWmiClassInfo(const char* className, const char* const* items, int itemCount, const char* where);
+    void MsgProcess();
+
+    // The first position of 'name' among 'count' names (exact, case-sensitive), or -1.
+    static int SearchItemIndex(const char* const* names, int count, const char* name);
+
+    // The inventory's steps.
+    void EnumNetCards(SetupCardList* list);
+    int SaveNetCardInfo();
+    int SaveNetCardConfigInfo();
+    void ChangeNetCardConfigManagerErrorCodeInfo();
+    void ChangeNetCardConnectionInfo();
+    void ChangeNetCardPPPOE_IPEnableInfo();
+    void ChangeNetCardIPHLPIndex();
+    void ChangeDnsStatus();
+    int GetTcpipNameServer(CString guid, CString& out);
+    int FindNetCardProtocolBinding(const char16_t* name, GUID* guid, NetCardBindingStruct* card,
+                                   ProtocolBindingStruct** found, ProtocolBindingStruct** all, int* count);
+    int FindNetCardProtocolBindingLike(const char16_t* name, GUID* guid, NetCardBindingStruct* card,
+                                       ProtocolBindingStruct** found, ProtocolBindingStruct** all,
+                                       int* count);
+    int SelectQueryItem(CWordArray& items, CPtrArray** out);
+
+    // Store routines.
+    void SaveInfo(int start, int n, int card);
+    void SaveInfo(int n, int card);
+    int ChangeNetCardInfo(int card, int item, const char* text);
+    int ChangeItemInfo(int item, int card, const char* text);
+    void FillNetWorkStruct(int itemNum, int index, void* out);
+    void PushOutputString(const char* text, unsigned char status);
+    void SetOutputString(int index, const char* text);
+    void QueryResultSave(CStringArray& texts);
+    void QueryResultReload(CStringArray& texts);
+    void ClearOutput();
+    void ClearQueryBuff();
+    void ClearNetCardInfo();
+    void ClearDDKNetCardInfo();
+
+    // Posts WM_NETCARD_NOTIFY to the main window.
+    void PostNetCardNotify(uintptr_t wParam);
+
+    CString m_ExpectStartPage;
+    CString m_ExpectProxyServer;
+    CString m_ExpectIEVersion;
+    CString m_ExpectMailProgram;
+    CString m_ExpectBrowser;
+    std::unique_ptr<char[]> m_MailAccountDefaults[10];
+    HWND m_hMainWnd = nullptr;
+    int bInitWMISuccess = 0;
+    // The provider stands in for both the locator and the connected namespace.
+    platform::wmi::Provider* pLoc = nullptr;
+    platform::wmi::Provider* pSvc = nullptr;
+    pellar::OwnedTexts m_QueryOutput;
+    CByteArray m_QueryStatus;
+    pellar::OwnedTexts m_RetText;
+    CByteArray m_RetInt;
+    int m_NetCardCount = 0;
+    int m_IpHlpCount = 0;
+    pellar::OwnedTexts m_NetCardInfo[kMaxCards];
+    IpHlpAdapterRecord m_IpHlpAdapters[kMaxCards];
+    SetupCardList m_SetupCards;
+    CString m_NA;
+    int m_ExpectProxyEnable = 0;
+    CString m_LogText;
+    CBindwell m_Bindwell;
+    int bOSXP = 0;
+    int bOS98 = 0;
+
+private:
+    int FindBinding(const char16_t* name, bool like, GUID* guid, NetCardBindingStruct* card,
+                    ProtocolBindingStruct** found, ProtocolBindingStruct** all, int* count);
+    // The text of a kept card's item, "N/A" when missing.
+    const char* CardItem(int card, int item) const;
+};

@@ -1,0 +1,70 @@
+#pragma once
+// The DHCP client of one link: busybox's udhcpc as a daemon in the caller's network namespace.
+// On each of its events the program directory's "dhcp-event" script puts the lease on the link
+// (addresses replaced by the leased one with its lifetime, default route through the router) and
+// writes the lease file. Pid and lease files live in the run directory, named after the link.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+namespace platform {
+
+struct DhcpLease {
+    // The client's last event: "bound" or "renew" (a lease), "deconfig", "leasefail", "nak".
+    std::string event;
+    uint32_t address = 0; // network byte order, as everywhere
+    uint32_t mask = 0;
+    uint32_t router = 0;
+    std::vector<uint32_t> dnsServers;
+    uint32_t server = 0;
+    uint32_t leaseSeconds = 0;
+    // Moves on every lease granted, first or renewed.
+    unsigned long counter = 0;
+
+    bool HasLease() const { return event == "bound" || event == "renew"; }
+};
+
+enum class DhcpState {
+    Stopped,    // no client runs for the link
+    Requesting, // running, no answer yet
+    Bound,      // running, holds a lease
+    NoLease,    // running, the last attempt found no server or was refused
+};
+
+class DhcpClient {
+public:
+    enum class StartResult { Started, AlreadyRunning, ClientMissing, Failed };
+
+    explicit DhcpClient(std::string link);
+
+    const std::string& Link() const { return m_link; }
+    // The lease comes later; State() and Lease() follow it.
+    StartResult Start();
+    // Ends the link's client by its pid and removes its files; true when none runs afterwards.
+    bool Stop();
+    // Asks the running client for a renewal; false when none runs.
+    bool Renew();
+    DhcpState State() const;
+    std::optional<DhcpLease> Lease() const;
+    // The running client's pid, or 0.
+    pid_t Pid() const;
+
+    std::string PidFile() const;
+    std::string LeaseFile() const;
+
+    // Links whose client runs, by name.
+    static std::vector<std::string> RunningLinks();
+
+private:
+    bool IsValidLink() const;
+
+    std::string m_link;
+};
+
+// The text of a lease file; nothing when it holds no event.
+std::optional<DhcpLease> ParseDhcpLease(const std::string& text);
+
+} // namespace platform

@@ -88,8 +88,9 @@ TEST_F(FirmwareDlgTest, ManageAddsEditsAndDeletesAfterConfirmation) {
         child->m_Name = "固件一";
         child->m_Path = file.c_str();
         child->m_Remark = "首版";
-        if (result == kDialogOk)
+        if (result == kDialogOk) {
             ASSERT_TRUE(child->OnOK().IsClose());
+        }
         manage.ChildEnded(result);
         EXPECT_EQ(manage.Child(), nullptr);
     }

@@ -6,18 +6,16 @@
 #include "corvay/TestFlags.h"
 #include "engine/log/StringTable.h"
 #include "engine/ping/NicMonitors.h"
-#include "tests/corvay/SettingsFixture.h"
-#include "tests/corvay/WindowFixture.h"
-#include "tests/support/CardRoles.h"
-#include "tests/support/NetNamespace.h"
+#include "tests/corvay/CardsFixture.h"
 
 namespace {
 
+using testsupport::kLanGuid;
+using testsupport::kSpareGuid;
+using testsupport::kWanGuid;
 using testsupport::ReadCardRole;
+using testsupport::SettingsDlgNicTest;
 using testsupport::StoreCardRole;
-const CString kLanGuid = testsupport::CardGuid({2, 0, 0, 0, 0x0a, 1});
-const CString kWanGuid = testsupport::CardGuid({2, 0, 0, 0, 0x0b, 1});
-const CString kSpareGuid = testsupport::CardGuid({2, 0, 0, 0, 0x0c, 1});
 
 // How often a line ends with the text in the log written after 'from'.
 int Lines(const std::string& log, size_t from, const std::string& text) {
@@ -27,23 +25,6 @@ int Lines(const std::string& log, size_t from, const std::string& text) {
         ++count;
     return count;
 }
-
-// The PC namespace holds lan0, wan0 and spare0 (in that ifindex order); each body runs in a
-// child inside it, so the cards are exactly these and every child starts without singletons.
-class SettingsDlgNicTest : public testsupport::PcBenchTest {
-protected:
-    void SetUp() override {
-        PcBenchTest::SetUp();
-        if (IsSkipped())
-            return;
-        testsupport::AddVethPair(*pc, "spare0", *bench, "sparepeer", "02:00:00:00:0c:01");
-        settings = std::make_unique<testsupport::SettingsFixture>();
-    }
-    void TearDown() override { settings.reset(); }
-    void InPc(const std::function<void()>& body) { testsupport::RunInChild(*pc, body); }
-
-    std::unique_ptr<testsupport::SettingsFixture> settings;
-};
 
 TEST_F(SettingsDlgNicTest, PreselectionByExactGuidOrTheFirstTwoCards) {
     struct Case {
@@ -98,9 +79,10 @@ TEST_F(SettingsDlgNicTest, SameCardIsRefusedAndTheHintNeedsAParent) {
             EXPECT_EQ(ReadCardRole("LAN", "Guid"), kLanGuid);
             EXPECT_EQ(Configer::GetInstance()->GetWanNic()->m_InterfaceName, "spare0");
             ASSERT_EQ(settings->prompts.Count(), before + (parent ? 2 : 1)) << parent;
-            if (parent)
+            if (parent) {
                 EXPECT_EQ(settings->prompts.Boxes().back().text,
                           "如果修改了网卡配置，你需要重新启动本软件。");
+            }
             testsupport::ClearCardRoles();
         }
     });
@@ -127,42 +109,6 @@ TEST_F(SettingsDlgNicTest, RunningMonitorsEndOnlyWithTheFlag) {
             WANic_Monitor::DeleteInstance();
         });
     }
-}
-
-// The window over the namespace's cards: the dialog and its rules work on a thread inside the
-// PC namespace, the window on the UI thread; the restart hint comes as a real box.
-TEST_F(SettingsDlgNicTest, WindowListsTheCardsAndSavesTheRoles) {
-    testsupport::WindowFixture window;
-    SKIP_WITHOUT_DISPLAY(window.ui);
-    testsupport::StoreCardRole("LAN", "lan0", kLanGuid);
-    testsupport::StoreCardRole("WAN", "wan0", kWanGuid);
-    window.ui.Run([&] {
-        testsupport::RunInside(*pc, [&] {
-            NicConfigDlg dlg(true);
-            testsupport::RunningDialog running(window.ui, dlg);
-            ASSERT_TRUE(running.Open());
-            EXPECT_EQ(window.ui.ActiveCaption(), u8"网卡配置");
-            auto selected = [&](int id) {
-                return running.OnUi([id](platform::ui::Dialog& w) { return w.Item(id).GetCurSel(); });
-            };
-            EXPECT_EQ(selected(NicConfigDlg::IDC_LAN_NIC), 0);
-            EXPECT_EQ(selected(NicConfigDlg::IDC_WAN_NIC), 1);
-            EXPECT_EQ(running.OnUi([](platform::ui::Dialog& w) {
-                return std::string(w.Item(NicConfigDlg::IDC_WAN_NIC).GetItemText(2));
-            }),
-                      "spare0");
-            ASSERT_TRUE(window.ui.Select(NicConfigDlg::IDC_WAN_NIC, 2));
-            window.ui.Screenshot("SettingsDlg_cards");
-            ASSERT_TRUE(window.ui.Click(1));
-            ASSERT_TRUE(window.WaitForCaption("Corvay"));
-            window.ui.Screenshot("SettingsDlg_cards_restart_hint");
-            ASSERT_TRUE(window.ui.ClickAnswer(platform::kIdOk));
-            EXPECT_EQ(running.Result(), 1);
-        });
-    });
-    EXPECT_EQ(ReadCardRole("WAN", "Name"), "spare0");
-    EXPECT_EQ(ReadCardRole("WAN", "Guid"), kSpareGuid);
-    EXPECT_EQ(ReadCardRole("LAN", "Guid"), kLanGuid);
 }
 
 } // namespace

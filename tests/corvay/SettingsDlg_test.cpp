@@ -195,8 +195,9 @@ TEST_F(SettingsDlgTest, DslamAddressField) {
         DialogOutcome outcome = dlg.OnOK();
         EXPECT_EQ(outcome.IsClose(), c.accepted) << c.text;
         EXPECT_EQ(Saved("Dslam", "Ip"), c.accepted ? c.saved : "<missing>") << c.text;
-        if (!c.accepted)
+        if (!c.accepted) {
             EXPECT_EQ(prompts.Boxes().back().text, "请输入一个介于 0 和 255 之间的整数。") << c.text;
+        }
     }
 }
 

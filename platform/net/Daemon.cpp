@@ -197,21 +197,25 @@ pid_t RunningPidFromFile(const std::string& pidFile, const std::vector<std::stri
     return static_cast<pid_t>(pid);
 }
 
+bool PollUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
+    auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
 bool StopDaemon(pid_t pid, std::chrono::milliseconds grace) {
     if (!IsRunning(pid))
         return true;
     ::kill(pid, SIGTERM);
-    auto deadline = std::chrono::steady_clock::now() + grace;
-    while (IsRunning(pid)) {
-        if (std::chrono::steady_clock::now() >= deadline) {
-            ::kill(pid, SIGKILL);
-            for (int i = 0; i < 200 && IsRunning(pid); ++i)
-                std::this_thread::sleep_for(std::chrono::milliseconds(10));
-            return !IsRunning(pid);
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return true;
+    auto gone = [pid] { return !IsRunning(pid); };
+    if (PollUntil(gone, grace))
+        return true;
+    ::kill(pid, SIGKILL);
+    return PollUntil(gone, std::chrono::milliseconds(2000));
 }
 
 } // namespace platform

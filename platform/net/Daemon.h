@@ -5,6 +5,7 @@
 // A daemon runs in the network namespace of the thread that started it.
 
 #include <chrono>
+#include <functional>
 #include <string>
 #include <sys/types.h>
 #include <vector>
@@ -30,6 +31,9 @@ bool IsRunning(pid_t pid);
 // The pid in a pid file when it names a running process whose command line holds every one of
 // 'words' (a pid file outlives its process, and pids are reused); 0 otherwise.
 pid_t RunningPidFromFile(const std::string& pidFile, const std::vector<std::string>& words);
+
+// Checks the condition every 20 ms until it holds (true) or the time is up (false).
+bool PollUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout);
 
 // SIGTERM, then SIGKILL once the grace time is over; true when the process is gone.
 bool StopDaemon(pid_t pid, std::chrono::milliseconds grace = std::chrono::milliseconds(3000));

@@ -112,14 +112,9 @@ DhcpClient::StartResult DhcpClient::Start() {
     if (pid == 0)
         return StartResult::Failed;
     // The client writes its pid file first thing, or ends at once (no such link).
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (Pid() == pid)
-            return StartResult::Started;
-        if (!IsRunning(pid))
-            break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    PollUntil([&] { return Pid() == pid || !IsRunning(pid); }, std::chrono::seconds(5));
+    if (Pid() == pid)
+        return StartResult::Started;
     StopDaemon(pid);
     std::filesystem::remove(PidFile(), error);
     return StartResult::Failed;

@@ -4,8 +4,6 @@
 #include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
-#include <regex>
-#include <sys/prctl.h>
 #include <thread>
 
 #include "platform/files/ProgramDirectory.h"
@@ -13,6 +11,7 @@
 #include "platform/net/Daemon.h"
 #include "platform/net/DhcpClient.h"
 #include "platform/net/Netlink.h"
+#include "tests/support/DhcpServer.h"
 #include "tests/support/NetNamespace.h"
 #include "tests/support/TempDir.h"
 
@@ -27,16 +26,6 @@ uint32_t Ip(const char* text) {
     return address;
 }
 
-bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
-    auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() >= deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
-}
-
 // A PC namespace whose card lan0 faces a peer namespace where busybox udhcpd may serve
 // 10.9.0.100-110 with router 10.9.0.1 and two name servers.
 class DhcpClientTest : public testsupport::NetnsTest {
@@ -49,53 +38,29 @@ protected:
             GTEST_SKIP() << "busybox is not installed";
         const char* binary = std::getenv("CORVAY_BINARY_DIR");
         ASSERT_TRUE(binary) << "run under ctest";
-        // The daemons leave their starter; this process takes them over, so that their ends are
-        // reaped here rather than left as zombies of an init that does not reap.
-        ::prctl(PR_SET_CHILD_SUBREAPER, 1);
+        testsupport::AdoptOrphanedDaemons();
         platform::SetProgramDirectory((std::string(binary) + "/bin").c_str());
         platform::SetRunDirectory((m_files / "run").string());
         pc = &AddNamespace();
         peer = &AddNamespace();
         testsupport::AddVethPair(*pc, "lan0", *peer, "lanpeer");
-        peer->Ip("addr add 10.9.0.1/24 dev lanpeer");
     }
     void TearDown() override {
         DhcpClient("lan0").Stop();
-        if (m_server)
-            platform::StopDaemon(m_server);
+        server.reset();
         platform::SetRunDirectory("");
         platform::SetProgramDirectory("");
     }
 
-    void StartServer() {
-        testsupport::WriteFileBytes(m_files / "udhcpd.conf", "start 10.9.0.100\n"
-                                                             "end 10.9.0.110\n"
-                                                             "interface lanpeer\n"
-                                                             "lease_file " +
-                                                                 (m_files / "udhcpd.leases").string() +
-                                                                 "\n"
-                                                                 "pidfile " +
-                                                                 (m_files / "udhcpd.pid").string() +
-                                                                 "\n"
-                                                                 "option subnet 255.255.255.0\n"
-                                                                 "option router 10.9.0.1\n"
-                                                                 "option dns 10.9.0.53 10.9.0.54\n"
-                                                                 "option lease 3600\n");
-        testsupport::RunInside(*peer, [&] {
-            int error = 0;
-            m_server = platform::StartDaemon(
-                {platform::FindProgram("busybox"), "udhcpd", "-f", (m_files / "udhcpd.conf").string()}, {},
-                &error);
-            ASSERT_NE(m_server, 0) << error;
-        });
-    }
+    void StartServer() { server = std::make_unique<testsupport::DhcpServer>(*peer, "lanpeer", "10.9.0"); }
 
     testsupport::NetNamespace* pc = nullptr;
     testsupport::NetNamespace* peer = nullptr;
 
+    std::unique_ptr<testsupport::DhcpServer> server;
+
 private:
     testsupport::TempDir m_files{"dhcp-test"};
-    pid_t m_server = 0;
 };
 
 TEST_F(DhcpClientTest, LeaseReplacesTheAddressesSetsTheRouteAndRenews) {
@@ -105,7 +70,8 @@ TEST_F(DhcpClientTest, LeaseReplacesTheAddressesSetsTheRouteAndRenews) {
         DhcpClient client("lan0");
         ASSERT_EQ(client.Start(), DhcpClient::StartResult::Started);
         EXPECT_EQ(client.Start(), DhcpClient::StartResult::AlreadyRunning);
-        ASSERT_TRUE(WaitFor([&] { return client.State() == DhcpState::Bound; }, std::chrono::seconds(5)));
+        ASSERT_TRUE(
+            platform::PollUntil([&] { return client.State() == DhcpState::Bound; }, std::chrono::seconds(5)));
 
         auto lease = client.Lease();
         ASSERT_TRUE(lease);
@@ -128,10 +94,11 @@ TEST_F(DhcpClientTest, LeaseReplacesTheAddressesSetsTheRouteAndRenews) {
         EXPECT_EQ(addresses[0].prefixLength, 24);
         std::string shown;
         pc->Shell("ip -4 -o addr show dev lan0", &shown);
-        std::smatch lifetime;
-        ASSERT_TRUE(std::regex_search(shown, lifetime, std::regex("valid_lft (\\d+)sec"))) << shown;
-        EXPECT_GT(std::stoi(lifetime[1]), 3500);
-        EXPECT_LE(std::stoi(lifetime[1]), 3600);
+        size_t at = shown.find("valid_lft ");
+        ASSERT_NE(at, std::string::npos) << shown;
+        int lifetime = std::atoi(shown.c_str() + at + 10); // "valid_lft 3599sec"
+        EXPECT_GT(lifetime, 3500) << shown;
+        EXPECT_LE(lifetime, 3600) << shown;
         auto route = netlink.LookupRoute(Ip("192.0.2.1"));
         ASSERT_TRUE(route);
         EXPECT_EQ(route->gateway, Ip("10.9.0.1"));
@@ -139,8 +106,8 @@ TEST_F(DhcpClientTest, LeaseReplacesTheAddressesSetsTheRouteAndRenews) {
         EXPECT_EQ(DhcpClient::RunningLinks(), std::vector<std::string>{"lan0"});
 
         ASSERT_TRUE(client.Renew());
-        ASSERT_TRUE(
-            WaitFor([&] { return client.Lease() && client.Lease()->counter == 2; }, std::chrono::seconds(5)));
+        ASSERT_TRUE(platform::PollUntil([&] { return client.Lease() && client.Lease()->counter == 2; },
+                                        std::chrono::seconds(5)));
         EXPECT_EQ(client.Lease()->event, "renew");
         EXPECT_EQ(client.Lease()->address, lease->address);
         EXPECT_EQ(client.State(), DhcpState::Bound);
@@ -161,14 +128,16 @@ TEST_F(DhcpClientTest, NoServerMeansNoLeaseUntilOneAnswers) {
         DhcpClient client("lan0");
         ASSERT_EQ(client.Start(), DhcpClient::StartResult::Started);
         EXPECT_NE(client.State(), DhcpState::Bound);
-        ASSERT_TRUE(WaitFor([&] { return client.State() == DhcpState::NoLease; }, std::chrono::seconds(8)));
+        ASSERT_TRUE(platform::PollUntil([&] { return client.State() == DhcpState::NoLease; },
+                                        std::chrono::seconds(8)));
         EXPECT_FALSE(client.Lease()->HasLease());
         EXPECT_EQ(client.Lease()->counter, 0u);
     });
     StartServer();
     testsupport::RunInside(*pc, [&] {
         DhcpClient client("lan0");
-        ASSERT_TRUE(WaitFor([&] { return client.State() == DhcpState::Bound; }, std::chrono::seconds(12)));
+        ASSERT_TRUE(platform::PollUntil([&] { return client.State() == DhcpState::Bound; },
+                                        std::chrono::seconds(12)));
         EXPECT_EQ(client.Lease()->counter, 1u);
     });
 }

@@ -1,0 +1,254 @@
+#include "platform/wifi/WlanService.h"
+
+#include <chrono>
+#include <filesystem>
+#include <mutex>
+#include <thread>
+
+#include "platform/files/FileIo.h"
+#include "platform/files/ProgramDirectory.h"
+#include "platform/files/RunDirectory.h"
+#include "platform/net/Daemon.h"
+#include "platform/net/DhcpClient.h"
+#include "platform/net/Netlink.h"
+#include "platform/wifi/WpaControl.h"
+#include "platform/wifi/WpaText.h"
+
+namespace platform {
+
+namespace {
+
+constexpr uint32_t kErrorFileNotFound = 2;
+constexpr uint32_t kErrorServiceRequestTimeout = 1053;
+constexpr uint32_t kErrorServiceAlreadyRunning = 1056;
+constexpr uint32_t kErrorServiceNotActive = 1062;
+constexpr uint32_t kStartWaitHintMs = 10000;
+
+std::mutex g_mutex;
+std::optional<WlanServiceOptions> g_options;
+
+WlanServiceOptions Options() {
+    std::lock_guard lock(g_mutex);
+    return g_options.value_or(WlanServiceOptions{});
+}
+
+std::vector<std::string> LinksToControl(const WlanServiceOptions& options) {
+    if (!options.links.empty())
+        return options.links;
+    std::vector<std::string> links;
+    std::vector<LinkInfo> all;
+    Netlink netlink;
+    if (netlink.ListLinks(all))
+        for (const LinkInfo& link : all)
+            if (link.isWireless)
+                links.push_back(link.name);
+    return links;
+}
+
+bool Answers(const std::string& socket) {
+    WpaControl control(socket);
+    if (!control.Open())
+        return false;
+    std::optional<std::string> reply = control.Request("PING", std::chrono::milliseconds(1000));
+    return reply && reply->rfind("PONG", 0) == 0;
+}
+
+std::vector<std::string> ControlledLinks() {
+    WpaControl control(WlanPaths::GlobalSocket());
+    std::vector<std::string> links;
+    if (!control.Open())
+        return links;
+    std::optional<std::string> reply = control.Request("INTERFACES");
+    if (!reply)
+        return links;
+    size_t start = 0;
+    while (start < reply->size()) {
+        size_t end = reply->find('\n', start);
+        std::string line = reply->substr(start, end == std::string::npos ? std::string::npos : end - start);
+        if (!line.empty())
+            links.push_back(line);
+        if (end == std::string::npos)
+            break;
+        start = end + 1;
+    }
+    return links;
+}
+
+pid_t DaemonPid() {
+    return RunningPidFromFile(WlanPaths::DaemonPidFile(), {"-g", WlanPaths::GlobalSocket()});
+}
+
+pid_t ListenerPid(const std::string& link) {
+    return RunningPidFromFile(WlanPaths::ListenerPidFile(link),
+                              {"-i", link, "-p", WlanPaths::ControlDirectory()});
+}
+
+bool WritePidFile(const std::string& file, pid_t pid) {
+    return SaveFileAtomically(file, std::to_string(pid) + "\n");
+}
+
+// The listener reports joins from its attach on; a saved network may have been joined before.
+// Once its socket is there (it attaches right after), a link that is joined already without a
+// DHCP client gets one here.
+void CatchUpOnAJoin(const std::string& link, pid_t listener) {
+    std::string prefix = "wpa_ctrl_" + std::to_string(listener) + "-";
+    PollUntil(
+        [&] {
+            std::error_code error;
+            for (const auto& entry :
+                 std::filesystem::directory_iterator(WlanPaths::ListenerDirectory(), error))
+                if (entry.path().filename().string().rfind(prefix, 0) == 0)
+                    return true;
+            return !IsRunning(listener);
+        },
+        std::chrono::seconds(5));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    WpaControl control(WlanPaths::InterfaceSocket(link));
+    if (!control.Open())
+        return;
+    auto status = ParseWpaKeyValues(control.Request("STATUS").value_or(""));
+    if (status["wpa_state"] == "COMPLETED" && !DhcpClient(link).Pid())
+        DhcpClient(link).Start();
+}
+
+} // namespace
+
+std::string WlanPaths::Directory() {
+    return RunDirectory() + "/wlan";
+}
+std::string WlanPaths::GlobalSocket() {
+    return Directory() + "/global";
+}
+std::string WlanPaths::ControlDirectory() {
+    return Directory() + "/ctrl";
+}
+std::string WlanPaths::InterfaceSocket(const std::string& link) {
+    return ControlDirectory() + "/" + link;
+}
+std::string WlanPaths::ConfigFile(const std::string& link) {
+    return Directory() + "/" + link + ".conf";
+}
+std::string WlanPaths::ProfileDirectory(const std::string& link) {
+    return Directory() + "/profiles/" + link;
+}
+std::string WlanPaths::DaemonPidFile() {
+    return Directory() + "/wpa_supplicant.pid";
+}
+std::string WlanPaths::ListenerDirectory() {
+    return Directory() + "/listeners";
+}
+std::string WlanPaths::ListenerPidFile(const std::string& link) {
+    return Directory() + "/wpa_cli-" + link + ".pid";
+}
+
+void WlanService::SetOptions(std::optional<WlanServiceOptions> options) {
+    std::lock_guard lock(g_mutex);
+    g_options = std::move(options);
+}
+
+uint32_t WlanService::Start() {
+    if (DaemonPid())
+        return kErrorServiceAlreadyRunning;
+    std::string supplicant = FindProgram("wpa_supplicant"), listener = FindProgram("wpa_cli");
+    if (supplicant.empty() || listener.empty())
+        return kErrorFileNotFound;
+    WlanServiceOptions options = Options();
+    std::error_code error;
+    std::filesystem::create_directories(WlanPaths::ControlDirectory(), error);
+    std::filesystem::create_directories(WlanPaths::ListenerDirectory(), error);
+    // The configuration holds the pass phrases.
+    std::filesystem::permissions(WlanPaths::Directory(), std::filesystem::perms::owner_all, error);
+    // A socket left by a daemon that was killed would keep the new one from binding.
+    std::filesystem::remove(WlanPaths::GlobalSocket(), error);
+
+    pid_t daemon = StartDaemon({supplicant, "-g", WlanPaths::GlobalSocket()}, {});
+    if (!daemon || !WritePidFile(WlanPaths::DaemonPidFile(), daemon))
+        return kErrorServiceRequestTimeout;
+    if (!PollUntil([] { return Answers(WlanPaths::GlobalSocket()); }, std::chrono::seconds(5))) {
+        StopDaemon(daemon);
+        std::filesystem::remove(WlanPaths::DaemonPidFile(), error);
+        return kErrorServiceRequestTimeout;
+    }
+
+    WpaControl global(WlanPaths::GlobalSocket());
+    global.Open();
+    std::string eventScript = std::string(JoinPath(ProgramDirectory(), "wlan-event"));
+    for (const std::string& link : LinksToControl(options)) {
+        std::string config = WlanPaths::ConfigFile(link);
+        if (!std::filesystem::exists(config))
+            SaveFileAtomically(config,
+                               "ctrl_interface=" + WlanPaths::ControlDirectory() + "\nupdate_config=1\n");
+        std::filesystem::remove(WlanPaths::InterfaceSocket(link), error);
+        std::optional<std::string> added =
+            global.Request("INTERFACE_ADD " + link + "\t" + config + "\t" + options.driver + "\t" +
+                               WlanPaths::ControlDirectory() + "\t\t",
+                           std::chrono::seconds(10));
+        if (!added || added->rfind("OK", 0) != 0)
+            continue; // not one of ours: the service runs without it
+        pid_t pid = StartDaemon({listener, "-p", WlanPaths::ControlDirectory(), "-i", link, "-a", eventScript,
+                                 "-s", WlanPaths::ListenerDirectory()},
+                                {"CORVAY_RUN_DIR=" + RunDirectory()});
+        if (!pid)
+            continue;
+        WritePidFile(WlanPaths::ListenerPidFile(link), pid);
+        CatchUpOnAJoin(link, pid);
+    }
+    return 0;
+}
+
+ServiceStatus WlanService::Status() {
+    ServiceStatus status;
+    if (!DaemonPid())
+        return status;
+    status.currentState = kServiceStartPending;
+    status.waitHint = kStartWaitHintMs;
+    if (!Answers(WlanPaths::GlobalSocket()))
+        return status;
+    std::vector<std::string> links = ControlledLinks();
+    for (const std::string& link : links)
+        if (Answers(WlanPaths::InterfaceSocket(link)))
+            ++status.checkPoint;
+    if (status.checkPoint == links.size()) {
+        status.currentState = kServiceRunning;
+        status.checkPoint = 0;
+        status.waitHint = 0;
+    }
+    return status;
+}
+
+uint32_t WlanService::Stop() {
+    pid_t daemon = DaemonPid();
+    if (!daemon)
+        return kErrorServiceNotActive;
+    std::vector<std::string> links = ControlledLinks();
+    std::error_code error;
+    // Listeners first, so that none runs its script for the daemon's last events.
+    for (const auto& entry : std::filesystem::directory_iterator(WlanPaths::Directory(), error)) {
+        std::string name = entry.path().filename().string();
+        const std::string prefix = "wpa_cli-", suffix = ".pid";
+        if (name.rfind(prefix, 0) != 0 || name.size() <= prefix.size() + suffix.size())
+            continue;
+        std::string link = name.substr(prefix.size(), name.size() - prefix.size() - suffix.size());
+        if (pid_t pid = ListenerPid(link))
+            StopDaemon(pid);
+        std::filesystem::remove(entry.path(), error);
+        links.push_back(link);
+    }
+    // A listener that had to be killed leaves its socket.
+    for (const auto& entry : std::filesystem::directory_iterator(WlanPaths::ListenerDirectory(), error))
+        std::filesystem::remove(entry.path(), error);
+    WpaControl global(WlanPaths::GlobalSocket());
+    if (global.Open())
+        global.Request("TERMINATE", std::chrono::milliseconds(2000));
+    if (!PollUntil([&] { return !IsRunning(daemon); }, std::chrono::seconds(3)))
+        StopDaemon(daemon);
+    std::filesystem::remove(WlanPaths::DaemonPidFile(), error);
+    std::filesystem::remove(WlanPaths::GlobalSocket(), error);
+    for (const std::string& link : links) {
+        DhcpClient(link).Stop();
+        std::filesystem::remove(WlanPaths::InterfaceSocket(link), error);
+    }
+    return 0;
+}
+
+} // namespace platform

@@ -1,0 +1,56 @@
+#pragma once
+// The wireless service: one supplicant daemon of the project, with a global control socket, a
+// control socket and configuration file per wireless link, and per link an event listener that
+// runs the program directory's "wlan-event" (a joined link gets its DHCP client). Everything
+// lives in wlan/ of the run directory. The Win32 service states and codes are its language.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+struct WlanPaths {
+    static std::string Directory();
+    static std::string GlobalSocket();
+    static std::string ControlDirectory();
+    static std::string InterfaceSocket(const std::string& link);
+    static std::string ConfigFile(const std::string& link);
+    static std::string ProfileDirectory(const std::string& link);
+    static std::string DaemonPidFile();
+    static std::string ListenerDirectory(); // the listeners' client sockets
+    static std::string ListenerPidFile(const std::string& link);
+};
+
+constexpr uint32_t kServiceStopped = 1;
+constexpr uint32_t kServiceStartPending = 2;
+constexpr uint32_t kServiceStopPending = 3;
+constexpr uint32_t kServiceRunning = 4;
+
+struct ServiceStatus {
+    uint32_t currentState = kServiceStopped;
+    uint32_t checkPoint = 0;
+    uint32_t waitHint = 0; // ms
+    uint32_t win32ExitCode = 0;
+};
+
+struct WlanServiceOptions {
+    // The links to control; empty: every wireless link of the namespace.
+    std::vector<std::string> links;
+    std::string driver = "nl80211,wext";
+};
+
+class WlanService {
+public:
+    // 0; 1056 when it runs already; 2 when the supplicant is not installed; 1053 when the daemon
+    // did not come up.
+    static uint32_t Start();
+    // 0; 1062 when it does not run.
+    static uint32_t Stop();
+    static ServiceStatus Status();
+    // Tests: which links, which driver; nothing restores the defaults.
+    static void SetOptions(std::optional<WlanServiceOptions> options);
+};
+
+} // namespace platform

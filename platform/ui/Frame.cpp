@@ -4,6 +4,7 @@
 
 #include <wx/xrc/xmlres.h>
 
+#include <atomic>
 #include <sstream>
 
 #include "platform/ui/Application.h"
@@ -14,7 +15,8 @@
 namespace platform::ui {
 namespace {
 
-CommandTarget* g_application = nullptr;
+// Set at start-up and cleared at the end, perhaps off the UI thread.
+std::atomic<CommandTarget*> g_application{nullptr};
 
 wxFrame* F(void* native) {
     return static_cast<wxFrame*>(native);
@@ -192,7 +194,7 @@ bool Frame::Route(int id) {
     bool handled = false;
     impl::Guarded("a command", [&] {
         handled = (m_view && m_view->OnCommand(id)) || OnCommand(id) ||
-                  (g_application && g_application->OnCommand(id));
+                  (g_application.load() && g_application.load()->OnCommand(id));
     });
     return handled;
 }
@@ -200,7 +202,7 @@ bool Frame::Route(int id) {
 void Frame::RouteUpdate(CommandUI& ui) {
     impl::Guarded("a command update", [&] {
         (m_view && m_view->OnUpdateCommand(ui)) || OnUpdateCommand(ui) ||
-            (g_application && g_application->OnUpdateCommand(ui));
+            (g_application.load() && g_application.load()->OnUpdateCommand(ui));
     });
 }
 

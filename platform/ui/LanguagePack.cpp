@@ -7,6 +7,13 @@
 namespace platform::ui {
 
 bool LanguagePack::Load(const CString& prefix, const CString& language) {
+    // The language names a file of the program directory, never one elsewhere.
+    if (language.Find('/') >= 0 || language.Find('\\') >= 0 || language.IsEmpty()) {
+        Unload();
+        m_path.clear();
+        m_error = std::string("language \"") + language.GetString() + "\" names no language pack";
+        return false;
+    }
     // A bare name would make dlopen search the system's library path.
     CString path = JoinPath(ProgramDirectory(), prefix + language + ".so");
     return LoadFile(path.GetString());

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "platform/ui/Application.h"
+#include "platform/ui/Dialog.h"
 #include "platform/ui/Frame.h"
 #include "platform/ui/impl/Images.h"
 #include "platform/ui/impl/Wx.h"
@@ -22,6 +23,11 @@ wxListCtrl* L(void* native) {
 
 } // namespace
 
+ReportList::~ReportList() {
+    if (m_borrowed)
+        Detach();
+}
+
 bool ReportList::Create(Frame& frame) {
     auto* parent = static_cast<wxFrame*>(frame.Native());
     if (!parent || HasWindow())
@@ -29,6 +35,22 @@ bool ReportList::Create(Frame& frame) {
     m_frame = &frame;
     auto* list = new wxListCtrl(parent, wxID_ANY, wxDefaultPosition, wxDefaultSize,
                                 wxLC_REPORT | wxLC_SINGLE_SEL | wxBORDER_NONE);
+    Bind(list);
+    parent->SendSizeEvent();
+    return true;
+}
+
+bool ReportList::AttachTo(Dialog& dialog, int id) {
+    auto* list = dynamic_cast<wxListCtrl*>(static_cast<wxWindow*>(dialog.Item(id).Native()));
+    if (!list || HasWindow())
+        return false;
+    m_borrowed = true;
+    Bind(list);
+    return true;
+}
+
+void ReportList::Bind(void* native) {
+    auto* list = static_cast<wxListCtrl*>(native);
     Attach(list);
     WindowHandle self = Handle();
     list->Bind(wxEVT_LIST_ITEM_ACTIVATED, [self](wxListEvent& event) {
@@ -55,8 +77,20 @@ bool ReportList::Create(Frame& frame) {
         wxPoint at = event.GetPosition() == wxDefaultPosition ? wxGetMousePosition() : event.GetPosition();
         impl::Guarded("OnRightClick", [&] { me->OnRightClick(-1, at.x, at.y); });
     });
-    parent->SendSizeEvent();
-    return true;
+}
+
+void ReportList::EnableCheckBoxes(bool enable) {
+    if (HasWindow())
+        L(Native())->EnableCheckBoxes(enable);
+}
+
+void ReportList::SetCheck(int item, bool check) {
+    if (HasWindow() && item >= 0 && item < GetItemCount())
+        L(Native())->CheckItem(item, check);
+}
+
+bool ReportList::GetCheck(int item) const {
+    return HasWindow() && item >= 0 && item < GetItemCount() && L(Native())->IsItemChecked(item);
 }
 
 void ReportList::SetGridLines(bool on) {

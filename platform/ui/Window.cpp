@@ -39,12 +39,17 @@ WindowHandle Window::Handle() const {
 void Window::Attach(void* native) {
     m_native = native;
     m_token = std::make_shared<Window*>(this);
-    W(native)->Bind(wxEVT_DESTROY, [this, native](wxWindowDestroyEvent& event) {
+    // The toolkit may destroy the window after this object is gone (a top-level window goes
+    // at idle): the handler reaches the object only through its token, which dies with it.
+    std::weak_ptr<Window*> token = m_token;
+    W(native)->Bind(wxEVT_DESTROY, [token, native](wxWindowDestroyEvent& event) {
         event.Skip();
-        if (event.GetEventObject() != native || m_native != native)
+        auto alive = token.lock();
+        if (!alive || event.GetEventObject() != native)
             return;
-        impl::Guarded("OnDestroy", [this] { OnDestroy(); });
-        Detach();
+        Window* window = *alive;
+        impl::Guarded("OnDestroy", [window] { window->OnDestroy(); });
+        window->Detach();
     });
 }
 

@@ -8,12 +8,13 @@
 
 #include <chrono>
 #include <condition_variable>
-#include <mutex>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
+#include <mutex>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -84,6 +85,12 @@ void PointAt(wxWindow* top) {
 } // namespace
 
 UiTestDriver::UiTestDriver() {
+    // GTK starts once per process; a second driver in the same process would crash in it.
+    static bool started = false;
+    if (started) {
+        m_reason = "the window system starts once per process: run each window test on its own (ctest does)";
+        return;
+    }
     if (!OnPath("Xvfb")) {
         m_reason = "Xvfb is not installed";
         return;
@@ -93,6 +100,7 @@ UiTestDriver::UiTestDriver() {
     setenv("DISPLAY", m_display.c_str(), 1);
     setenv("GDK_BACKEND", "x11", 1);
     setenv("NO_AT_BRIDGE", "1", 1);
+    started = true;
     if (!platform::ui::Application::Start()) {
         m_reason = "the window layer did not start on " + m_display;
         return;
@@ -119,12 +127,17 @@ bool UiTestDriver::StartServer() {
         m_reason = "no pipe for Xvfb";
         return false;
     }
+    pid_t parent = getpid();
     pid_t pid = fork();
     if (pid < 0) {
         m_reason = "fork failed";
         return false;
     }
     if (pid == 0) {
+        // The server goes with the test, also when the test dies without its destructor.
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (getppid() != parent)
+            _exit(0);
         close(fds[0]);
         int devnull = open("/dev/null", O_RDWR);
         dup2(devnull, 0);

@@ -8,6 +8,9 @@ IpAddressField::IpAddressField(wxWindow* parent, wxWindowID id, const wxPoint& p
                                const wxString& name)
     : wxPanel(parent, id, pos, size, wxBORDER_SUNKEN | wxTAB_TRAVERSAL, name) {
     auto* row = new wxBoxSizer(wxHORIZONTAL);
+    // The four boxes share the width; the toolkit's own minimum for an entry is far wider.
+    int dot = GetTextExtent(".").x + 2;
+    int fieldWidth = size.x > 0 ? (size.x - 4 - 3 * dot) / 4 : 30;
     for (int i = 0; i < 4; ++i) {
         if (i > 0)
             row->Add(new wxStaticText(this, wxID_ANY, "."), 0, wxALIGN_CENTER_VERTICAL);
@@ -16,6 +19,8 @@ IpAddressField::IpAddressField(wxWindow* parent, wxWindowID id, const wxPoint& p
         m_fields[i] = new wxTextCtrl(this, wxID_ANY, "", wxDefaultPosition, wxDefaultSize,
                                      wxTE_CENTRE | wxBORDER_NONE, valid, wxString::Format("%s.%d", name, i));
         m_fields[i]->SetMaxLength(3);
+        m_fields[i]->SetMinSize(wxSize(fieldWidth, -1));
+        m_fields[i]->SetSize(wxSize(fieldWidth, -1));
         row->Add(m_fields[i], 1, wxEXPAND);
     }
     SetSizer(row);

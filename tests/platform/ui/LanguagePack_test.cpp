@@ -155,6 +155,14 @@ TEST(LanguagePack, AMissingOrForeignPackFailsCleanly) {
         CString text;
         EXPECT_EQ(pack.LoadString(50, text), c.loads);
     }
+    // A language that would reach out of the program directory is refused.
+    std::filesystem::create_directories(dir / "sub");
+    std::filesystem::copy_file(PackDir() + "Localize_cn.so", dir / "sub" / "Localize_cn.so");
+    for (const char* language : {"../sub/cn", "x/../cn", "", "a\\b"}) {
+        LanguagePack pack;
+        EXPECT_FALSE(pack.Load("Localize_", language)) << language;
+        EXPECT_NE(pack.Error().find("names no language pack"), std::string::npos) << pack.Error();
+    }
     // A library that is no pack.
     LanguagePack foreign;
     EXPECT_FALSE(foreign.LoadFile(PackDir() + "libdunmore.so"));

@@ -4,8 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <future>
+
 #include "engine/log/StringTable.h"
 #include "platform/ui/Application.h"
+#include "platform/ui/Dialog.h"
 #include "platform/ui/Frame.h"
 #include "platform/ui/ReportList.h"
 #include "platform/ui/ScreenSaver.h"
@@ -129,7 +132,7 @@ TEST(UiLayer, FrameCommandsRouteViewFrameApplicationAndTheListTakesClicks) {
         CallOnUiThread([&] { frame.UpdateCommands(); });
         EXPECT_FALSE(CallOnUiThreadFor([&] { return frame.IsCommandEnabled(32783); }));
         EXPECT_TRUE(CallOnUiThreadFor([&] { return frame.IsCommandEnabled(32826); }));
-        view.testing = true;
+        CallOnUiThread([&] { view.testing = true; });
         CallOnUiThread([&] { frame.UpdateCommands(); });
         EXPECT_TRUE(CallOnUiThreadFor([&] { return frame.IsCommandEnabled(32783); }));
         EXPECT_FALSE(CallOnUiThreadFor([&] { return frame.IsCommandEnabled(32826); }));
@@ -149,8 +152,10 @@ TEST(UiLayer, FrameCommandsRouteViewFrameApplicationAndTheListTakesClicks) {
         EXPECT_EQ(std::string(CallOnUiThreadFor([&] { return list.GetItemText(0, 1); })),
                   "固件版本：V1.0 IP地址：192.168.1.1");
         EXPECT_EQ(CallOnUiThreadFor([&] { return list.GetItemImage(0); }), 0);
-        Frame::SetApplicationTarget(nullptr);
-        CallOnUiThread([&] { frame.DestroyWindow(); });
+        CallOnUiThread([&] {
+            Frame::SetApplicationTarget(nullptr);
+            frame.DestroyWindow();
+        });
     });
 }
 
@@ -195,6 +200,72 @@ TEST(UiLayer, AcceleratorLinesOfThePack) {
         EXPECT_EQ(a.key, c.key) << c.line;
         EXPECT_EQ(a.command, c.command) << c.line;
     }
+}
+
+} // namespace
+
+namespace {
+
+const char* kListDialogXrc = u8R"(<?xml version="1.0" encoding="UTF-8"?>
+<resource xmlns="http://www.wxwidgets.org/wxxrc" version="2.5.3.0">
+  <object class="wxDialog" name="902">
+    <title>版本升级规则</title>
+    <style>wxCAPTION|wxSYSTEM_MENU</style>
+    <size>260,150d</size>
+    <object class="wxListCtrl" name="1056"><style>wxLC_REPORT|wxLC_SINGLE_SEL</style><pos>7,7d</pos><size>246,110d</size></object>
+    <object class="wxButton" name="1"><label>确定</label><pos>203,128d</pos><size>50,14d</size></object>
+  </object>
+</resource>)";
+
+struct RuleDlg : Dialog {
+    RuleDlg() : Dialog(902) {}
+    ReportList list;
+    std::vector<int> checked;
+    int activated = -1;
+    bool OnInitDialog() override {
+        Dialog::OnInitDialog();
+        list.AttachTo(*this, 1056);
+        list.EnableCheckBoxes();
+        list.InsertColumn(0, LoadStringId(133), 50);
+        list.InsertColumn(1, LoadStringId(80), 200);
+        for (int i = 0; i < 3; ++i) {
+            CString id;
+            id.Format("%i", i + 1);
+            list.InsertItem(i, id);
+            list.SetItemText(i, 1, "V2.0." + id);
+        }
+        list.OnDoubleClick = [this](int item) { activated = item; };
+        return true;
+    }
+    void OnOK() override {
+        for (int i = 0; i < list.GetItemCount(); ++i)
+            if (list.GetCheck(i))
+                checked.push_back(i);
+        Dialog::OnOK();
+    }
+};
+
+TEST(UiLayer, ADialogsListTakesColumnsRowsCheckBoxesAndClicks) {
+    testsupport::UiTestDriver ui;
+    SKIP_WITHOUT_DISPLAY(ui);
+    ASSERT_TRUE(ui.UsePack("cn"));
+    ASSERT_TRUE(Application::AddResourceDocument("rule.xrc", kListDialogXrc));
+    ui.Run([&] {
+        RuleDlg dlg;
+        std::future<int> result = std::async(std::launch::async, [&] { return dlg.DoModal(); });
+        ASSERT_TRUE(ui.WaitUntil([&] { return dlg.IsModal(); }));
+        ui.Settle(300);
+        EXPECT_EQ(std::string(CallOnUiThreadFor([&] { return dlg.list.GetColumnHeading(1); })), "版本名称");
+        CallOnUiThread([&] { dlg.list.SetCheck(2, true); });
+        Rect row = CallOnUiThreadFor([&] { return dlg.list.GetItemRect(1); });
+        ui.ClickAt(row.left + 80, row.top + row.Height() / 2, 1, true);
+        EXPECT_TRUE(ui.WaitUntil([&] { return dlg.activated == 1; }));
+        ui.Screenshot("UiLayer_dialog_list");
+        ASSERT_TRUE(ui.Click(1));
+        ASSERT_EQ(result.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+        EXPECT_EQ(result.get(), 1);
+        EXPECT_EQ(dlg.checked, std::vector<int>{2});
+    });
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 
 #include "platform/files/FileIo.h"
 #include "platform/files/FileLock.h"
+#include "platform/text/Hex.h"
 
 // Hive file format, one item per line:
 //   corvay-registry 1
@@ -76,16 +77,6 @@ std::string Escape(const CString& text) {
     return out;
 }
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
 std::optional<std::string> DecodeHex(std::string_view text, bool percent) {
     std::string out;
     for (size_t i = 0; i < text.size();) {
@@ -96,7 +87,7 @@ std::optional<std::string> DecodeHex(std::string_view text, bool percent) {
         size_t at = percent ? i + 1 : i;
         if (at + 2 > text.size())
             return std::nullopt;
-        int hi = HexDigit(text[at]), lo = HexDigit(text[at + 1]);
+        int hi = platform::HexDigitValue(text[at]), lo = platform::HexDigitValue(text[at + 1]);
         if (hi < 0 || lo < 0)
             return std::nullopt;
         out += static_cast<char>(hi * 16 + lo);
@@ -261,9 +252,8 @@ long SetValue(Hive hive, const CString& key, const CString& name, uint32_t type,
     });
 }
 
-// The raw value of one name, checked against the types the caller accepts.
-long GetValue(Hive hive, const CString& key, const CString& name, std::initializer_list<uint32_t> types,
-              std::string& bytes) {
+// A copy of one stored value.
+long ReadValue(Hive hive, const CString& key, const CString& name, Value& value) {
     HiveData data;
     if (long rc = LoadHive(hive, data); rc != kRegSuccess)
         return rc;
@@ -271,16 +261,24 @@ long GetValue(Hive hive, const CString& key, const CString& name, std::initializ
     Value* v = k ? FindValue(*k, name) : nullptr;
     if (!v)
         return kRegNotFound;
-    bool accepted = false;
-    for (uint32_t t : types)
-        accepted = accepted || v->type == t;
-    if (!accepted)
-        return kRegUnsupportedType;
-    bytes = v->data;
+    value = *v;
     return kRegSuccess;
 }
 
-constexpr uint32_t kRegExpandSz = 2;
+// The raw value of one name, checked against the types the caller accepts.
+long GetValue(Hive hive, const CString& key, const CString& name, std::initializer_list<uint32_t> types,
+              std::string& bytes) {
+    Value v;
+    if (long rc = ReadValue(hive, key, name, v); rc != kRegSuccess)
+        return rc;
+    bool accepted = false;
+    for (uint32_t t : types)
+        accepted = accepted || v.type == t;
+    if (!accepted)
+        return kRegUnsupportedType;
+    bytes = std::move(v.data);
+    return kRegSuccess;
+}
 
 } // namespace
 
@@ -310,9 +308,21 @@ long RegSetString(Hive hive, const CString& key, const CString& name, const CStr
 
 long RegGetString(Hive hive, const CString& key, const CString& name, CString& value) {
     std::string bytes;
-    long rc = GetValue(hive, key, name, {REG_TYPE_SZ, kRegExpandSz}, bytes);
+    long rc = GetValue(hive, key, name, {REG_TYPE_SZ, REG_TYPE_EXPAND_SZ}, bytes);
     if (rc == kRegSuccess)
         value = CString(bytes.substr(0, bytes.find('\0')));
+    return rc;
+}
+
+long RegSetExpandString(Hive hive, const CString& key, const CString& name, const CString& value) {
+    return SetValue(hive, key, name, REG_TYPE_EXPAND_SZ, value.str() + '\0');
+}
+
+long RegGetValueType(Hive hive, const CString& key, const CString& name, uint32_t& type) {
+    Value v;
+    long rc = ReadValue(hive, key, name, v);
+    if (rc == kRegSuccess)
+        type = v.type;
     return rc;
 }
 

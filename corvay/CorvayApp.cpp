@@ -4,6 +4,8 @@
 #include <mutex>
 #include <sys/utsname.h>
 
+#include "corvay/DialogWindow.h"
+#include "corvay/NicConfigDlg.h"
 #include "engine/config/Configer.h"
 #include "engine/config/GlobalPCInfo.h"
 #include "engine/config/PcNICInfo.h"
@@ -128,10 +130,8 @@ int StartupSeams::NetCardInfoGet(CStringArray& texts) {
     return 1;
 }
 
-int StartupSeams::EnableNetCard(int card, int /*enable*/) {
-    // The host library's card switch is not part of this build yet.
-    LogWarning("EnableNetCard(%d) is not available.", card);
-    return 0;
+int StartupSeams::EnableNetCard(int card, int enable) {
+    return GlobalPCInfo().EnableNetCard(card, enable);
 }
 
 void StartupSeams::ClearWMI() {
@@ -149,9 +149,8 @@ bool StartupSeams::NicConfigured() {
 }
 
 int StartupSeams::RunNicConfigDlg() {
-    // Without the card dialog the roles cannot be chosen here: the start ends as cancelled.
-    LogWarning("The network card dialog is not available.");
-    return platform::kIdCancel;
+    NicConfigDlg dlg(false);
+    return RunDialogWindow(dlg, nullptr);
 }
 
 void StartupSeams::FindLanNicIndex() {

@@ -1,13 +1,20 @@
 #include "corvay/MainFrame.h"
 
-#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
 
 #include "corvay/AboutDlg.h"
 #include "corvay/CorvayApp.h"
+#include "corvay/DialogWindow.h"
+#include "corvay/DslamConfigDlg.h"
+#include "corvay/FirmwareManageDlg.h"
+#include "corvay/NicConfigDlg.h"
 #include "corvay/SplashDlg.h"
+#include "corvay/SwitchConfigDlg.h"
+#include "corvay/SystemConfigDlg.h"
+#include "corvay/TestFlags.h"
+#include "corvay/VersionUpgradeManageDlg.h"
 #include "engine/config/Configer.h"
 #include "engine/config/PcNICInfo.h"
 #include "engine/firmware/FirmwareDB.h"
@@ -15,18 +22,13 @@
 #include "engine/log/StringTable.h"
 #include "engine/ping/NicMonitors.h"
 #include "engine/ping/PingFrames.h"
+#include "engine/switch/ISwitchManager.h"
 #include "engine/switch/SwitchManager.h"
 #include "engine/switch/SwitchManager2.h"
 #include "platform/files/ProgramDirectory.h"
 #include "platform/net/Daemon.h"
 #include "platform/prompt/Prompt.h"
 #include "platform/ui/Application.h"
-
-namespace {
-
-std::atomic<bool (*)()> g_monitorsStarted{nullptr};
-
-} // namespace
 
 void DeleteProgramSingletons(bool monitorsStarted) {
     if (monitorsStarted) {
@@ -48,10 +50,6 @@ void DeleteProgramSingletons(bool monitorsStarted) {
 
 CMainFrame::CMainFrame() = default;
 CMainFrame::~CMainFrame() = default;
-
-void CMainFrame::SetMonitorsStartedQuery(bool (*query)()) {
-    g_monitorsStarted.store(query);
-}
 
 CString CMainFrame::FirstTitle() {
     CString templ = LoadStringId(IDR_TITLE);
@@ -82,6 +80,36 @@ bool CMainFrame::Create() {
 
 bool CMainFrame::OnCommand(int id) {
     switch (id) {
+    case ID_SYSTEM_CONFIG: {
+        SystemConfigDlg dlg;
+        RunDialogWindow(dlg, this);
+        return true;
+    }
+    case ID_DSLAM_CONFIG: {
+        DslamConfigDlg dlg;
+        RunDialogWindow(dlg, this);
+        return true;
+    }
+    case ID_SWITCH_CONFIG:
+        OnSwitchConfig();
+        return true;
+    case ID_NIC_CONFIG: {
+        NicConfigDlg dlg(true);
+        RunDialogWindow(dlg, this);
+        return true;
+    }
+    case ID_FIRMWARE_MANAGE: {
+        platform::ui::WaitCursor wait;
+        FirmwareManageDlg dlg;
+        RunDialogWindow(dlg, this);
+        return true;
+    }
+    case ID_UPGRADE_RULES: {
+        platform::ui::WaitCursor wait;
+        VersionUpgradeManageDlg dlg;
+        RunDialogWindow(dlg, this);
+        return true;
+    }
     case ID_NOTHING_1:
     case ID_NOTHING_2:
         return true;
@@ -101,6 +129,15 @@ bool CMainFrame::OnCommand(int id) {
     }
 }
 
+void CMainFrame::OnSwitchConfig() {
+    SwitchConfigDlg dlg;
+    if (RunDialogWindow(dlg, this) != platform::kIdOk)
+        return;
+    ISwitchManager* manager = m_switchManager ? m_switchManager() : nullptr;
+    if (manager && manager->IsLoggedIn() == 0)
+        manager->Reconnect();
+}
+
 bool CMainFrame::OnClose() {
     if (IsTestingFlagSet()) {
         platform::ShowMessageBox(LoadStringId(IDS_TESTING_NO_EXIT), "", platform::kMbOk);
@@ -111,8 +148,7 @@ bool CMainFrame::OnClose() {
 
 void CMainFrame::OnDestroy() {
     CSplashDlg::HideSplashDlg();
-    bool (*query)() = g_monitorsStarted.load();
-    DeleteProgramSingletons(query && query());
+    DeleteProgramSingletons(IsMonitorsStartedFlagSet());
 }
 
 bool OpenHelpFile(const CString& fileName) {

@@ -3,7 +3,11 @@
 // panes; runs the settings, database, help and about commands, refuses to close while a test
 // runs, and deletes the program's singletons once it is gone.
 
+#include <functional>
+
 #include "platform/ui/Frame.h"
+
+class ISwitchManager;
 
 // The singletons the frame deletes at its end, in this order: the capture monitors (only when a
 // test start has started them), every switch manager that exists (the one in use may not be
@@ -46,12 +50,18 @@ public:
 
     bool OnCommand(int id) override;
 
-    // Whether a test start has started the capture monitors (read at the frame's end).
-    static void SetMonitorsStartedQuery(bool (*query)());
+    // The switch manager the view works with (null: none yet); the switch settings reconnect it.
+    void SetSwitchManagerSource(std::function<ISwitchManager*()> source) {
+        m_switchManager = std::move(source);
+    }
 
 protected:
     bool OnClose() override;
     void OnDestroy() override;
+
+private:
+    void OnSwitchConfig();
+    std::function<ISwitchManager*()> m_switchManager;
 };
 
 // Opens the help file in the program directory (string 45) with the desktop's viewer; a

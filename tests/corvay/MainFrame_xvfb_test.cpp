@@ -1,5 +1,6 @@
 // The main frame as a real window: maximised with its tool bar and four panes, the first title,
-// the splash window over it until the view closes it, the about box, help without its file,
+// the splash window over it until the view closes it, the about box, a settings dialog, help
+// without its file,
 // close refused while a test runs, and the singletons gone after an orderly close.
 
 #include <gtest/gtest.h>
@@ -113,6 +114,14 @@ TEST(MainFrame, MaximisedWithPanesSplashAboutHelpAndARefusedThenOrderlyClose) {
         ui.Screenshot("MainFrame_about");
         ASSERT_TRUE(ui.Click(1));
         ASSERT_TRUE(ui.WaitUntil([&] { return ui.ActiveCaption() != u8"关于 Corvay"; }));
+
+        // A settings command opens its dialog over the frame.
+        RunOnUiThread([&] { frame->SendCommand(CMainFrame::ID_SYSTEM_CONFIG); });
+        ASSERT_TRUE(ui.WaitUntil([&] { return ui.ActiveCaption() == u8"系统设置"; }));
+        ui.Settle(200);
+        ui.Screenshot("MainFrame_system_settings");
+        ui.Key(27);
+        ASSERT_TRUE(ui.WaitUntil([&] { return ui.ActiveCaption() != u8"系统设置"; }));
 
         // No help file beside the program.
         RunOnUiThread([&] { frame->SendCommand(CMainFrame::ID_HELP_FINDER); });

@@ -113,6 +113,7 @@ CString PCInfo::FindModemIP98(CStringArray& addresses, CStringArray& /*masks*/, 
         interfaceIndex = 0xFFFFFFFF;
         CFunction function;
         CByteArray answered;
+        answered.SetSize(addresses.GetSize());
         if (addresses.GetSize() > 0 && function.AsynPing(addresses, answered, kPingTimeoutMs))
             for (int i = 0; i < addresses.GetSize() && i < answered.GetSize(); ++i) {
                 if (!answered[i])

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 
 namespace bench {
 
@@ -109,6 +110,8 @@ std::string FakeModem::RenderPage(const TerminalRecord& model, const std::string
 }
 
 FakeModem::FakeModem(const TerminalRecord& model, FakeModemConfig config) : m_config(std::move(config)) {
+    for (const auto& parameter : model.parameters)
+        m_model.parameters.push_back(std::make_unique<ParameterRecord>(*parameter));
     for (const auto& parameter : model.parameters) {
         std::string path = RoutePath(parameter->page.str());
         m_pages[path] = RenderPage(model, path, m_config.values, m_config.english);
@@ -133,11 +136,17 @@ FakeModem::FakeModem(const TerminalRecord& model, FakeModemConfig config) : m_co
                 m_server.Route(method, path, [this](const WebRequest& r) { return Login(r); });
                 continue;
             }
-            m_server.Route(method, path, [this](const WebRequest& r) {
+            m_server.Route(method, path, [this, name = function->name.str()](const WebRequest& r) {
                 if (!InSession(r, false))
                     return Refuse();
-                std::lock_guard lock(m_mutex);
-                m_calls.push_back(r.method + " " + r.target);
+                std::function<void(const std::string&)> hook;
+                {
+                    std::lock_guard lock(m_mutex);
+                    m_calls.push_back(r.method + " " + r.target);
+                    hook = m_functionHook;
+                }
+                if (hook)
+                    hook(name);
                 return WebResponse::Ok("<html><body>OK</body></html>\r\n");
             });
         }
@@ -152,21 +161,28 @@ FakeModem::FakeModem(const TerminalRecord& model, FakeModemConfig config) : m_co
         m_server.Route("POST", RoutePath(upload->action.str()), [this, field](const WebRequest& r) {
             if (!InSession(r, true) || r.body.find("name=\"" + field + "\"") == std::string::npos)
                 return Refuse();
-            std::lock_guard lock(m_mutex);
-            m_uploads.push_back(r.bodyLength);
+            std::function<void(const std::string&)> hook;
+            {
+                std::lock_guard lock(m_mutex);
+                m_uploads.push_back(r.bodyLength);
+                hook = m_uploadHook;
+            }
+            if (hook)
+                hook(r.body);
             return WebResponse::Ok("<html><body>upgrading</body></html>\r\n");
         });
     }
 
-    for (const auto& [path, text] : m_pages) {
-        m_server.Route("GET", path, [this, path = path, text = text](const WebRequest& r) {
+    for (const auto& entry : m_pages) {
+        m_server.Route("GET", entry.first, [this, path = entry.first](const WebRequest& r) {
             {
                 std::lock_guard lock(m_mutex);
                 ++m_pageRequests[path];
             }
             if (!InSession(r, false))
                 return Refuse();
-            return WebResponse::Ok(text);
+            std::lock_guard lock(m_mutex);
+            return WebResponse::Ok(m_pages[path]);
         });
     }
 }
@@ -175,8 +191,30 @@ FakeModem::~FakeModem() {
     Stop();
 }
 
-void FakeModem::Start(const std::string& address) {
-    m_server.Start(address);
+void FakeModem::Start(const std::string& address, int port) {
+    m_server.Start(address, port);
+}
+
+void FakeModem::SetValues(const std::map<std::string, std::string>& values) {
+    std::lock_guard lock(m_mutex);
+    m_config.values = values;
+    for (auto& [path, text] : m_pages)
+        text = RenderPage(m_model, path, values, m_config.english);
+}
+
+std::map<std::string, std::string> FakeModem::Values() const {
+    std::lock_guard lock(m_mutex);
+    return m_config.values;
+}
+
+void FakeModem::SetUploadHook(std::function<void(const std::string& body)> hook) {
+    std::lock_guard lock(m_mutex);
+    m_uploadHook = std::move(hook);
+}
+
+void FakeModem::SetFunctionHook(std::function<void(const std::string& function)> hook) {
+    std::lock_guard lock(m_mutex);
+    m_functionHook = std::move(hook);
 }
 
 void FakeModem::Stop() {
@@ -231,6 +269,7 @@ WebResponse FakeModem::Refuse() {
 }
 
 std::string FakeModem::Page(const std::string& path) const {
+    std::lock_guard lock(m_mutex);
     auto found = m_pages.find(path);
     return found == m_pages.end() ? "" : found->second;
 }

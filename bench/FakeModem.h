@@ -6,6 +6,7 @@
 // template's functions and upload. What it was asked is counted for the tests.
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -41,11 +42,19 @@ public:
     FakeModem(const FakeModem&) = delete;
     FakeModem& operator=(const FakeModem&) = delete;
 
-    void Start(const std::string& address = "127.0.0.1");
+    void Start(const std::string& address = "127.0.0.1", int port = 0);
     void Stop();
     int Port() const { return m_server.Port(); }
     const std::string& Address() const { return m_server.Address(); }
     FakeWebServer& Server() { return m_server; }
+
+    // Draws every page again with these values (a modem that came back with other firmware).
+    void SetValues(const std::map<std::string, std::string>& values);
+    std::map<std::string, std::string> Values() const;
+    // Called after an upload was answered, with its body; and after a function step was
+    // answered, with the function's name (on the server's thread, outside the modem's lock).
+    void SetUploadHook(std::function<void(const std::string& body)> hook);
+    void SetFunctionHook(std::function<void(const std::string& function)> hook);
 
     // The page text served at a path (its route, without the query).
     std::string Page(const std::string& path) const;
@@ -74,10 +83,12 @@ private:
     WebResponse Refuse();
 
     FakeModemConfig m_config;
+    TerminalRecord m_model; // its parameters, to draw the pages again
     FakeWebServer m_server;
-    std::map<std::string, std::string> m_pages; // route path -> text
 
     mutable std::mutex m_mutex;
+    std::map<std::string, std::string> m_pages; // route path -> text
+    std::function<void(const std::string&)> m_uploadHook, m_functionHook;
     std::string m_session; // current session id; empty before a log-in
     int m_sessions = 0;
     std::map<std::string, int> m_pageRequests;

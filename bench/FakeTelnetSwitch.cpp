@@ -19,6 +19,11 @@ FakeTelnetSwitch::~FakeTelnetSwitch() {
     Stop();
 }
 
+void FakeTelnetSwitch::SetPortHook(std::function<void(int, bool)> hook) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_portHook = std::move(hook);
+}
+
 void FakeTelnetSwitch::SetSwitchPort(int port, PortState state) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_ports.at(port - 1) = state;
@@ -102,12 +107,20 @@ void FakeTelnetSwitch::Serve(Connection& c) {
         if (std::sscanf(line.c_str(), "show port %d", &port) == 1) {
             reply += ShowPort(port);
         } else if (std::sscanf(line.c_str(), "set port %d %15s", &port, word) == 2) {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            if (port >= 1 && port <= static_cast<int>(m_ports.size()) &&
-                (std::string(word) == "enable" || std::string(word) == "disable"))
-                m_ports[port - 1].enabled = std::string(word) == "enable";
-            else
-                reply += "Error: bad command\r\n";
+            const bool enable = std::string(word) == "enable";
+            std::function<void(int, bool)> hook;
+            {
+                std::lock_guard<std::mutex> lock(m_mutex);
+                if (port >= 1 && port <= static_cast<int>(m_ports.size()) &&
+                    (enable || std::string(word) == "disable")) {
+                    m_ports[port - 1].enabled = enable;
+                    hook = m_portHook;
+                } else {
+                    reply += "Error: bad command\r\n";
+                }
+            }
+            if (hook)
+                hook(port, enable);
         }
         c.Write(reply + "Switch(cfg)#");
     }

@@ -4,6 +4,7 @@
 // "show port" and "set port" commands over a set of ports. It can refuse with "too many
 // clients", keep silent, or close at once. Lines end at a line feed, as the client sends them.
 
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -25,6 +26,8 @@ public:
 
     void SetSwitchPort(int port, PortState state);
     PortState GetSwitchPort(int port) const;
+    // Called when "set port" enables or disables a port (the bench flips the port's link there).
+    void SetPortHook(std::function<void(int port, bool enabled)> hook);
     // Answers "show port" for this port with another port's number (a confused switch).
     void SetWrongPortReply(int askedPort, int repliedPort);
 
@@ -41,6 +44,7 @@ private:
     mutable std::mutex m_mutex;
     std::vector<PortState> m_ports;
     int m_wrongAsked = 0, m_wrongReplied = 0;
+    std::function<void(int, bool)> m_portHook;
 };
 
 } // namespace bench

@@ -234,7 +234,7 @@ FakeWebServer::~FakeWebServer() {
     Stop();
 }
 
-void FakeWebServer::Start(const std::string& address) {
+void FakeWebServer::Start(const std::string& address, int port) {
     if (m_acceptThread.joinable())
         return;
     m_address = address;
@@ -246,6 +246,7 @@ void FakeWebServer::Start(const std::string& address) {
     ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
     sockaddr_in sa{};
     sa.sin_family = AF_INET;
+    sa.sin_port = htons(static_cast<uint16_t>(port));
     if (::inet_pton(AF_INET, address.c_str(), &sa.sin_addr) != 1 ||
         ::bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 || ::listen(fd, 64) != 0) {
         throw std::runtime_error("FakeWebServer: cannot listen on " + address);

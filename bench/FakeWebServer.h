@@ -68,8 +68,9 @@ public:
     FakeWebServer(const FakeWebServer&) = delete;
     FakeWebServer& operator=(const FakeWebServer&) = delete;
 
-    // Listens on 127.0.0.1 (or the given address) at an ephemeral port. Throws on failure.
-    void Start(const std::string& address = "127.0.0.1");
+    // Listens on 127.0.0.1 (or the given address) at an ephemeral port, or at the given one.
+    // Throws on failure.
+    void Start(const std::string& address = "127.0.0.1", int port = 0);
     void Stop();
     int Port() const { return m_port; }
     const std::string& Address() const { return m_address; }

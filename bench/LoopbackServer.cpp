@@ -44,7 +44,7 @@ LoopbackServer::~LoopbackServer() {
     Stop();
 }
 
-bool LoopbackServer::Start() {
+bool LoopbackServer::Start(const std::string& address, uint16_t port) {
     m_listen.Reset(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
     m_wake.Reset(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
     if (!m_listen || !m_wake)
@@ -53,9 +53,9 @@ bool LoopbackServer::Start() {
     ::setsockopt(m_listen.Get(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = 0;
-    if (::bind(m_listen.Get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+    addr.sin_port = htons(port);
+    if (::inet_pton(AF_INET, address.c_str(), &addr.sin_addr) != 1 ||
+        ::bind(m_listen.Get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
         ::listen(m_listen.Get(), 16) != 0)
         return false;
     socklen_t len = sizeof addr;

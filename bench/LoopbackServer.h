@@ -27,8 +27,9 @@ public:
     LoopbackServer(const LoopbackServer&) = delete;
     LoopbackServer& operator=(const LoopbackServer&) = delete;
 
-    // Binds, listens and starts serving; false when the socket could not be set up.
-    bool Start();
+    // Binds (127.0.0.1 at an ephemeral port unless told otherwise), listens and starts
+    // serving; false when the socket could not be set up.
+    bool Start(const std::string& address = "127.0.0.1", uint16_t port = 0);
     // Ends the current connection and the thread; a derived class calls it in its destructor.
     void Stop();
     uint16_t GetTcpPort() const { return m_port; }

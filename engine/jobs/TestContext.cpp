@@ -7,3 +7,7 @@ TestContext::TestContext(Tester& tester) : m_ports(tester.GetPortList()), m_pTes
 bool TestContext::IsStopped() const {
     return m_pTester->IsStopped();
 }
+
+JobEnvironment& TestContext::GetEnvironment() const {
+    return m_pTester->GetEnvironment();
+}

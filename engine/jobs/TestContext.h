@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "engine/jobs/JobEnvironment.h"
 #include "engine/records/TestRecords.h"
 #include "templates/TerminalClient.h"
 
@@ -19,6 +20,7 @@ public:
     Tester& GetTester() const { return *m_pTester; }
     const std::vector<SwitchPort*>& GetPortList() const { return m_ports; }
     bool IsStopped() const;
+    JobEnvironment& GetEnvironment() const;
 
     // The result block of the port being tested.
     ModemResult Result;

@@ -1,9 +1,13 @@
 #include "engine/jobs/Tester.h"
 
+#include <chrono>
 #include <exception>
 
+#include "engine/jobs/BaseModemTester.h"
+#include "engine/jobs/TestContext.h"
 #include "engine/jobs/ViewSink.h"
 #include "engine/log/Logger.h"
+#include "engine/ping/PingTest.h"
 #include "engine/records/TestRecords.h"
 
 namespace {
@@ -66,13 +70,9 @@ std::vector<SwitchPort*> Tester::GetPortList() const {
 int Tester::Run() {
     LogDebug("Test is starting.\n%s", Stars());
     int code = kJobAborted;
-    // Whatever a routine throws, the job still ends as aborted and reports its end.
+    // Whatever escapes a routine, the job still ends as aborted and reports its end.
     try {
-        if (m_routine) {
-            code = m_routine(*this);
-        } else {
-            LogError("Tester::Run(): no routine for test mode %d", GetMode());
-        }
+        code = m_routine ? m_routine(*this) : RunMode();
     } catch (const std::exception& e) {
         LogError("Tester::Run(): %s", e.what());
         code = kJobAborted;
@@ -86,6 +86,53 @@ int Tester::Run() {
         m_pView->SignalTestEnded(m_serial);
     LogDebug("Test is finished.\n%s", Stars());
     return code;
+}
+
+int Tester::RunMode() {
+    const ModemConfig& modem = m_env.system.Modem;
+    // The per-port routine, then (unless it failed or the user stopped) the ping test.
+    auto withPingTest = [&](int (*routine)(TestContext&), const char* failedText) {
+        int code;
+        {
+            TestContext context(*this);
+            code = routine(context);
+        }
+        if (code == kJobAborted) {
+            LogDebug("%s", failedText);
+            return kJobAborted;
+        }
+        if (IsStopped())
+            return code;
+        m_env.clock->SleepFor(std::chrono::milliseconds(m_env.timings.beforePingTestMs));
+        return RunPingTest(modem.StandTestPeriod);
+    };
+    switch (GetMode()) {
+    case Mode_Standard:
+        return withPingTest(&BaseModemTester::Start, "BaseModemTester异常终止，因此不做后续Ping测试。");
+    case Mode_LongPing:
+        return RunPingTest(modem.LongPingTestPeriod);
+    case Mode_Ping:
+        return RunPingTest(modem.StandTestPeriod);
+    case Mode_Wifi:
+        LogError("Tester::Run(): the wireless test is not built");
+        return kJobAborted;
+    case Mode_Upgrade: {
+        TestContext context(*this);
+        return Upgrader::Start(context);
+    }
+    case Mode_Simply:
+        return withPingTest(&SimplyTester::Start, "simplyTester异常终止，因此不做后续Ping测试。");
+    default:
+        LogDebug("It is impossible.");
+        return kJobFinished;
+    }
+}
+
+int Tester::RunPingTest(int period) {
+    PingTest test(*this, *m_env.clock);
+    test.SetPeriod(period);
+    test.SetLateFrameWait(m_env.timings.lateFrameWaitMs);
+    return test.Run();
 }
 
 int Tester::Exit() {

@@ -8,6 +8,7 @@
 #include <mutex>
 #include <vector>
 
+#include "engine/jobs/JobEnvironment.h"
 #include "engine/jobs/WorkerThread.h"
 
 class SwitchPort;
@@ -47,8 +48,11 @@ public:
     int GetLinkUpPortList();
     std::vector<SwitchPort*> GetPortList() const;
 
-    // What Run runs. Without one the job ends as aborted.
+    // Runs in place of the mode's work (tests). Without one Run dispatches on the mode.
     void SetRoutine(TesterRoutine routine) { m_routine = std::move(routine); }
+    // What the routines work with; set before Start.
+    void SetEnvironment(JobEnvironment environment) { m_env = std::move(environment); }
+    JobEnvironment& GetEnvironment() { return m_env; }
 
     void SetMode(int mode) { m_mode.store(mode); }
     int GetMode() const { return m_mode.load(); }
@@ -75,6 +79,11 @@ private:
     std::atomic<int> m_initFlag{1};
     std::atomic<int> m_result{0};
     TesterRoutine m_routine;
+    JobEnvironment m_env;
+
+    int RunMode();
+    // The ping test for 'period' ms: 0 ran out, 1 stopped, 2 could not test.
+    int RunPingTest(int period);
 };
 
 // Tells the job's view that this port's record has new content.

@@ -177,7 +177,7 @@ int PingTest::Run() {
     }
 
     // Late frames still arrive and are marked.
-    m_clock.SleepFor(milliseconds(kLateFrameWaitMs));
+    m_clock.SleepFor(milliseconds(m_lateFrameWaitMs));
 
     for (int port : m_ports) {
         PingPort* pingPort = FindPingPort(port);

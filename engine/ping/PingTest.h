@@ -26,6 +26,8 @@ public:
 
     // Period in milliseconds; set before Run.
     void SetPeriod(int milliseconds) { m_period = milliseconds; }
+    // The wait for late frames after the last pass; set before Run.
+    void SetLateFrameWait(int milliseconds) { m_lateFrameWaitMs = milliseconds; }
     // 0 finished, 1 stopped by the user, 2 a port's record was missing or the ports cannot be tested.
     int Run();
     // Closes both cards and lets go of the port list.
@@ -48,6 +50,7 @@ private:
     std::vector<int> m_ports;
     platform::Clock& m_clock;
     int m_period = 0;
+    int m_lateFrameWaitMs = kLateFrameWaitMs;
     uint32_t m_runHandle = 0;
     platform::PcapHandle m_lanHandle, m_wanHandle;
 };

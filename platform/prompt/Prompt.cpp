@@ -19,6 +19,13 @@ public:
         std::fprintf(stderr, "[%s] %s\n", GbkToUtf8(caption).c_str(), GbkToUtf8(text).c_str());
         return SafeAnswer(type);
     }
+    int ChooseItem(const CString& text, const CString& caption, const CStringArray& items) override {
+        CString all = text;
+        for (const CString& item : items)
+            all += "\n  " + item;
+        MessageBox(all, caption, kMbOk);
+        return -1;
+    }
 
 private:
     std::mutex m_mutex;
@@ -53,6 +60,29 @@ void SetPromptService(PromptService* service) {
 
 void SetConsolePromptLog(PromptLogSink sink) {
     g_consoleLog.store(sink);
+}
+
+int PromptService::ChooseItem(const CString&, const CString&, const CStringArray&) {
+    return -1;
+}
+
+int RecordingPromptService::ChooseItem(const CString& text, const CString& caption,
+                                       const CStringArray& items) {
+    CString all = text;
+    for (const CString& item : items)
+        all += "\n" + item;
+    std::lock_guard lock(m_mutex);
+    m_shown.push_back({all, caption, kChooseItem});
+    if (m_choices.empty())
+        return -1;
+    int index = m_choices.front();
+    m_choices.pop_front();
+    return index;
+}
+
+void RecordingPromptService::QueueChoice(int index) {
+    std::lock_guard lock(m_mutex);
+    m_choices.push_back(index);
 }
 
 int RecordingPromptService::MessageBox(const CString& text, const CString& caption, unsigned type) {

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/text/Arrays.h"
 #include "platform/text/CString.h"
 
 namespace platform {
@@ -22,6 +23,9 @@ public:
     virtual ~PromptService() = default;
     // Shows the box and returns the answer; may be called from any thread.
     virtual int MessageBox(const CString& text, const CString& caption, unsigned type) = 0;
+    // Lets the user pick one of the items; its index, or -1 when none was chosen. Nobody to
+    // ask chooses none.
+    virtual int ChooseItem(const CString& text, const CString& caption, const CStringArray& items);
 };
 
 // The answer a box gets when nobody can be asked.
@@ -48,7 +52,12 @@ public:
         unsigned type;
     };
     int MessageBox(const CString& text, const CString& caption, unsigned type) override;
+    // Recorded as a box of type kChooseItem whose text is the text, then the items, one a line.
+    int ChooseItem(const CString& text, const CString& caption, const CStringArray& items) override;
+    // Answers the boxes in order; the choices come from their own queue (-1 when empty).
     void QueueAnswer(int answer);
+    void QueueChoice(int index);
+    static constexpr unsigned kChooseItem = 0xFFFF;
     std::vector<Shown> Boxes() const;
     size_t Count() const;
 
@@ -56,6 +65,7 @@ private:
     mutable std::mutex m_mutex;
     std::vector<Shown> m_shown;
     std::deque<int> m_answers;
+    std::deque<int> m_choices;
 };
 
 // Puts a service in place for one scope (tests).

@@ -1,10 +1,8 @@
 #pragma once
-// Private network namespaces for tests that change network state. Each namespace has a name
-// unique to this process ("cvt<pid>-<n>") and is deleted when its owner goes, also when the test
-// failed; namespaces left by a killed test process are swept when the next one is made.
-// setns changes only the calling thread, so bodies run either on a dedicated thread that has
-// entered the namespace (RunInside, NamespaceThread) or in a forked child (RunInChild), which
-// also remounts /sys so that sysfs and /proc/net show the namespace too (libpcap reads both).
+// The test side of the bench's network namespaces (bench/NetNamespace.h): bodies run on a
+// dedicated thread that has entered the namespace (RunInside, NamespaceThread) or in a forked
+// child (RunInChild), which also remounts /sys so that sysfs and /proc/net show the namespace
+// too (libpcap reads both); fixtures that skip without root and remove what they made.
 
 #include <functional>
 #include <gtest/gtest.h>
@@ -14,45 +12,14 @@
 #include <thread>
 #include <vector>
 
-#include "platform/files/UniqueFd.h"
+#include "bench/NetNamespace.h"
 
 namespace testsupport {
 
-class NetNamespace {
-public:
-    // Throws std::runtime_error when the namespace cannot be made.
-    NetNamespace();
-    ~NetNamespace();
-    NetNamespace(const NetNamespace&) = delete;
-    NetNamespace& operator=(const NetNamespace&) = delete;
-
-    const std::string& Name() const { return m_name; }
-    // An open descriptor of the namespace, for setns.
-    int Fd() const { return m_fd.Get(); }
-
-    // Runs "ip <args>" inside; throws std::runtime_error with the output when it fails.
-    void Ip(const std::string& args) const;
-    // Runs a shell command inside; returns its exit status, output in *output when given.
-    int Shell(const std::string& command, std::string* output = nullptr) const;
-    // ifindex of a link inside, or 0.
-    int IfIndex(const std::string& link) const;
-
-private:
-    std::string m_name;
-    platform::UniqueFd m_fd;
-};
-
-// Why namespaces cannot be made here, or empty when they can (checked once per process).
-std::string NetNamespaceUnavailableReason();
-
-// A veth pair: 'nameA' in 'a' and 'nameB' in 'b' (which may be the same namespace), both up,
-// with the given MAC addresses when not empty.
-void AddVethPair(const NetNamespace& a, const std::string& nameA, const NetNamespace& b,
-                 const std::string& nameB, const std::string& macA = "", const std::string& macB = "");
-
-// Runs the body on a new thread that has entered the namespace and waits for it; an exception
-// of the body is thrown again here. gtest assertions inside count for the calling test.
-void RunInside(const NetNamespace& ns, const std::function<void()>& body);
+using bench::AddVethPair;
+using bench::NetNamespace;
+using bench::NetNamespaceUnavailableReason;
+using bench::RunInside;
 
 // Runs the body in a forked child that has entered the namespace (its only thread, its own
 // /sys); a failed assertion, an exception or a crash in the child fails the calling test.

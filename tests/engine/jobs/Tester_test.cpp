@@ -66,13 +66,15 @@ TEST(Tester, ThrowingRoutineStillEndsWithCodeTwoAndReportsItsEnd) {
     }
 }
 
-TEST(Tester, ModeWithoutRoutineEndsAborted) {
+TEST(Tester, UnknownModeWithoutRoutineEndsFinished) {
+    SetLogLevel(LOG_LEVEL_ALL);
     RecordingViewSink view;
-    Tester tester(&view, Tester::Mode_Ping);
+    Tester tester(&view, 42);
     tester.Start();
     ASSERT_TRUE(WaitEnded(tester));
     ASSERT_EQ(Messages(view).back(), WM_TEST_FINISHED);
-    EXPECT_EQ(view.Entries().back().wParam, 2u);
+    EXPECT_EQ(view.Entries().back().wParam, 0u);
+    EXPECT_NE(testsupport::LogText().find("It is impossible."), std::string::npos);
 }
 
 // A view whose port list cannot be read: the job never runs and is reported as aborted.

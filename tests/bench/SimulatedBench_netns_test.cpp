@@ -1,0 +1,312 @@
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+#include "bench/FakeDslam.h"
+#include "bench/NetNamespace.h"
+#include "bench/SimulatedBench.h"
+#include "tests/support/NetNamespace.h"
+
+using bench::BenchModemSpec;
+using bench::ModemKind;
+
+namespace {
+
+std::string Program(const char* name) {
+    const char* binary = std::getenv("CORVAY_BINARY_DIR");
+    return std::string(binary ? binary : ".") + "/bin/" + name;
+}
+
+// One line of corvay-headless: model, summary and result of a port.
+struct PortLine {
+    std::string model, summary, result;
+};
+
+struct HeadlessRun {
+    int code = -1;
+    std::map<int, PortLine> ports;
+    std::string output;
+};
+
+HeadlessRun ParseRun(int status, const std::string& output) {
+    HeadlessRun run;
+    run.code = status;
+    run.output = output;
+    size_t start = 0;
+    while (start < output.size()) {
+        size_t end = output.find('\n', start);
+        std::string line = output.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        start = end == std::string::npos ? output.size() : end + 1;
+        int port = 0;
+        if (std::sscanf(line.c_str(), "port %d\t", &port) != 1)
+            continue;
+        std::vector<std::string> fields;
+        size_t from = line.find('\t') + 1;
+        for (size_t tab; (tab = line.find('\t', from)) != std::string::npos; from = tab + 1)
+            fields.push_back(line.substr(from, tab - from));
+        fields.push_back(line.substr(from));
+        if (fields.size() == 3)
+            run.ports[port] = {fields[0], fields[1], fields[2]};
+    }
+    return run;
+}
+
+bool Has(const std::string& text, const std::string& piece) {
+    return text.find(piece) != std::string::npos;
+}
+
+class BenchTest : public testsupport::NetnsTest {
+protected:
+    void Build(bench::SimulatedBenchConfig config) {
+        config.rebootMs = 400;
+        config.waitModemConnectMs = 20000;
+        config.standTestPeriodMs = 2000;
+        config.longPingTestPeriodMs = 3000;
+        bench = std::make_unique<bench::SimulatedBench>(config);
+        bench->Build();
+    }
+    // corvay-headless in the PC's namespace, waits divided by 100.
+    HeadlessRun Headless(int mode, const std::string& extra = "") {
+        std::string command = "ip netns exec " + bench->Pc().Name() + " " + Program("corvay-headless") +
+                              " --mode " + std::to_string(mode) + " --dir " + bench->Directory() +
+                              " --time-scale 100 " + extra + " 2>&1";
+        std::string output;
+        int status = bench::RunCommandLine(command, &output);
+        return ParseRun(status, output);
+    }
+
+    std::unique_ptr<bench::SimulatedBench> bench;
+};
+
+BenchModemSpec Modem(ModemKind kind, std::string line = "up 4064 512") {
+    BenchModemSpec spec;
+    spec.kind = kind;
+    spec.line = line;
+    return spec;
+}
+
+} // namespace
+
+// Every kind of port, over the console and over telnet: what the modem and the DSLAM gave, and
+// the verdict after the ping phase (the last port loses every tenth big upstream frame).
+TEST_F(BenchTest, BenchStandardTestReportsEveryKindOfPort) {
+    for (bool console : {false, true}) {
+        SCOPED_TRACE(console ? "console" : "telnet");
+        bench::SimulatedBenchConfig config;
+        config.console = console;
+        config.modems = {Modem(ModemKind::Ok),     Modem(ModemKind::Ok, "up 3000 400"),
+                         Modem(ModemKind::NoPing), Modem(ModemKind::UnknownModel),
+                         Modem(ModemKind::Absent), Modem(ModemKind::Ok)};
+        config.modems[5].traffic = bench::PortPolicy::DropEveryKth(10, 1500, bench::Direction::Upstream, 1);
+        if (console)
+            config.modems.push_back(Modem(ModemKind::Flaky));
+        Build(config);
+        HeadlessRun run = Headless(0, console ? "--console " + bench->ConsolePath() : "");
+        ASSERT_EQ(run.code, 0) << run.output;
+
+        const PortLine& ok = run.ports[1];
+        EXPECT_EQ(ok.model, "CV-100");
+        EXPECT_EQ(ok.summary, u8"固件版本：V1.0; 线路状态：Link Up; 上行速率：512; 下行速率：4064; "
+                              u8"IP地址：192.168.1.1; MAC:02-00-00-00-01-01; ");
+        EXPECT_EQ(ok.result, u8"Modem基本信息检查通过 | Ping测试通过 | ");
+        const PortLine& low = run.ports[2];
+        EXPECT_TRUE(Has(low.summary, "MAC:02-00-00-00-01-02")) << low.summary;
+        EXPECT_EQ(low.result, u8"建链速率不达标 | Ping测试通过 | ");
+        // No answer to pings, or an unknown model: nothing of the modem, the line all the same.
+        for (int port : {3, 4}) {
+            EXPECT_EQ(run.ports[port].model, "") << port;
+            EXPECT_EQ(run.ports[port].summary, u8"线路状态：Link Up; 上行速率：512; 下行速率：4064; ")
+                << port;
+        }
+        EXPECT_EQ(run.ports[5].result, u8"未测试");
+        EXPECT_TRUE(Has(run.ports[6].result, u8"上行发送")) << run.ports[6].result;
+        EXPECT_FALSE(Has(run.ports[6].result, u8"Ping测试通过")) << run.ports[6].result;
+        if (console) {
+            // Its link went with the enabling: neither scanned nor asked for its line.
+            EXPECT_EQ(run.ports[7].model, "");
+            EXPECT_EQ(run.ports[7].summary, "");
+        }
+        bench.reset();
+    }
+}
+
+TEST_F(BenchTest, BenchUpgradeAsksUploadsWaitsAndRestores) {
+    const char* const question = u8"端口：1，目前版本是：V1.0，确认是否升级到版本：V1.1？";
+    struct Case {
+        const char* name;
+        ModemKind kind;
+        std::vector<bench::BenchRule> rules;
+        std::string answers;
+        int code;
+        const char* version;
+        const char* result;
+        int uploads, restores;
+        std::string asked; // the question on the driver's stderr with its answer
+    } cases[] = {
+        {"declined",
+         ModemKind::Ok,
+         {{"V1.0", "V1.1"}},
+         "",
+         0,
+         "V1.0",
+         u8"发现有新版本，但用户选择不升级",
+         0,
+         0,
+         std::string(question) + " -> 7"},
+        {"upgraded",
+         ModemKind::Ok,
+         {{"V1.0", "V1.1"}},
+         "--yes",
+         0,
+         "V1.1",
+         u8"升级成功",
+         1,
+         1,
+         std::string(question) + " -> 6"},
+        {"chosen",
+         ModemKind::Ok,
+         {{"V1.0", "V1.2"}, {"V1.", "V1.1"}},
+         "--choose 1",
+         0,
+         "V1.2",
+         u8"升级成功",
+         1,
+         1,
+         "V1.0 / V1.1 / V1.2 -> 1"},
+        {"never back",
+         ModemKind::NeverBack,
+         {{"V1.0", "V1.1"}},
+         "--yes",
+         0,
+         "V1.0",
+         u8"升级失败",
+         1,
+         0,
+         std::string(question) + " -> 6"},
+        {"old version back",
+         ModemKind::OldVersion,
+         {{"V1.0", "V1.1"}},
+         "--yes",
+         0,
+         "V1.0",
+         u8"升级失败",
+         1,
+         0,
+         std::string(question) + " -> 6"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        bench::SimulatedBenchConfig config;
+        config.modems = {Modem(c.kind)};
+        config.rules = c.rules;
+        config.autoUpgrade = true;
+        config.autoRestore = true;
+        Build(config);
+        HeadlessRun run = Headless(4, c.answers);
+        EXPECT_EQ(run.code, c.code) << run.output;
+        EXPECT_TRUE(Has(run.ports[1].summary, std::string(u8"固件版本：") + c.version))
+            << run.ports[1].summary;
+        EXPECT_EQ(run.ports[1].result, c.result);
+        EXPECT_EQ(bench->Uploads(1), c.uploads);
+        EXPECT_EQ(bench->Restores(1), c.restores);
+        EXPECT_TRUE(Has(run.output, c.asked)) << run.output;
+        bench.reset();
+    }
+}
+
+TEST_F(BenchTest, BenchSimplifiedPingAndBurnInJobs) {
+    bench::SimulatedBenchConfig config;
+    config.modems = {Modem(ModemKind::Ok), Modem(ModemKind::Ok)};
+    config.modems[1].traffic = bench::PortPolicy::DropAll();
+    Build(config);
+    struct Case {
+        int mode;
+        const char* summary;
+        const char* result;
+    } cases[] = {
+        {5, u8"线路状态：Link Up; 上行速率：512; 下行速率：4064; ", u8"Modem基本信息检查通过 | Ping测试通过"},
+        {2, "", u8"Ping测试通过 | "},
+        {1, "", u8"Ping测试通过 | "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.mode);
+        HeadlessRun run = Headless(c.mode);
+        EXPECT_EQ(run.code, 0) << run.output;
+        EXPECT_EQ(run.ports[1].summary, c.summary);
+        EXPECT_EQ(run.ports[1].result, c.result);
+        EXPECT_TRUE(Has(run.ports[2].result, u8"包丢失率：100%")) << run.ports[2].result;
+    }
+}
+
+namespace {
+
+std::vector<std::string> NamespacesOf(pid_t pid) {
+    std::vector<std::string> left;
+    std::error_code error;
+    const std::string prefix = "cvt" + std::to_string(pid) + "-";
+    for (const auto& entry : std::filesystem::directory_iterator("/run/netns", error))
+        if (entry.path().filename().string().rfind(prefix, 0) == 0)
+            left.push_back(entry.path().filename().string());
+    return left;
+}
+
+} // namespace
+
+// The command's status comes back, and neither it nor a signal leaves anything behind.
+TEST_F(BenchTest, BenchToolLeavesNothingBehind) {
+    for (bool signal : {false, true}) {
+        SCOPED_TRACE(signal ? "SIGTERM" : "command");
+        int pipeFds[2];
+        ASSERT_EQ(::pipe(pipeFds), 0);
+        pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            ::dup2(pipeFds[1], 1);
+            ::close(pipeFds[0]);
+            std::string bin = Program("corvay-bench"), headless = Program("corvay-headless");
+            if (signal)
+                ::execl(bin.c_str(), bin.c_str(), "--modems", "2", nullptr);
+            else
+                ::execl(bin.c_str(), bin.c_str(), "--modems", "2", "--wait-connect", "20000", "--modem",
+                        "2=absent", "--", headless.c_str(), "--mode", "5", "--dir", "{dir}", "--time-scale",
+                        "100", nullptr);
+            ::_exit(127);
+        }
+        ::close(pipeFds[1]);
+        std::string output;
+        char buffer[512];
+        std::string directory;
+        for (ssize_t got; (got = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;) {
+            output.append(buffer, static_cast<size_t>(got));
+            size_t at = output.find("directory ");
+            if (signal && at != std::string::npos && output.find('\n', at) != std::string::npos) {
+                directory = output.substr(at + 10, output.find('\n', at) - at - 10);
+                EXPECT_FALSE(NamespacesOf(child).empty());
+                ::kill(child, SIGTERM);
+            }
+        }
+        ::close(pipeFds[0]);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        ASSERT_TRUE(WIFEXITED(status));
+        // The simplified job found port 1 and ran to its end.
+        EXPECT_EQ(WEXITSTATUS(status), 0) << output;
+        if (!signal) {
+            EXPECT_TRUE(Has(output, "port 1\t\t")) << output;
+            size_t at = output.find("directory ");
+            directory = output.substr(at + 10, output.find('\n', at) - at - 10);
+        }
+        EXPECT_TRUE(NamespacesOf(child).empty());
+        EXPECT_FALSE(directory.empty());
+        EXPECT_FALSE(std::filesystem::exists(directory)) << directory;
+        EXPECT_NE(bench::RunCommandLine("pgrep -f '[c]orvay-headless.*" + directory + "'"), 0);
+    }
+}

@@ -1,0 +1,140 @@
+#include <cstdlib>
+#include <gtest/gtest.h>
+
+#include "engine/log/Logger.h"
+#include "platform/clock/Clock.h"
+#include "platform/files/FileIo.h"
+#include "platform/files/ProgramDirectory.h"
+#include "platform/files/RunDirectory.h"
+#include "platform/net/CardGuid.h"
+#include "platform/net/Daemon.h"
+#include "platform/net/DhcpClient.h"
+#include "platform/prompt/Prompt.h"
+#include "platform/wifi/WlanApi.h"
+#include "platform/wifi/WlanService.h"
+#include "tests/support/DhcpServer.h"
+#include "tests/support/NetNamespace.h"
+#include "tests/support/PrivateLog.h"
+#include "tests/support/TempDir.h"
+#include "wireless/WLanConfiger.h"
+#include "wireless/WifiService.h"
+
+using namespace platform;
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr const char* kCardMac = "02:00:00:00:0e:01";
+
+// A PC namespace whose card wl0 is a veth that the supplicant drives with its "wired" driver:
+// an open network is joined at once over it.
+class WlanConfigerNetnsTest : public testsupport::NetnsTest {
+protected:
+    void SetUp() override {
+        NetnsTest::SetUp();
+        if (IsSkipped())
+            return;
+        if (FindProgram("wpa_supplicant").empty() || FindProgram("wpa_cli").empty())
+            GTEST_SKIP() << "wpasupplicant is not installed";
+        const char* binary = std::getenv("CORVAY_BINARY_DIR");
+        ASSERT_TRUE(binary) << "run under ctest";
+        testsupport::AdoptOrphanedDaemons();
+        SetProgramDirectory((std::string(binary) + "/bin").c_str());
+        SetRunDirectory(m_run.str());
+        WlanService::SetOptions(WlanServiceOptions{{"wl0"}, "wired"});
+        SetPromptService(&prompts);
+        SetLogLevel(LOG_LEVEL_DEBUG);
+        pc = &AddNamespace();
+        peer = &AddNamespace();
+        testsupport::AddVethPair(*pc, "wl0", *peer, "wlpeer", kCardMac);
+    }
+    void TearDown() override {
+        if (pc)
+            testsupport::RunInside(*pc, [] { WlanService::Stop(); });
+        SetWirelessClock(nullptr);
+        SetPromptService(nullptr);
+        WlanService::SetOptions(std::nullopt);
+        SetRunDirectory("");
+        SetProgramDirectory("");
+    }
+
+    // Every process the service started, from its pid files.
+    static std::vector<pid_t> ServicePids() {
+        std::vector<pid_t> pids;
+        for (const std::string& file :
+             {WlanPaths::DaemonPidFile(), WlanPaths::ListenerPidFile("wl0"), DhcpClient("wl0").PidFile()})
+            if (auto text = ReadWholeFile(file))
+                pids.push_back(std::atoi(text->c_str()));
+        return pids;
+    }
+
+    RecordingPromptService prompts;
+    testsupport::NetNamespace* pc = nullptr;
+    testsupport::NetNamespace* peer = nullptr;
+
+private:
+    testsupport::TempDir m_run{"wlan-run"};
+};
+
+TEST_F(WlanConfigerNetnsTest, JoinsTheNetworkOfItsProfileAndDeletesItAgain) {
+    testsupport::RunInside(*pc, [&] {
+        const std::string cardGuid = CardGuidFromMac({2, 0, 0, 0, 0x0e, 1});
+        ASSERT_FALSE(IsWlanApiUsable()); // the service is not running yet
+        ASSERT_TRUE(WLanConfiger::StartWirelessService());
+        ASSERT_EQ(prompts.Count(), 1u);
+        EXPECT_EQ(prompts.Boxes()[0].text, "Start WlansvcService successfully");
+        EXPECT_EQ(prompts.Boxes()[0].caption, "Information");
+
+        // The scans' waits on a clock of the test's own.
+        ManualClock clock;
+        SetWirelessClock(&clock);
+        auto configer = std::make_unique<WLanConfiger>();
+        ASSERT_EQ(configer->InterfaceCount(), 1);
+        CString guidText = WlanInterfaceGuidToString(configer->InterfaceList()->interfaces[0]);
+        CString braced = "{" + guidText + "}";
+        braced.MakeUpper();
+        EXPECT_EQ(braced, cardGuid.c_str());
+        AdapterLookup adapter = LookupAdapter(cardGuid.c_str());
+        EXPECT_TRUE(adapter.found);
+        EXPECT_EQ(adapter.description, "wl0");
+
+        ASSERT_EQ(configer->SetProfile({"lab", 0, ""}), 0u);
+        // Connection mode auto: the platform joins on its own.
+        ASSERT_TRUE(PollUntil(
+            [&] {
+                configer->GetAvailableNetworks();
+                return configer->Connected() == 1;
+            },
+            10s));
+        const auto& lists = configer->GetAvailableNetworks();
+        ASSERT_EQ(lists.size(), 1u);
+        ASSERT_EQ(lists[0]->numberOfItems, 1u);
+        EXPECT_EQ(lists[0]->networks[0].flags, kWlanNetworkConnected | kWlanNetworkHasProfile);
+        ASSERT_EQ(configer->ProfiledNetworks().size(), 1u);
+        EXPECT_EQ(configer->GetProfileSecurity("lab").authentication, 1);
+        // The connection manager's notice came through the registration.
+        EXPECT_TRUE(PollUntil(
+            [] { return testsupport::LogText().find("Connect success") != std::string::npos; }, 5s));
+
+        long long before = clock.TickMs();
+        EXPECT_EQ(CheckWlanStatus(50), 0);
+        EXPECT_EQ(clock.TickMs() - before, 5000); // the scan's full wait
+        EXPECT_NE(testsupport::LogText().find("扫描超时。"), std::string::npos);
+
+        EXPECT_EQ(configer->DeleteAllProfiles(), 0u);
+        configer.reset();
+        WLanConfiger after;
+        after.GetAvailableNetworks();
+        EXPECT_TRUE(after.ProfiledNetworks().empty());
+        EXPECT_EQ(after.GetProfileSecurity("lab").authentication, 0);
+        EXPECT_EQ(prompts.Count(), 1u);
+
+        std::vector<pid_t> pids = ServicePids();
+        ASSERT_GE(pids.size(), 2u); // the daemon and the card's listener
+        ASSERT_EQ(WlanService::Stop(), 0u);
+        for (pid_t pid : pids)
+            EXPECT_FALSE(IsRunning(pid)) << pid;
+    });
+}
+
+} // namespace

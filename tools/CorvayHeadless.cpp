@@ -1,0 +1,89 @@
+// corvay-headless --mode N [--dir D] [--console PTY] [--time-scale K] [--yes] [--choose I]
+// Runs one test job as the main view starts it, without windows, and prints a line per port.
+// Exits with the job's end code (2 when it could not start).
+
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "engine/jobs/HeadlessJob.h"
+#include "engine/log/Logger.h"
+#include "platform/files/ProgramDirectory.h"
+#include "platform/files/Registry.h"
+
+namespace {
+
+std::atomic<bool> g_stop{false};
+
+void OnSignal(int) {
+    g_stop.store(true);
+}
+
+int Usage() {
+    std::fprintf(stderr, "usage: corvay-headless --mode N [--dir D] [--console PTY] [--time-scale K] [--yes] "
+                         "[--choose I]\n");
+    return 2;
+}
+
+bool ToInt(const char* text, int& value) {
+    char* end = nullptr;
+    long v = std::strtol(text, &end, 10);
+    if (!*text || *end || v < -1 || v > 1000000)
+        return false;
+    value = static_cast<int>(v);
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    HeadlessOptions options;
+    bool haveMode = false;
+    std::string dir;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (arg == "--mode" && hasValue) {
+            if (!ToInt(argv[++i], options.mode))
+                return Usage();
+            haveMode = true;
+        } else if (arg == "--dir" && hasValue) {
+            dir = argv[++i];
+        } else if (arg == "--console" && hasValue) {
+            options.start.consoleDevice = argv[++i];
+        } else if (arg == "--time-scale" && hasValue) {
+            if (!ToInt(argv[++i], options.start.timeScale) || options.start.timeScale < 1)
+                return Usage();
+        } else if (arg == "--yes") {
+            options.answerYes = true;
+        } else if (arg == "--choose" && hasValue) {
+            if (!ToInt(argv[++i], options.choice))
+                return Usage();
+        } else {
+            return Usage();
+        }
+    }
+    if (!haveMode)
+        return Usage();
+    if (!dir.empty()) {
+        if (!std::filesystem::is_directory(dir)) {
+            std::fprintf(stderr, "corvay-headless: no directory %s\n", dir.c_str());
+            return 2;
+        }
+        platform::SetProgramDirectory((std::filesystem::absolute(dir).string() + "/").c_str());
+        // The card roles of a bench directory live beside it.
+        if (std::filesystem::is_directory(std::filesystem::path(dir) / "registry") &&
+            !std::getenv("CORVAY_REGISTRY_ROOT"))
+            platform::SetRegistryRoot((std::filesystem::absolute(dir) / "registry").string().c_str());
+    }
+    std::signal(SIGINT, OnSignal);
+    std::signal(SIGTERM, OnSignal);
+    StartSuperLogger();
+    const int code = RunHeadlessJob(options, stdout, stderr, &g_stop);
+    ShutdownSuperLogger();
+    return code;
+}

@@ -92,23 +92,6 @@ long ReadValueText(Hive hive, const CString& key, const char* name, CString& tex
     return result;
 }
 
-// Types 1 (string) and 4 (DWORD, from decimal text); any other writes nothing. 1 written.
-int WriteValue(Hive hive, const CString& key, const char* name, unsigned long type, const char* data) {
-    long result;
-    if (type == 4)
-        result =
-            platform::RegSetDword(hive, key, name, static_cast<uint32_t>(std::strtoul(data, nullptr, 10)));
-    else if (type == 1 || type == 2)
-        result = platform::RegSetString(hive, key, name, data);
-    else
-        return 0;
-    if (result != platform::kRegSuccess) {
-        CFunction::RLog("SetRegValue RegCreateKeyEx:%d", static_cast<int>(result));
-        return 0;
-    }
-    return 1;
-}
-
 // The caller's texts of a mode-3 call; nullptr unless they exist and match the codes in count.
 CPtrArray* CallerTexts(CPtrArray** texts, const CWordArray& codes) {
     return texts && *texts && (*texts)->GetSize() == codes.GetSize() ? *texts : nullptr;
@@ -427,10 +410,10 @@ int PCInfo::DefaultEmailProgramInfo(int mode, CWordArray& codes, CPtrArray** mRe
             }
             if (mode == 2) {
                 if (iconRead) {
-                    WriteValue(Hive::LocalMachine, kMailClientKey, "", 1, m_ExpectMailProgram);
-                    WriteValue(Hive::LocalMachine, "SOFTWARE\\Classes\\mailto\\shell\\open\\command", "", 2,
-                               command);
-                    WriteValue(Hive::LocalMachine, "SOFTWARE\\Classes\\mailto\\DefaultIcon", "", 2, icon);
+                    SetRegValue(Hive::LocalMachine, kMailClientKey, "", 1, m_ExpectMailProgram);
+                    SetRegValue(Hive::LocalMachine, "SOFTWARE\\Classes\\mailto\\shell\\open\\command", "", 2,
+                                command);
+                    SetRegValue(Hive::LocalMachine, "SOFTWARE\\Classes\\mailto\\DefaultIcon", "", 2, icon);
                 }
                 return 1;
             }
@@ -547,11 +530,11 @@ int PCInfo::RepairEmailAccount(CWordArray& codes, CStringArray& keyNames) {
             int n = codes[i];
             if (n < 1 || n > kMailItemCount || !m_MailAccountDefaults[n - 1])
                 continue;
-            WriteValue(Hive::CurrentUser, key, ItemNameTable[kMailItemFirst + n - 1], MailItemTypes[n - 1],
-                       m_MailAccountDefaults[n - 1].get());
+            SetRegValue(Hive::CurrentUser, key, ItemNameTable[kMailItemFirst + n - 1], MailItemTypes[n - 1],
+                        m_MailAccountDefaults[n - 1].get());
         }
-        WriteValue(Hive::CurrentUser, key, "Connection Type", 4, "3");
-        WriteValue(Hive::CurrentUser, kAccountManagerKey, "Default Mail Account", 1, keyName);
+        SetRegValue(Hive::CurrentUser, key, "Connection Type", 4, "3");
+        SetRegValue(Hive::CurrentUser, kAccountManagerKey, "Default Mail Account", 1, keyName);
         return 1;
     });
 }

@@ -61,7 +61,8 @@ endfunction()
 function(corvay_project_libraries out)
   set(found "")
   foreach(lib platform_text platform_files platform_sync platform_clock platform_prompt platform_net platform_http
-              platform_wmi platform_wifi engine wireless templates bench dunmore pellar ostrel)
+              platform_wmi platform_wifi platform_ui engine wireless templates bench dunmore pellar ostrel resizable
+              corvay_dialogs)
     if(TARGET ${lib})
       list(APPEND found ${lib})
     endif()

@@ -12,6 +12,7 @@
 
 #include "engine/Common.h"
 #include "engine/log/Logger.h"
+#include "engine/log/StringTable.h"
 #include "platform/files/FileIo.h"
 #include "platform/files/Profile.h"
 #include "platform/files/ProgramDirectory.h"
@@ -157,7 +158,7 @@ Configer::ConstructOrExit(const std::function<std::unique_ptr<Configer>()>& cons
         std::exit(-1);
     } catch (...) {
         LogWarning("Configer::Configer() exception unknown");
-        ShowErrorMessage("读配置文件Config.xml出错，请检查配置文件是否正确。");
+        ShowErrorMessage(LoadStringId(27));
         std::exit(-2);
     }
 }

@@ -5,6 +5,7 @@
 #include "engine/Common.h"
 #include "engine/firmware/FirmwareSchema.h"
 #include "engine/log/Logger.h"
+#include "engine/log/StringTable.h"
 #include "platform/files/ProgramDirectory.h"
 
 namespace {
@@ -107,7 +108,7 @@ FirmwareDB* FirmwareDB::GetInstance() {
     }
     // Outside the lock: the box may wait on the UI thread, which may itself want the instance.
     if (created && !db->IsOpen())
-        ShowErrorMessage("数据库连接失败，确认数据库Tellvane.mdb是否在当前路径下!");
+        ShowErrorMessage(LoadStringId(156));
     return db;
 }
 

@@ -1,21 +1,17 @@
-#include <cstdlib>
 #include <gtest/gtest.h>
 
 #include "engine/log/Logger.h"
 #include "platform/clock/Clock.h"
 #include "platform/files/FileIo.h"
-#include "platform/files/ProgramDirectory.h"
-#include "platform/files/RunDirectory.h"
 #include "platform/net/CardGuid.h"
 #include "platform/net/Daemon.h"
 #include "platform/net/DhcpClient.h"
 #include "platform/prompt/Prompt.h"
 #include "platform/wifi/WlanApi.h"
 #include "platform/wifi/WlanService.h"
-#include "tests/support/DhcpServer.h"
 #include "tests/support/NetNamespace.h"
 #include "tests/support/PrivateLog.h"
-#include "tests/support/TempDir.h"
+#include "tests/support/WlanBench.h"
 #include "wireless/WLanConfiger.h"
 #include "wireless/WifiService.h"
 
@@ -26,54 +22,23 @@ namespace {
 
 constexpr const char* kCardMac = "02:00:00:00:0e:01";
 
-// A PC namespace whose card wl0 is a veth that the supplicant drives with its "wired" driver:
-// an open network is joined at once over it.
-class WlanConfigerNetnsTest : public testsupport::NetnsTest {
+class WlanConfigerNetnsTest : public testsupport::WlanBenchTest {
 protected:
+    WlanConfigerNetnsTest() : WlanBenchTest(kCardMac) {}
     void SetUp() override {
-        NetnsTest::SetUp();
+        WlanBenchTest::SetUp();
         if (IsSkipped())
             return;
-        if (FindProgram("wpa_supplicant").empty() || FindProgram("wpa_cli").empty())
-            GTEST_SKIP() << "wpasupplicant is not installed";
-        const char* binary = std::getenv("CORVAY_BINARY_DIR");
-        ASSERT_TRUE(binary) << "run under ctest";
-        testsupport::AdoptOrphanedDaemons();
-        SetProgramDirectory((std::string(binary) + "/bin").c_str());
-        SetRunDirectory(m_run.str());
-        WlanService::SetOptions(WlanServiceOptions{{"wl0"}, "wired"});
         SetPromptService(&prompts);
         SetLogLevel(LOG_LEVEL_DEBUG);
-        pc = &AddNamespace();
-        peer = &AddNamespace();
-        testsupport::AddVethPair(*pc, "wl0", *peer, "wlpeer", kCardMac);
     }
     void TearDown() override {
-        if (pc)
-            testsupport::RunInside(*pc, [] { WlanService::Stop(); });
+        WlanBenchTest::TearDown();
         SetWirelessClock(nullptr);
         SetPromptService(nullptr);
-        WlanService::SetOptions(std::nullopt);
-        SetRunDirectory("");
-        SetProgramDirectory("");
-    }
-
-    // Every process the service started, from its pid files.
-    static std::vector<pid_t> ServicePids() {
-        std::vector<pid_t> pids;
-        for (const std::string& file :
-             {WlanPaths::DaemonPidFile(), WlanPaths::ListenerPidFile("wl0"), DhcpClient("wl0").PidFile()})
-            if (auto text = ReadWholeFile(file))
-                pids.push_back(std::atoi(text->c_str()));
-        return pids;
     }
 
     RecordingPromptService prompts;
-    testsupport::NetNamespace* pc = nullptr;
-    testsupport::NetNamespace* peer = nullptr;
-
-private:
-    testsupport::TempDir m_run{"wlan-run"};
 };
 
 TEST_F(WlanConfigerNetnsTest, JoinsTheNetworkOfItsProfileAndDeletesItAgain) {

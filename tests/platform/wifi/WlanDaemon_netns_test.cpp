@@ -18,6 +18,7 @@
 #include "tests/support/DhcpServer.h"
 #include "tests/support/NetNamespace.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/WlanBench.h"
 
 using namespace platform;
 using namespace std::chrono_literals;
@@ -53,51 +54,15 @@ std::u16string KeyedProfile(const std::string& name, const std::string& auth, co
     return xml;
 }
 
-// A PC namespace whose card wl0 is a veth that the supplicant drives with its "wired" driver;
-// the peer namespace may serve DHCP on the other end.
-class WlanDaemonTest : public testsupport::NetnsTest {
+// The peer namespace may serve DHCP on the other end.
+class WlanDaemonTest : public testsupport::WlanBenchTest {
 protected:
+    WlanDaemonTest() : WlanBenchTest("02:00:00:00:0d:01") {}
     void SetUp() override {
-        NetnsTest::SetUp();
-        if (IsSkipped())
-            return;
-        if (FindProgram("wpa_supplicant").empty() || FindProgram("wpa_cli").empty())
-            GTEST_SKIP() << "wpasupplicant is not installed";
-        if (FindProgram("busybox").empty())
+        WlanBenchTest::SetUp();
+        if (!IsSkipped() && FindProgram("busybox").empty())
             GTEST_SKIP() << "busybox is not installed";
-        const char* binary = std::getenv("CORVAY_BINARY_DIR");
-        ASSERT_TRUE(binary) << "run under ctest";
-        testsupport::AdoptOrphanedDaemons();
-        SetProgramDirectory((std::string(binary) + "/bin").c_str());
-        SetRunDirectory(m_run.str());
-        WlanService::SetOptions(WlanServiceOptions{{"wl0"}, "wired"});
-        pc = &AddNamespace();
-        peer = &AddNamespace();
-        testsupport::AddVethPair(*pc, "wl0", *peer, "wlpeer", "02:00:00:00:0d:01");
     }
-    void TearDown() override {
-        if (pc)
-            testsupport::RunInside(*pc, [] { WlanService::Stop(); });
-        WlanService::SetOptions(std::nullopt);
-        SetRunDirectory("");
-        SetProgramDirectory("");
-    }
-
-    // Pids of every process the service started, from their pid files.
-    std::vector<pid_t> ServicePids() {
-        std::vector<pid_t> pids;
-        for (const std::string& file :
-             {WlanPaths::DaemonPidFile(), WlanPaths::ListenerPidFile("wl0"), DhcpClient("wl0").PidFile()})
-            if (auto text = ReadWholeFile(file))
-                pids.push_back(std::atoi(text->c_str()));
-        return pids;
-    }
-
-    testsupport::NetNamespace* pc = nullptr;
-    testsupport::NetNamespace* peer = nullptr;
-
-private:
-    testsupport::TempDir m_run{"wlan-run"};
 };
 
 TEST_F(WlanDaemonTest, StartsAndStopsThroughTheServiceManager) {

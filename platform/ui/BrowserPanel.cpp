@@ -1,0 +1,103 @@
+#include "platform/ui/BrowserPanel.h"
+
+#include <wx/wx.h>
+
+#include <wx/webview.h>
+
+#include "platform/ui/impl/Wx.h"
+
+namespace platform::ui {
+
+struct BrowserPanel::Impl {
+    wxWebView* view = nullptr;
+    WindowHandle host;
+};
+
+BrowserPanel::BrowserPanel() : m_impl(new Impl) {}
+
+BrowserPanel::~BrowserPanel() {
+    // The view is a child of the host and goes with it; unhook it from this object first.
+    if (m_impl->view && m_impl->host.IsAlive())
+        m_impl->view->Destroy();
+    delete m_impl;
+}
+
+bool BrowserPanel::Create(Window& host) {
+    if (m_impl->view)
+        return true;
+    auto* parent = static_cast<wxWindow*>(host.Native());
+    if (!parent || !wxWebView::IsBackendAvailable(wxWebViewBackendDefault))
+        return false;
+    wxWebView* view =
+        wxWebView::New(parent, wxID_ANY, wxWebViewDefaultURLStr, wxPoint(0, 0), parent->GetClientSize());
+    if (!view)
+        return false;
+    m_impl->view = view;
+    m_impl->host = host.Handle();
+    WindowHandle alive = host.Handle();
+    // The browser follows its host's size.
+    parent->Bind(wxEVT_SIZE, [view, parent, alive](wxSizeEvent& event) {
+        event.Skip();
+        if (alive.IsAlive())
+            view->SetSize(parent->GetClientSize());
+    });
+    view->Bind(wxEVT_WEBVIEW_NAVIGATING, [this, alive](wxWebViewEvent& event) {
+        if (!alive.IsAlive() || !OnNavigating)
+            return;
+        impl::Guarded("OnNavigating", [&] {
+            if (!OnNavigating(impl::FromWx(event.GetURL())))
+                event.Veto();
+        });
+    });
+    view->Bind(wxEVT_WEBVIEW_LOADED, [this, alive](wxWebViewEvent& event) {
+        if (alive.IsAlive() && OnLoaded)
+            impl::Guarded("OnLoaded", [&] { OnLoaded(impl::FromWx(event.GetURL())); });
+    });
+    view->Bind(wxEVT_WEBVIEW_TITLE_CHANGED, [this, alive](wxWebViewEvent& event) {
+        if (alive.IsAlive() && OnTitle)
+            impl::Guarded("OnTitle", [&] { OnTitle(impl::FromWx(event.GetString())); });
+    });
+    return true;
+}
+
+bool BrowserPanel::IsCreated() const {
+    return m_impl->view && m_impl->host.IsAlive();
+}
+
+void BrowserPanel::Navigate(const CString& url) {
+    if (IsCreated())
+        m_impl->view->LoadURL(impl::ToWx(url));
+}
+
+void BrowserPanel::Stop() {
+    if (IsCreated())
+        m_impl->view->Stop();
+}
+
+CString BrowserPanel::GetLocationURL() const {
+    return IsCreated() ? impl::FromWx(m_impl->view->GetCurrentURL()) : CString();
+}
+
+CString BrowserPanel::GetTitle() const {
+    return IsCreated() ? impl::FromWx(m_impl->view->GetCurrentTitle()) : CString();
+}
+
+bool BrowserPanel::IsBusy() const {
+    return IsCreated() && m_impl->view->IsBusy();
+}
+
+bool BrowserPanel::RunScript(const CString& script, CString* result) {
+    if (!IsCreated())
+        return false;
+    wxString output;
+    bool ok = m_impl->view->RunScript(impl::ToWx(script), &output);
+    if (result)
+        *result = impl::FromWx(output);
+    return ok;
+}
+
+void* BrowserPanel::NativeView() const {
+    return IsCreated() ? m_impl->view->GetNativeBackend() : nullptr;
+}
+
+} // namespace platform::ui

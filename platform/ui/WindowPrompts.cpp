@@ -1,0 +1,71 @@
+#include "platform/ui/WindowPrompts.h"
+
+#include <wx/wx.h>
+
+#include <wx/generic/msgdlgg.h>
+
+#include "platform/ui/Application.h"
+#include "platform/ui/Window.h"
+#include "platform/ui/impl/Wx.h"
+
+namespace platform::ui {
+namespace impl {
+
+int ShowBox(const CString& text, const CString& caption, unsigned type) {
+    long style = 0;
+    switch (type & 0xF) {
+    case kMbOkCancel:
+    case kMbRetryCancel:
+        style = wxOK | wxCANCEL;
+        break;
+    case kMbYesNoCancel:
+        style = wxYES_NO | wxCANCEL;
+        break;
+    case kMbYesNo:
+        style = wxYES_NO;
+        break;
+    default:
+        style = wxOK;
+    }
+    switch (type & 0xF0) {
+    case kMbIconError:
+        style |= wxICON_ERROR;
+        break;
+    case kMbIconQuestion:
+        style |= wxICON_QUESTION;
+        break;
+    case kMbIconWarning:
+        style |= wxICON_WARNING;
+        break;
+    case kMbIconInformation:
+        style |= wxICON_INFORMATION;
+        break;
+    }
+    Window* main = MainWindow();
+    wxWindow* parent = main ? static_cast<wxWindow*>(main->Native()) : nullptr;
+    // The generic box: the same on every desktop, and its buttons are ours to drive in tests.
+    wxGenericMessageDialog box(parent, impl::ToWx(text), impl::ToWx(caption), style | wxCENTRE);
+    if ((type & 0xF) == kMbRetryCancel)
+        box.SetOKCancelLabels(_("&Retry"), _("Cancel"));
+    switch (box.ShowModal()) {
+    case wxID_OK:
+        return (type & 0xF) == kMbRetryCancel ? kIdRetry : kIdOk;
+    case wxID_YES:
+        return kIdYes;
+    case wxID_NO:
+        return kIdNo;
+    default:
+        return (type & 0xF) == kMbOk ? kIdOk : kIdCancel;
+    }
+}
+
+} // namespace impl
+
+int WindowPrompts::MessageBox(const CString& text, const CString& caption, unsigned type) {
+    int answer = SafeAnswer(type);
+    if (!CallOnUiThread([&] { answer = impl::ShowBox(text, caption, type); }))
+        UiLog(3, "Message box after the window loop ended: " + caption + ": " + text);
+    return answer;
+}
+
+} // namespace platform::ui

@@ -1,0 +1,42 @@
+#pragma once
+// Private to platform/ui's sources: the wx side of the layer. Nothing outside platform/ui
+// includes this.
+
+#include <wx/wx.h>
+
+#include "platform/text/CString.h"
+#include "platform/text/Gbk.h"
+
+namespace platform::ui::impl {
+
+inline wxString ToWx(const CString& gbk) {
+    return wxString::FromUTF8(GbkToUtf8(gbk));
+}
+inline CString FromWx(const wxString& text) {
+    return Utf8ToGbk(std::string(text.utf8_str()));
+}
+
+// Program command ids from 0x8000 up are moved into the range wx accepts for menus and back.
+constexpr int kCommandBase = 0x8000, kWxCommandBase = 6000;
+inline int ToWxId(int id) {
+    return id >= kCommandBase ? id - kCommandBase + kWxCommandBase : id;
+}
+inline int FromWxId(int id) {
+    return id >= kWxCommandBase && id < kWxCommandBase + 0x8000 ? id - kWxCommandBase + kCommandBase : id;
+}
+
+// Runs a handler, logging what escapes it.
+void Guarded(const char* where, const std::function<void()>& body);
+
+// The window of a control: a child whose name is the control's number.
+wxWindow* FindControl(wxWindow* parent, int id);
+int ControlId(wxWindow* control); // 0 when unnamed
+
+// Loads the XRC documents of the pack in use (once each).
+bool EnsureResourcesLoaded();
+bool LoadDocument(const std::string& name, const std::string& bytes);
+
+// A message box of the layer (types and answers as platform::PromptService), on the UI thread.
+int ShowBox(const CString& text, const CString& caption, unsigned type);
+
+} // namespace platform::ui::impl

@@ -1,0 +1,378 @@
+#include "tests/support/UiTestDriver.h"
+
+#include <wx/wx.h>
+
+#include <wx/uiaction.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <mutex>
+#include <poll.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+#include "engine/log/StringTable.h"
+#include "platform/prompt/Prompt.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/impl/Wx.h"
+
+namespace testsupport {
+namespace {
+
+using platform::ui::CallOnUiThread;
+using platform::ui::CallOnUiThreadFor;
+
+bool OnPath(const char* program) {
+    const char* path = std::getenv("PATH");
+    std::string dirs = path ? path : "/usr/bin:/bin";
+    size_t start = 0;
+    while (start <= dirs.size()) {
+        size_t end = dirs.find(':', start);
+        std::string dir = dirs.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        if (!dir.empty() && access((dir + "/" + program).c_str(), X_OK) == 0)
+            return true;
+        if (end == std::string::npos)
+            break;
+        start = end + 1;
+    }
+    return false;
+}
+
+std::string BinaryDir() {
+    // ctest names the build; by hand the test runs from <build>/tests.
+    const char* dir = std::getenv("CORVAY_BINARY_DIR");
+    if (dir)
+        return dir;
+    return std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path().string();
+}
+
+wxWindow* ActiveWindow() {
+    // The last modal dialog shown wins (a box over a dialog); otherwise the last shown window.
+    wxWindow* shown = nullptr;
+    wxWindow* modal = nullptr;
+    for (wxWindow* top : wxTopLevelWindows) {
+        if (!top->IsShown() || top->IsBeingDeleted())
+            continue;
+        shown = top;
+        if (auto* dialog = dynamic_cast<wxDialog*>(top); dialog && dialog->IsModal())
+            modal = top;
+    }
+    return modal ? modal : shown;
+}
+
+void RealClick(wxWindow* target) {
+    wxUIActionSimulator sim;
+    wxRect r = target->GetScreenRect();
+    sim.MouseMove(r.x + r.width / 2, r.y + r.height / 2);
+    wxYield();
+    sim.MouseClick();
+}
+
+void PointAt(wxWindow* top) {
+    // No window manager gives focus: keys go to the window under the pointer.
+    wxRect r = top->GetScreenRect();
+    wxUIActionSimulator().MouseMove(r.x + r.width / 2, r.y + 4);
+}
+
+} // namespace
+
+UiTestDriver::UiTestDriver() {
+    // GTK starts once per process; a second driver in the same process would crash in it.
+    static bool started = false;
+    if (started) {
+        m_reason = "the window system starts once per process: run each window test on its own (ctest does)";
+        return;
+    }
+    if (!OnPath("Xvfb")) {
+        m_reason = "Xvfb is not installed";
+        return;
+    }
+    if (!StartServer())
+        return;
+    setenv("DISPLAY", m_display.c_str(), 1);
+    setenv("GDK_BACKEND", "x11", 1);
+    setenv("NO_AT_BRIDGE", "1", 1);
+    started = true;
+    if (!platform::ui::Application::Start()) {
+        m_reason = "the window layer did not start on " + m_display;
+        return;
+    }
+    wxTheApp->SetExitOnFrameDelete(false);
+    m_ready = true;
+}
+
+UiTestDriver::~UiTestDriver() {
+    SetStringSource(nullptr);
+    platform::SetPromptService(nullptr);
+    if (m_ready)
+        platform::ui::Application::Shutdown();
+    if (m_server > 0) {
+        kill(m_server, SIGTERM);
+        int status = 0;
+        waitpid(m_server, &status, 0);
+    }
+}
+
+bool UiTestDriver::StartServer() {
+    int fds[2];
+    if (pipe(fds) != 0) {
+        m_reason = "no pipe for Xvfb";
+        return false;
+    }
+    pid_t parent = getpid();
+    pid_t pid = fork();
+    if (pid < 0) {
+        m_reason = "fork failed";
+        return false;
+    }
+    if (pid == 0) {
+        // The server goes with the test, also when the test dies without its destructor.
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (getppid() != parent)
+            _exit(0);
+        close(fds[0]);
+        int devnull = open("/dev/null", O_RDWR);
+        dup2(devnull, 0);
+        dup2(devnull, 1);
+        dup2(devnull, 2);
+        std::string fd = std::to_string(fds[1]);
+        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten", "tcp",
+               "-noreset", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(fds[1]);
+    m_server = pid;
+    std::string number;
+    pollfd p{fds[0], POLLIN, 0};
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (poll(&p, 1, 200) <= 0)
+            continue;
+        char c;
+        if (read(fds[0], &c, 1) != 1)
+            break;
+        if (c == '\n')
+            break;
+        number += c;
+    }
+    close(fds[0]);
+    if (number.empty()) {
+        m_reason = "Xvfb did not start";
+        return false;
+    }
+    m_display = ":" + number;
+    return true;
+}
+
+bool UiTestDriver::UsePack(const std::string& language, const std::string& prefix) {
+    if (!m_pack.LoadFile(BinaryDir() + "/bin/" + prefix + language + ".so"))
+        return false;
+    SetStringSource(m_pack.StringLookup());
+    platform::ui::Application::UseLanguagePack(m_pack);
+    return true;
+}
+
+namespace {
+
+// Ends the topmost modal dialog; false when none is open.
+bool EndOneModal() {
+    return CallOnUiThreadFor([] {
+        for (wxWindow* top : wxTopLevelWindows)
+            if (auto* dialog = dynamic_cast<wxDialog*>(top); dialog && dialog->IsModal()) {
+                dialog->EndModal(wxID_CANCEL);
+                return true;
+            }
+        return false;
+    });
+}
+
+} // namespace
+
+void UiTestDriver::Run(const std::function<void()>& script) {
+    std::mutex mutex;
+    std::condition_variable finished;
+    bool done = false;
+    std::thread driver([&] {
+        // The loop must be running before the script talks to it.
+        CallOnUiThread([] {});
+        try {
+            script();
+        } catch (const std::exception& e) {
+            ADD_FAILURE() << "script threw: " << e.what();
+        }
+        {
+            std::lock_guard lock(mutex);
+            done = true;
+        }
+        finished.notify_all();
+        // Whatever the script left open is closed, so that modal loops end and the loop with them.
+        for (int i = 0; i < 20 && EndOneModal(); ++i) {
+        }
+        platform::ui::Application::Quit();
+    });
+    // A script stuck on a modal dialog (a failed check left it open while something waits for
+    // its end) is freed: its dialogs are ended until it returns.
+    std::thread watchdog([&] {
+        std::unique_lock lock(mutex);
+        if (finished.wait_for(lock, std::chrono::seconds(90), [&] { return done; }))
+            return;
+        ADD_FAILURE() << "the script did not end within 90 s; its dialogs are closed";
+        while (!finished.wait_for(lock, std::chrono::milliseconds(500), [&] { return done; })) {
+            lock.unlock();
+            EndOneModal();
+            lock.lock();
+        }
+    });
+    platform::ui::Application::Run();
+    driver.join();
+    watchdog.join();
+}
+
+bool UiTestDriver::WaitUntil(const std::function<bool()>& condition, int timeoutMs) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (true) {
+        if (CallOnUiThreadFor(condition))
+            return true;
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+void UiTestDriver::Settle(int ms) {
+    CallOnUiThread([] {
+        for (wxWindow* top : wxTopLevelWindows)
+            top->Update();
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    CallOnUiThread([] {});
+}
+
+std::string UiTestDriver::ActiveCaption() {
+    return CallOnUiThreadFor([] {
+        wxWindow* top = ActiveWindow();
+        return top ? std::string(top->GetLabel().utf8_str()) : std::string();
+    });
+}
+
+bool UiTestDriver::HasActiveWindow() {
+    return CallOnUiThreadFor([] { return ActiveWindow() != nullptr; });
+}
+
+bool UiTestDriver::Click(int controlId) {
+    bool found = CallOnUiThreadFor([controlId] {
+        wxWindow* top = ActiveWindow();
+        wxWindow* control = platform::ui::impl::FindControl(top, controlId);
+        if (!control)
+            return false;
+        RealClick(control);
+        return true;
+    });
+    Settle(50);
+    return found;
+}
+
+bool UiTestDriver::ClickAnswer(int answer) {
+    int wxId = answer == platform::kIdOk       ? wxID_OK
+               : answer == platform::kIdCancel ? wxID_CANCEL
+               : answer == platform::kIdYes    ? wxID_YES
+               : answer == platform::kIdNo     ? wxID_NO
+                                               : wxID_OK;
+    bool found = CallOnUiThreadFor([wxId] {
+        wxWindow* top = ActiveWindow();
+        wxWindow* button = top ? top->FindWindow(wxId) : nullptr;
+        if (!button)
+            return false;
+        RealClick(button);
+        return true;
+    });
+    Settle(50);
+    return found;
+}
+
+void UiTestDriver::ClickAt(int x, int y, int button, bool twice) {
+    CallOnUiThread([=] {
+        wxUIActionSimulator sim;
+        sim.MouseMove(x, y);
+        wxYield();
+        int which = button == 3 ? wxMOUSE_BTN_RIGHT : wxMOUSE_BTN_LEFT;
+        if (twice)
+            sim.MouseDblClick(which);
+        else
+            sim.MouseClick(which);
+    });
+    Settle(100);
+}
+
+void UiTestDriver::Key(int keyCode) {
+    CallOnUiThread([keyCode] {
+        if (wxWindow* top = ActiveWindow())
+            PointAt(top);
+        wxYield();
+        int key = keyCode >= 0x70 && keyCode < 0x70 + 24 ? WXK_F1 + (keyCode - 0x70) : keyCode;
+        wxUIActionSimulator().Char(key);
+    });
+    Settle(50);
+}
+
+void UiTestDriver::Type(const std::string& ascii) {
+    CallOnUiThread([ascii] { wxUIActionSimulator().Text(ascii.c_str()); });
+    Settle(50);
+}
+
+bool UiTestDriver::Select(int controlId, int index) {
+    return CallOnUiThreadFor([controlId, index] {
+        wxWindow* control = platform::ui::impl::FindControl(ActiveWindow(), controlId);
+        auto* items = dynamic_cast<wxControlWithItems*>(control);
+        if (!items || index < 0 || index >= int(items->GetCount()))
+            return false;
+        items->SetSelection(index);
+        wxCommandEvent event(dynamic_cast<wxListBox*>(control) ? wxEVT_LISTBOX : wxEVT_CHOICE,
+                             control->GetId());
+        event.SetEventObject(control);
+        event.SetInt(index);
+        control->GetEventHandler()->ProcessEvent(event);
+        return true;
+    });
+}
+
+std::string UiTestDriver::Text(int controlId) {
+    return CallOnUiThreadFor([controlId] {
+        wxWindow* control = platform::ui::impl::FindControl(ActiveWindow(), controlId);
+        if (!control)
+            return std::string();
+        if (auto* edit = dynamic_cast<wxTextCtrl*>(control))
+            return std::string(edit->GetValue().utf8_str());
+        return std::string(control->GetLabel().utf8_str());
+    });
+}
+
+void UiTestDriver::ResizeActive(int width, int height) {
+    CallOnUiThread([width, height] {
+        if (wxWindow* top = ActiveWindow())
+            top->SetClientSize(width, height);
+    });
+    Settle(200);
+}
+
+std::string UiTestDriver::Screenshot(const std::string& name) {
+    Settle(300);
+    std::filesystem::path dir = std::filesystem::path(BinaryDir()) / "screenshots";
+    std::error_code ec;
+    std::filesystem::create_directories(dir, ec);
+    std::string file = (dir / (name + ".png")).string();
+    std::string command = "DISPLAY=" + m_display + " import -window root '" + file + "' 2>/dev/null";
+    if (std::system(command.c_str()) != 0)
+        return "";
+    return file;
+}
+
+} // namespace testsupport

@@ -1,0 +1,86 @@
+#pragma once
+// Real windows in tests: each driver starts an X server of its own (Xvfb -displayfd, so tests
+// may run side by side), starts the window layer on the test's thread and runs a script on a
+// second thread while the UI loop runs. The script drives the windows as a user would: real
+// mouse clicks and keys (XTest), by control number, also inside modal dialogs, and takes
+// screenshots into <build>/screenshots/.
+//
+//     testsupport::UiTestDriver ui;
+//     SKIP_WITHOUT_DISPLAY(ui);
+//     ui.UsePack("cn");
+//     ui.Run([&] { ...; ui.Click(1); ui.Screenshot("name"); });
+//
+// The toolkit starts once per process: one driver per test, one test per process (ctest runs
+// every test case in its own process).
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <sys/types.h>
+
+#include "platform/ui/LanguagePack.h"
+
+namespace testsupport {
+
+class UiTestDriver {
+public:
+    UiTestDriver();
+    ~UiTestDriver();
+    UiTestDriver(const UiTestDriver&) = delete;
+    UiTestDriver& operator=(const UiTestDriver&) = delete;
+
+    bool Ready() const { return m_ready; }
+    const std::string& Reason() const { return m_reason; }
+
+    // Loads "Localize_<language>.so" of the build and puts it in use (strings too).
+    bool UsePack(const std::string& language, const std::string& prefix = "Localize_");
+    platform::ui::LanguagePack& Pack() { return m_pack; }
+
+    // Runs the script on a driver thread while this thread runs the UI loop; returns once the
+    // script has ended and the loop with it.
+    void Run(const std::function<void()>& script);
+
+    // --- from the script ---
+    // Polls the condition on the UI thread until it holds; false on time-out.
+    bool WaitUntil(const std::function<bool()>& condition, int timeoutMs = 10000);
+    // Lets the UI thread finish what is queued and draw.
+    void Settle(int ms = 150);
+    // The active window: the topmost modal dialog, else the last shown top-level window.
+    std::string ActiveCaption();
+    bool HasActiveWindow();
+    // Real click on the active window's control with that number (or its button of a
+    // standard id: platform's kIdOk, kIdCancel, kIdYes, kIdNo for message boxes).
+    bool Click(int controlId);
+    bool ClickAnswer(int answer);
+    // Real clicks at a screen point: button 1 left, 3 right; twice for a double click.
+    void ClickAt(int x, int y, int button = 1, bool twice = false);
+    // Real keys to the active window, by the platform's key codes (27 Escape, 13 Return, 0x70
+    // F1 ... 0x87 F24, letters and digits as their capitals), and text.
+    void Key(int keyCode);
+    void Type(const std::string& ascii);
+    // Selects an entry of a combo or list box as a user would, the dialog told of the change.
+    bool Select(int controlId, int index);
+    // The text of a control of the active window, UTF-8.
+    std::string Text(int controlId);
+    // Moves and resizes the active window (client size in pixels).
+    void ResizeActive(int width, int height);
+    // The whole screen into <build>/screenshots/<name>.png; the path, "" on failure.
+    std::string Screenshot(const std::string& name);
+
+private:
+    bool StartServer();
+
+    bool m_ready = false;
+    std::string m_reason;
+    pid_t m_server = -1;
+    std::string m_display;
+    platform::ui::LanguagePack m_pack;
+};
+
+} // namespace testsupport
+
+#define SKIP_WITHOUT_DISPLAY(driver)                                                                         \
+    do {                                                                                                     \
+        if (!(driver).Ready())                                                                               \
+            GTEST_SKIP() << (driver).Reason();                                                               \
+    } while (0)

@@ -155,6 +155,23 @@ extern "C" void DeleteIpAddress() {
     });
 }
 
+extern "C" int SetNetCardIP(char* address, char* mask, char* indexText) {
+    return WithCardOfIndex(indexText, [&](PCInfo& info, int card) { return info.SetIPAddr(address, mask, card); });
+}
+
+extern "C" int SetNetCardGateway(char* gateway, char* indexText) {
+    return WithCardOfIndex(indexText, [&](PCInfo& info, int card) { return info.SetGateway(gateway, card, 0); });
+}
+
+extern "C" int SetNetCardDNS(char* dns, char* indexText) {
+    return WithCardOfIndex(indexText, [&](PCInfo& info, int card) { return info.SetDNS(dns, card, "", 0); });
+}
+
+extern "C" int EnableNetCardDHCP(char* indexText) {
+    return WithCardOfIndex(indexText,
+                           [&](PCInfo& info, int card) { return info.EnableDhcp(card, std::atol(indexText)); });
+}
+
 extern "C" int GetAllNetCardIndexs(CStringArray* indexes) {
     return Guarded(0, [&] {
         if (!indexes)

@@ -50,6 +50,13 @@ int GetNetCardRecvSendData(NetCardTraffic* traffic);
 int AddIpAddress(char* address, char* mask);
 int AddIpAddressEx(char* address, char* mask, CString indexText);
 void DeleteIpAddress();
+// Card configuration through the card whose interface index text is exactly indexText: the
+// setter's result (10 or 11 success), 0 when no card has that index.
+int SetNetCardIP(char* address, char* mask, char* indexText);
+int SetNetCardGateway(char* gateway, char* indexText);
+// "NULL" clears the card's static name servers.
+int SetNetCardDNS(char* dns, char* indexText);
+int EnableNetCardDHCP(char* indexText);
 // The distinct interface indexes of the host's addresses, in order, as decimal texts.
 int GetAllNetCardIndexs(CStringArray* indexes);
 // The first candidate of the groups that answers; its interface and its address (at most 15

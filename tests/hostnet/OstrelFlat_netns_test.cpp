@@ -13,8 +13,13 @@
 #include <vector>
 
 #include "hostnet/ostrel/Ostrel.h"
+#include "platform/files/Registry.h"
+#include "platform/files/RunDirectory.h"
+#include "platform/net/Daemon.h"
+#include "platform/net/DhcpClient.h"
 #include "platform/wmi/LinuxProvider.h"
 #include "tests/hostnet/TempAddressBench.h"
+#include "tests/support/DhcpServer.h"
 
 using namespace std::chrono_literals;
 using testsupport::RunInside;
@@ -60,6 +65,10 @@ struct Flat {
     decltype(&::Pinging) Pinging = Bind<int(char*, int*, int*)>("Pinging");
     decltype(&::GetConnectedNetCardEx) GetConnectedNetCardEx =
         Bind<int(CString, CString, unsigned long*, int)>("GetConnectedNetCardEx");
+    decltype(&::SetNetCardIP) SetNetCardIP = Bind<int(char*, char*, char*)>("SetNetCardIP");
+    decltype(&::SetNetCardGateway) SetNetCardGateway = Bind<int(char*, char*)>("SetNetCardGateway");
+    decltype(&::SetNetCardDNS) SetNetCardDNS = Bind<int(char*, char*)>("SetNetCardDNS");
+    decltype(&::EnableNetCardDHCP) EnableNetCardDHCP = Bind<int(char*)>("EnableNetCardDHCP");
 };
 
 // The host as the kernel shows it, except that the named links are wireless cards, or that no
@@ -363,6 +372,100 @@ TEST_F(OstrelFlatNet, GetAllNetCardIndexsListsEachInterfaceOnce) {
         EXPECT_EQ(flat.GetAllNetCardIndexs(nullptr), 0);
     });
     pc->Ip("addr del 192.0.2.5/24 dev lan0");
+}
+
+// Card configuration: the registry store, the run directory of the DHCP client and its event
+// script are the test's own.
+class OstrelFlatCards : public OstrelFlatNet {
+protected:
+    void SetUp() override {
+        OstrelFlatNet::SetUp();
+        if (IsSkipped())
+            return;
+        testsupport::AdoptOrphanedDaemons();
+        const char* binary = std::getenv("CORVAY_BINARY_DIR");
+        ASSERT_TRUE(binary) << "run under ctest";
+        std::filesystem::copy_file(std::filesystem::path(binary) / "bin" / "dhcp-event", dir / "dhcp-event");
+        platform::SetRegistryRoot(CString((dir / "registry").string()));
+        platform::SetRunDirectory((dir / "run").string());
+    }
+    void TearDown() override {
+        // Only once the run directory is the test's: never a host's client.
+        if (pc)
+            RunInside(*pc, [] { platform::DhcpClient("lan0").Stop(); });
+        server.reset();
+        platform::SetRunDirectory("");
+        platform::SetRegistryRoot(CString());
+        OstrelFlatNet::TearDown();
+    }
+    std::string Slot(unsigned long index, NetCardInfoText::Slot slot) {
+        NetCardInfoText info{};
+        EXPECT_EQ(flat.GetNetCardInfo(index, &info), 1);
+        return info.slot[slot];
+    }
+    std::vector<std::string> LanAddresses() {
+        std::vector<std::string> lanOnly;
+        for (const std::string& address : Addresses())
+            if (address.rfind("lan0 ", 0) == 0)
+                lanOnly.push_back(address);
+        return lanOnly;
+    }
+    std::unique_ptr<testsupport::DhcpServer> server;
+};
+
+TEST_F(OstrelFlatCards, SettersReachOnlyTheCardOfTheExactIndexText) {
+    char address[] = "192.0.2.7", mask[] = "255.255.255.0", gateway[] = "192.0.2.2", dns[] = "192.0.2.53";
+    std::vector<std::string> lanBefore = LanAddresses();
+    RunInside(*pc, [&] {
+        for (std::string refused : {std::string("999999"), std::string(""), " " + Index(lan),
+                                    Index(lan) + " ", "0" + Index(lan), std::string("lan0")}) {
+            EXPECT_EQ(flat.SetNetCardIP(address, mask, refused.data()), 0) << "'" << refused << "'";
+            EXPECT_EQ(flat.SetNetCardGateway(gateway, refused.data()), 0) << "'" << refused << "'";
+            EXPECT_EQ(flat.SetNetCardDNS(dns, refused.data()), 0) << "'" << refused << "'";
+            EXPECT_EQ(flat.EnableNetCardDHCP(refused.data()), 0) << "'" << refused << "'";
+        }
+        EXPECT_EQ(flat.SetNetCardIP(address, mask, nullptr), 0);
+        EXPECT_EQ(Slot(lan, NetCardInfoText::Gateways), "");
+        EXPECT_EQ(Slot(lan, NetCardInfoText::DnsServers), "");
+        EXPECT_EQ(platform::DhcpClient("lan0").Pid(), 0);
+    });
+    EXPECT_EQ(LanAddresses(), lanBefore);
+
+    std::string lanText = Index(lan);
+    RunInside(*pc, [&] {
+        EXPECT_EQ(flat.SetNetCardIP(address, mask, lanText.data()), 10);
+        EXPECT_EQ(Slot(lan, NetCardInfoText::IpAddresses), "[192.0.2.7]");
+        EXPECT_EQ(flat.SetNetCardGateway(gateway, lanText.data()), 10);
+        EXPECT_EQ(Slot(lan, NetCardInfoText::Gateways), "[192.0.2.2]");
+        EXPECT_EQ(flat.SetNetCardDNS(dns, lanText.data()), 10);
+        EXPECT_EQ(Slot(lan, NetCardInfoText::DnsServers), "[192.0.2.53]");
+        EXPECT_EQ(Slot(wan, NetCardInfoText::DnsServers), "");
+        char none[] = "NULL", original[] = "192.0.2.1";
+        EXPECT_EQ(flat.SetNetCardDNS(none, lanText.data()), 10);
+        EXPECT_EQ(Slot(lan, NetCardInfoText::DnsServers), "");
+        EXPECT_EQ(flat.SetNetCardIP(original, mask, lanText.data()), 10);
+    });
+    EXPECT_EQ(LanAddresses(), lanBefore);
+}
+
+TEST_F(OstrelFlatCards, EnableNetCardDHCPTakesTheLeaseWithItsNameServers) {
+    if (platform::FindProgram("busybox").empty())
+        GTEST_SKIP() << "busybox is not installed";
+    server = std::make_unique<testsupport::DhcpServer>(*modem, "m0", "203.0.113");
+    std::string lanText = Index(lan);
+    RunInside(*pc, [&] {
+        ASSERT_EQ(flat.EnableNetCardDHCP(lanText.data()), 10);
+        platform::DhcpClient client("lan0");
+        ASSERT_TRUE(platform::PollUntil([&] { return client.State() == platform::DhcpState::Bound; },
+                                        std::chrono::seconds(5)));
+        EXPECT_EQ(Slot(lan, NetCardInfoText::DhcpEnabled), "TRUE");
+        EXPECT_EQ(Slot(lan, NetCardInfoText::DnsServers), "[203.0.113.53][203.0.113.54]");
+        EXPECT_NE(Slot(lan, NetCardInfoText::IpAddresses).find("[203.0.113.1"), std::string::npos);
+        EXPECT_EQ(Slot(wan, NetCardInfoText::DhcpEnabled), "FALSE");
+        client.Stop();
+    });
+    pc->Ip("addr flush dev lan0");
+    pc->Ip("addr add 192.0.2.1/24 dev lan0");
 }
 
 } // namespace

@@ -4,7 +4,6 @@
 #include <string>
 #include <vector>
 
-#include "bench/FakeWebServer.h"
 #include "hostnet/dunmore/Function.h"
 #include "tests/hostnet/TempAddressBench.h"
 
@@ -22,18 +21,6 @@ CStringArray List(const std::vector<std::string>& items) {
 
 class FindModemIPNet : public testsupport::TempAddressBench {
 protected:
-    void TearDown() override {
-        servers.clear();
-        TempAddressBench::TearDown();
-    }
-    // A web server of a namespace at one of its addresses; its port.
-    std::string Serve(testsupport::NetNamespace& ns, const std::string& address) {
-        servers.push_back(std::make_unique<bench::FakeWebServer>());
-        bench::FakeWebServer& server = *servers.back();
-        server.Route("GET", "/", bench::WebResponse::Ok("modem"));
-        RunInside(ns, [&] { server.Start(address); });
-        return std::to_string(server.Port());
-    }
     struct Found {
         std::string address;
         unsigned long interfaceIndex;
@@ -53,7 +40,6 @@ protected:
     }
     // A port nothing listens on.
     static constexpr const char* kClosed = "9";
-    std::vector<std::unique_ptr<bench::FakeWebServer>> servers;
 };
 
 TEST_F(FindModemIPNet, ModemReachableDirectlyIsFoundWithoutAnAddress) {

@@ -8,9 +8,11 @@
 #include <algorithm>
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "bench/FakeWebServer.h"
 #include "hostnet/dunmore/Function.h"
 #include "platform/clock/Clock.h"
 #include "platform/files/ProgramDirectory.h"
@@ -47,6 +49,7 @@ protected:
         before = Addresses();
     }
     void TearDown() override {
+        servers.clear();
         if (pc)
             EXPECT_EQ(Addresses(), before) << "a temporary address was left behind";
         CFunction::SetAddressClock(nullptr);
@@ -88,6 +91,14 @@ protected:
             return draws[at];
         });
     }
+    // A web server of a namespace at one of its addresses; its port.
+    std::string Serve(NetNamespace& ns, const std::string& address) {
+        servers.push_back(std::make_unique<bench::FakeWebServer>());
+        bench::FakeWebServer& server = *servers.back();
+        server.Route("GET", "/", bench::WebResponse::Ok("modem"));
+        RunInside(ns, [&] { server.Start(address); });
+        return std::to_string(server.Port());
+    }
     std::string Log() const { return ReadFileBytes(dir / "info.log"); }
     bool Logged(const std::string& line) const { return Log().find("\r\n" + line) != std::string::npos; }
     long long WaitedMs() const {
@@ -103,6 +114,7 @@ protected:
     NetNamespace* far = nullptr;
     int lan = 0, wan = 0, lo = 0;
     std::vector<std::string> before;
+    std::vector<std::unique_ptr<bench::FakeWebServer>> servers;
 };
 
 } // namespace testsupport

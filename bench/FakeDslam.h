@@ -26,6 +26,9 @@ public:
     // Lines of text before the table, and how many lines make one pager page (0: no pager).
     void SetPaging(int headerLines, int linesPerPage);
 
+    // Everything between the echo of a query and the prompt.
+    std::string Body(int slot, int port);
+
     static const char* const kDashes; // 65 dashes
     static const char* const kPager;
 
@@ -34,7 +37,6 @@ protected:
 
 private:
     bool Login(Connection& c);
-    std::string Body(int slot, int port);
     bool Page(Connection& c, const std::string& body);
 
     const std::string m_prompt, m_user, m_password;

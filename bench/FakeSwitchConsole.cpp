@@ -265,12 +265,12 @@ void FakeSwitchConsole::OnLine(const std::string& line) {
     Write(answer);
 }
 
-std::string FakeSwitchConsole::ShowReplyHead(int port, const PortFields& fields) const {
+std::string FakeSwitchConsole::ShowReplyHead(int port, const PortFields& fields) {
     return "\r\nPortId     : " + std::to_string(port) + "          MediaType   : Copper\r\n" +
            "Link           : " + fields.link + "\r\n" + "Speed          : 100M-Full\r\n";
 }
 
-std::string FakeSwitchConsole::ShowReplyTail(const PortFields& fields) const {
+std::string FakeSwitchConsole::ShowReplyTail(const PortFields& fields) {
     return "DefaultVlanId  : " + std::to_string(fields.vlanId) + "        FlowControl : off\r\n" +
            "PortEnable     : " + fields.enable + "\r\n\r\n";
 }

@@ -79,6 +79,10 @@ public:
     // under the console's lock and must not call back into it.
     bool WaitForLines(const std::function<bool(const std::vector<std::string>&)>& done, int timeoutMs) const;
 
+    // The two halves of a "show port" reply (a link trap may come between them).
+    static std::string ShowReplyHead(int port, const PortFields& fields);
+    static std::string ShowReplyTail(const PortFields& fields);
+
     static constexpr const char* kPrompt = "\r\nSwitch>";
     static constexpr const char* kConfigPrompt = "\r\nSwitch(cfg)#";
     static constexpr const char* kPager = "\r\n --More-- Press Q or Ctrl+C to break";
@@ -88,8 +92,6 @@ private:
     void OnLine(const std::string& line);
     void AnswerShowPort(int port);
     void AnswerSetPort(int port, bool enable, const std::string& echo);
-    std::string ShowReplyHead(int port, const PortFields& fields) const;
-    std::string ShowReplyTail(const PortFields& fields) const;
 
     const int m_portCount;
     platform::PtyPair m_pty;

@@ -437,8 +437,13 @@ void FakeWebServer::Serve(int rawFd, int id) {
 
         size_t lineEnd = request.head.find("\r\n");
         std::string line = request.head.substr(0, lineEnd);
-        size_t s1 = line.find(' '), s2 = line.rfind(' ');
-        if (s1 == std::string::npos || s2 == s1) {
+        // As servers read it: three words split by single blanks, a target of visible ASCII.
+        size_t s1 = line.find(' ');
+        size_t s2 = s1 == std::string::npos ? s1 : line.find(' ', s1 + 1);
+        bool fit = s2 != std::string::npos && s2 > s1 + 1 && line.find(' ', s2 + 1) == std::string::npos;
+        for (size_t i = s1 + 1; fit && i < s2; ++i)
+            fit = static_cast<unsigned char>(line[i]) > 0x20 && static_cast<unsigned char>(line[i]) < 0x7F;
+        if (!fit) {
             SendAll(fd.Get(), Serialize(WebResponse::Status(400, "bad request line")));
             return;
         }

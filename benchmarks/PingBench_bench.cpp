@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <linux/if_packet.h>
 #include <memory>
 #include <net/ethernet.h>
@@ -53,10 +54,12 @@ PingCards Cards() {
     return cards;
 }
 
-// Sends the frames in turn out of one link of the peers' namespace, paced to 'rate' frames/s
-// for 'duration' (0: no pacing); returns how many went out.
+// Sends frames out of one link of the peers' namespace, paced to 'rate' frames/s for 'duration'
+// (0: no pacing); returns how many went out. 'next' gives each frame as it is due.
 class Blaster {
 public:
+    using NextFrame = std::function<const std::vector<uint8_t>&()>;
+
     Blaster(const NetNamespace& ns, const char* link) {
         std::thread([&] {
             ::setns(ns.Fd(), CLONE_NEWNET);
@@ -67,7 +70,7 @@ public:
         ::setsockopt(m_fd.Get(), SOL_SOCKET, SO_SNDBUFFORCE, &buffer, sizeof buffer);
     }
 
-    uint64_t Send(const std::vector<std::vector<uint8_t>>& frames, double rate, duration<double> length,
+    uint64_t Send(const NextFrame& next, double rate, duration<double> length,
                   const std::atomic<bool>* stop = nullptr) {
         sockaddr_ll to{};
         to.sll_family = AF_PACKET;
@@ -75,7 +78,6 @@ public:
         to.sll_halen = 6;
         const auto start = steady_clock::now();
         uint64_t sent = 0;
-        size_t next = 0;
         while (true) {
             const double elapsed = duration<double>(steady_clock::now() - start).count();
             if (elapsed >= length.count() || (stop && stop->load()))
@@ -86,8 +88,7 @@ public:
                 continue;
             }
             for (uint64_t i = sent; i < due && i < sent + 64; ++i) {
-                const auto& f = frames[next];
-                next = (next + 1) % frames.size();
+                const auto& f = next();
                 std::memcpy(to.sll_addr, f.data(), 6);
                 while (::sendto(m_fd.Get(), f.data(), f.size(), 0, reinterpret_cast<sockaddr*>(&to),
                                 sizeof to) < 0)
@@ -98,10 +99,38 @@ public:
         return sent;
     }
 
+    // The frames of a ring in turn.
+    uint64_t Send(const std::vector<std::vector<uint8_t>>& frames, double rate, duration<double> length,
+                  const std::atomic<bool>* stop = nullptr) {
+        size_t at = 0;
+        return Send([&]() -> const std::vector<uint8_t>& { return frames[at++ % frames.size()]; }, rate,
+                    length, stop);
+    }
+
 private:
     platform::UniqueFd m_fd;
     int m_ifIndex = 0;
 };
+
+// Frames the kernel dropped on receive at a link of the calling thread's namespace, before any
+// capture could see them (/proc/net/dev's receive "drop" column).
+uint64_t KernelReceiveDrops(const char* link) {
+    FILE* dev = std::fopen("/proc/thread-self/net/dev", "r");
+    if (!dev)
+        return 0;
+    char line[512];
+    uint64_t drops = 0;
+    const std::string name = std::string(link) + ":";
+    while (std::fgets(line, sizeof line, dev)) {
+        const char* at = std::strstr(line, name.c_str());
+        unsigned long long bytes, packets, errors, dropped;
+        if (at &&
+            std::sscanf(at + name.size(), "%llu %llu %llu %llu", &bytes, &packets, &errors, &dropped) == 4)
+            drops = dropped;
+    }
+    std::fclose(dev);
+    return drops;
+}
 
 bool CanMakeNamespaces(benchmark::State& state) {
     std::string reason = testsupport::NetNamespaceUnavailableReason();
@@ -110,54 +139,76 @@ bool CanMakeNamespaces(benchmark::State& state) {
     return reason.empty();
 }
 
-// Valid requests of one registered run arriving at the WAN card's monitor at rising rates.
+// Valid requests of one registered run arriving at the WAN card's monitor at rising rates, each
+// built as it is sent (its own record, its own stamp), as the job builds them. Five runs; the
+// worst of them is what counts.
 void BM_MonitorClassifiesValidFrames(benchmark::State& state) {
     if (!CanMakeNamespaces(state))
         return;
     Namespaces ns;
     const PingCards cards = Cards();
     const int length = static_cast<int>(state.range(0));
+    const std::vector<double> rates = {20000.0, 40000.0, 81274.0, 120000.0, 160000.0, 240000.0, 320000.0};
+    constexpr int kRuns = 5;
     for (auto _ : state) {
-        double bestClean = 0, bestSeen = 0;
+        std::vector<uint64_t> worstMissed(rates.size(), 0);
+        std::vector<int> runsWithMisses(rates.size(), 0);
         testsupport::RunInside(ns.pc, [&] {
             WANic_Monitor monitor(cards);
             monitor.Start();
             monitor.WaitUntilCapturing(5000);
             Blaster blaster(ns.peers, "wanpeer");
             SetTestingFlag(true);
-            for (double rate : {20000.0, 40000.0, 81274.0, 120000.0, 160000.0, 240000.0, 320000.0}) {
-                PingPort port(1);
-                const uint32_t run = RegisterPingRun({&port});
-                // A ring of frames with a record each; a record seen again is counted again.
-                std::vector<std::vector<uint8_t>> frames(4096,
-                                                         std::vector<uint8_t>(static_cast<size_t>(length)));
-                PingFrameSource source{kLanMac, kWanMac, run, nullptr};
-                for (auto& f : frames)
-                    CreatePingRequestPacket(f.data(), port, length, source);
-                const int before = monitor.GetCount();
-                const auto start = steady_clock::now();
-                const uint64_t sent = blaster.Send(frames, rate, seconds(1));
-                const double took = duration<double>(steady_clock::now() - start).count();
-                std::this_thread::sleep_for(300ms);
-                const int counted = monitor.GetCount() - before;
-                UnregisterPingRun(run);
-                const uint64_t missed = sent - static_cast<uint64_t>(counted);
-                std::printf("  %4d-byte frames: offered %8.0f/s, sent %7llu, classified %7d, missed %llu\n",
-                            length, sent / took, static_cast<unsigned long long>(sent), counted,
-                            static_cast<unsigned long long>(missed));
-                bestSeen = std::max(bestSeen, counted / took);
-                if (missed != 0)
-                    break;
-                bestClean = sent / took;
+            for (int runNo = 1; runNo <= kRuns; ++runNo) {
+                for (size_t r = 0; r < rates.size(); ++r) {
+                    PingPort port(1);
+                    const uint32_t run = RegisterPingRun({&port});
+                    PingFrameSource source{kLanMac, kWanMac, run, nullptr};
+                    std::vector<uint8_t> frame(static_cast<size_t>(length));
+                    auto fresh = [&]() -> const std::vector<uint8_t>& {
+                        CreatePingRequestPacket(frame.data(), port, length, source);
+                        return frame;
+                    };
+                    const int before = monitor.GetCount();
+                    const uint64_t droppedBefore = KernelReceiveDrops("wan0");
+                    const auto start = steady_clock::now();
+                    const uint64_t sent = blaster.Send(fresh, rates[r], seconds(1));
+                    const double took = duration<double>(steady_clock::now() - start).count();
+                    // Frames still in the capture ring are not missed: wait until the count settles.
+                    int settled = monitor.GetCount();
+                    for (int wait = 0; wait < 30; ++wait) {
+                        std::this_thread::sleep_for(100ms);
+                        const int now = monitor.GetCount();
+                        if (now == settled && wait >= 2)
+                            break;
+                        settled = now;
+                    }
+                    const int counted = settled - before;
+                    UnregisterPingRun(run);
+                    const uint64_t missed = sent > static_cast<uint64_t>(counted) ? sent - counted : 0;
+                    const uint64_t kernelDropped = KernelReceiveDrops("wan0") - droppedBefore;
+                    std::printf("  run %d, %4d-byte frames: offered %8.0f/s, sent %7llu, classified %7d, "
+                                "missed %llu (dropped by the kernel before capture: %llu)\n",
+                                runNo, length, sent / took, static_cast<unsigned long long>(sent), counted,
+                                static_cast<unsigned long long>(missed),
+                                static_cast<unsigned long long>(kernelDropped));
+                    worstMissed[r] = std::max(worstMissed[r], missed);
+                    runsWithMisses[r] += missed != 0;
+                }
             }
             SetTestingFlag(false);
         });
-        state.counters["clean_frames_per_s"] = bestClean;
-        state.counters["classified_frames_per_s"] = bestSeen;
-        std::printf(
-            "One monitor classifies %.0f frames/s of %d bytes without missing one (1 GbE: 81,274/s of "
-            "1500 bytes)\n",
-            bestClean, length);
+        double worstClean = 0;
+        for (size_t r = 0; r < rates.size() && runsWithMisses[r] == 0; ++r)
+            worstClean = rates[r];
+        state.counters["clean_frames_per_s_worst_of_5"] = worstClean;
+        std::printf("Worst of %d runs, %d-byte frames:\n", kRuns, length);
+        for (size_t r = 0; r < rates.size(); ++r)
+            std::printf("  %8.0f/s: missed at most %llu, runs with misses %d of %d\n", rates[r],
+                        static_cast<unsigned long long>(worstMissed[r]), runsWithMisses[r], kRuns);
+        std::printf("One monitor classifies %.0f frames/s of %d bytes without a miss in all %d runs (1 GbE: "
+                    "81,274/s of 1500 bytes)\n",
+                    worstClean, length, kRuns);
     }
 }
 BENCHMARK(BM_MonitorClassifiesValidFrames)->Arg(128)->Arg(1500)->Iterations(1)->Unit(benchmark::kSecond);

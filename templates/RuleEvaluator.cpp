@@ -20,6 +20,33 @@ int CompareText(const CString& a, const CString& b) {
     return a.str().compare(b.str());
 }
 
+// A stretch of a text, and a character boundary at or before it to count characters from.
+struct Span {
+    size_t begin;
+    size_t end;
+    size_t origin;
+};
+
+// Narrows the span to the text between head and tail within it (an empty head: from its start,
+// an empty tail: to its end). Markers match only at character boundaries, with every byte.
+bool Narrow(const std::string& text, Span& span, const CString& head, const CString& tail) {
+    size_t headAt = span.begin;
+    if (!head.IsEmpty()) {
+        headAt = FindOnCharBoundary(text, head.str(), span.begin, span.origin, span.end);
+        if (headAt == std::string::npos)
+            return false;
+    }
+    const size_t start = headAt + head.str().size();
+    size_t end = span.end;
+    if (!tail.IsEmpty()) {
+        end = FindOnCharBoundary(text, tail.str(), start, headAt, span.end);
+        if (end == std::string::npos)
+            return false;
+    }
+    span = Span{start, end, headAt};
+    return true;
+}
+
 bool Contains(const std::vector<CString>& list, const CString& item) {
     for (const CString& entry : list)
         if (entry == item)
@@ -39,7 +66,7 @@ int RuleEvaluator::CompareByRule(const CString& op, const CString& setValue, con
     if (op == "NOT_EQUAL")
         return value != setValue ? 1 : 0;
     if (op == "INCLUDE")
-        return value.Find(setValue) >= 0 ? 1 : 0;
+        return FindOnCharBoundary(value.str(), setValue.str()) != std::string::npos ? 1 : 0;
     return 0;
 }
 
@@ -87,23 +114,12 @@ int RuleEvaluator::CheckParameters(const TerminalRecord& terminal, int mode) con
 
 int RuleEvaluator::ExtractBetween(const CString& text, const CString& head, const CString& tail, CString& out,
                                   int* startOut) {
-    int start = 0;
-    if (!head.IsEmpty()) {
-        start = text.Find(head);
-        if (start < 0)
-            return 0;
-    }
-    start += head.GetLength();
-    int end = text.GetLength();
-    if (!tail.IsEmpty()) {
-        end = text.Find(tail, start);
-        if (end < 0)
-            return 0;
-    }
-    CString found = text.Mid(start, end - start);
-    out = found;
+    Span span{0, text.str().size(), 0};
+    if (!Narrow(text.str(), span, head, tail))
+        return 0;
+    out = CString(text.str().substr(span.begin, span.end - span.begin));
     if (startOut)
-        *startOut = start;
+        *startOut = static_cast<int>(span.begin);
     return 1;
 }
 
@@ -126,60 +142,63 @@ CString RuleEvaluator::SplitItem(const CString& text, const char* separators, in
 
 int RuleEvaluator::ExtractValue(const CString& page, const std::vector<LocatorRecord>& locators,
                                 const CString& arraySpec, CString& value) {
-    CString text = page;
-    text.Trim();
-    text.Remove('\r');
-    text.Remove('\n');
-    text.Remove('\t');
+    CString working = page;
+    working.Trim();
+    working.Remove('\r');
+    working.Remove('\n');
+    working.Remove('\t');
+    const std::string& text = working.str();
     value.Empty();
+    auto cut = [&](const Span& span) { return CString(text.substr(span.begin, span.end - span.begin)); };
 
     if (arraySpec == "FALSE") {
         if (locators.empty())
             return 0;
+        // Each locator narrows the text the one before found.
+        Span span{0, text.size(), 0};
         for (const LocatorRecord& locator : locators) {
-            if (!ExtractBetween(text, locator.head, locator.tail, text))
+            if (!Narrow(text, span, locator.head, locator.tail))
                 return 0;
         }
-        value = text.Trim();
+        value = cut(span).Trim();
         return 1;
     }
 
     if (locators.size() < 2)
         return 0;
-    CString rest;
-    if (!ExtractBetween(text, locators[0].head, locators[0].tail, rest))
+    Span block{0, text.size(), 0};
+    if (!Narrow(text, block, locators[0].head, locators[0].tail))
         return 0;
+    // Each pass searches the rest of the block behind the last item, in place: copying the rest
+    // for every pass would make a page of many cells quadratic.
     CString list;
-    int position = 0;
+    size_t position = block.begin;
+    size_t origin = block.origin;
     for (;;) {
-        rest = rest.Mid(position);
         // An empty rest ends the passes: inner locators without markers would match it for ever.
-        if (rest.IsEmpty())
+        if (position >= block.end)
             break;
-        CString item = rest;
-        int offset = 0;
-        CString firstTail;
+        Span item{position, block.end, origin};
+        const CString* firstTail = nullptr;
         bool found = true;
         for (size_t i = 1; i < locators.size(); ++i) {
-            int start = 0;
-            if (!ExtractBetween(item, locators[i].head, locators[i].tail, item, &start)) {
+            if (!Narrow(text, item, locators[i].head, locators[i].tail)) {
                 found = false;
                 break;
             }
-            offset += start;
-            if (firstTail.IsEmpty())
-                firstTail = locators[i].tail;
+            if (!firstTail && !locators[i].tail.IsEmpty())
+                firstTail = &locators[i].tail;
         }
         if (!found)
             break;
-        CString trimmed = item;
-        trimmed.Trim();
         if (!list.IsEmpty())
             list += ";";
-        list += trimmed;
+        list += cut(item).Trim();
+        if (!firstTail)
+            break; // no closing marker to search on behind
         // Search on behind the item and its closing marker.
-        position =
-            firstTail.IsEmpty() ? rest.GetLength() + 1 : offset + item.GetLength() + firstTail.GetLength();
+        position = item.end + firstTail->str().size();
+        origin = item.origin;
     }
     if (list.IsEmpty())
         return 0;

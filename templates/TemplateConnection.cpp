@@ -138,18 +138,26 @@ CString TemplateConnection::EncodeForm(const CString& postData) const {
     return EncodeFormFilled(postData, false);
 }
 
-void TemplateConnection::CaptureSessionId(const CString& rawHeaders) {
+bool TemplateConnection::ReadSessionId(const CString& rawHeaders, CString& id) {
     CString folded = rawHeaders;
     folded.Replace('\n', '\r');
     folded.Remove(' ');
     folded.MakeLower();
     int at = folded.Find("sessionid=");
-    if (at > 0) {
-        int first = at + 10;
-        int end = folded.Find('\r', first);
-        if (end >= 0)
-            m_sessionId = folded.Mid(first, end - first);
-    }
+    if (at <= 0)
+        return false;
+    int first = at + 10;
+    int end = folded.Find('\r', first);
+    if (end < 0)
+        return false;
+    id = folded.Mid(first, end - first);
+    return true;
+}
+
+void TemplateConnection::CaptureSessionId(const CString& rawHeaders) {
+    CString id;
+    if (ReadSessionId(rawHeaders, id))
+        m_sessionId = id;
 }
 
 int TemplateConnection::SendTemplateRequest(const CString& url, const CString& method,

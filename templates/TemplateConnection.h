@@ -42,6 +42,9 @@ public:
     CString EncodeForm(const CString& postData) const;
     // Writes "HttpDebug<n>.log" in the current directory while "Brakmoor.debug" exists there.
     void DumpHttpDebug(const CString& url, const CString& response);
+    // The session id an answer's raw header block carries ("sessionid=" up to the line end,
+    // blanks removed, lower case); false when it carries none.
+    static bool ReadSessionId(const CString& rawHeaders, CString& id);
 
 private:
     // Form encoding with the credential placeholders filled in after the split, so that a

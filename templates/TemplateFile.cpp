@@ -310,25 +310,31 @@ void TemplateStore::WriteTerminalRecord(TemplateFileWriter& file, const Terminal
 }
 
 int TemplateStore::Load(const CString& path) {
-    if (m_loaded)
-        return m_loaded;
+    if (int loaded = m_loaded.load())
+        return loaded;
     std::string bytes;
     if (!ReadWholeFile(path.IsEmpty() ? m_path : path, bytes))
         return 0;
-    // Built aside, so that a damaged file changes nothing.
+    // Built aside, so that a damaged file changes nothing and readers wait only for the swap.
     GroupList groups;
     TerminalList terminals;
     TemplateFileReader reader(bytes);
     if (!StoreItems(reader, groups, terminals))
         return 0;
+    std::unique_lock lock(m_lock);
+    // Another thread's load may have come first; the store holds its file then.
+    if (int loaded = m_loaded.load())
+        return loaded;
     m_groups.swap(groups);
     m_terminals.swap(terminals);
-    BuildParameterIndex();
+    BuildParameterIndexLocked();
+    ++m_generation;
     m_loaded = 1;
     return 1;
 }
 
 int TemplateStore::Save(const CString& path) const {
+    std::shared_lock lock(m_lock);
     TemplateFileWriter writer;
     if (!StoreItems(writer, m_groups, m_terminals))
         return 0;

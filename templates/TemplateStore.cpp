@@ -20,16 +20,28 @@ TemplateStore& TemplateStore::Instance() {
 }
 
 void TemplateStore::Reset() {
+    std::unique_lock lock(m_lock);
     m_loaded = 0;
-    Clear();
+    ClearLocked();
 }
 
 void TemplateStore::Clear() {
+    std::unique_lock lock(m_lock);
+    ClearLocked();
+}
+
+void TemplateStore::ClearLocked() {
+    ++m_generation;
     m_groups.clear();
     m_terminals.clear();
 }
 
 GroupRecord* TemplateStore::FindGroup(const CString& key) const {
+    std::shared_lock lock(m_lock);
+    return FindGroupLocked(key);
+}
+
+GroupRecord* TemplateStore::FindGroupLocked(const CString& key) const {
     std::string prefix = key.str() + ':';
     for (const auto& group : m_groups)
         if (group->name.str().starts_with(prefix))
@@ -38,14 +50,16 @@ GroupRecord* TemplateStore::FindGroup(const CString& key) const {
 }
 
 void TemplateStore::GetGroupPorts(const CString& key, CStringArray& out) const {
+    std::shared_lock lock(m_lock);
     out.RemoveAll();
-    if (GroupRecord* group = FindGroup(key))
+    if (GroupRecord* group = FindGroupLocked(key))
         out.Copy(group->ports);
 }
 
 void TemplateStore::GetBoundTerminals(const CString& key, const CString& authKind,
                                       std::vector<TerminalRecord*>& out) const {
-    GroupRecord* group = FindGroup(key);
+    std::shared_lock lock(m_lock);
+    GroupRecord* group = FindGroupLocked(key);
     if (!group)
         return;
     for (const CString& id : group->terminalIds) {
@@ -59,6 +73,7 @@ void TemplateStore::GetBoundTerminals(const CString& key, const CString& authKin
 }
 
 void TemplateStore::GetAddressLists(CStringArray& ips, CStringArray& masks, CStringArray& ports) const {
+    std::shared_lock lock(m_lock);
     for (const auto& group : m_groups) {
         int colon = group->name.Find(':');
         // The three lists are read side by side: a group without an ip:mask name adds to none.
@@ -74,6 +89,11 @@ void TemplateStore::GetAddressLists(CStringArray& ips, CStringArray& masks, CStr
 }
 
 void TemplateStore::BuildParameterIndex() {
+    std::unique_lock lock(m_lock);
+    BuildParameterIndexLocked();
+}
+
+void TemplateStore::BuildParameterIndexLocked() {
     for (const auto& terminal : m_terminals) {
         std::set<CString> all, key;
         for (const auto& parameter : terminal->parameters) {
@@ -91,6 +111,7 @@ void TemplateStore::BuildParameterIndex() {
 }
 
 int TemplateStore::FindTerminalById(const CString& id, TerminalRecord** record, int* index) const {
+    std::shared_lock lock(m_lock);
     for (size_t i = 0; i < m_terminals.size(); ++i) {
         if (m_terminals[i]->id == id) {
             if (record)
@@ -106,6 +127,7 @@ int TemplateStore::FindTerminalById(const CString& id, TerminalRecord** record, 
 }
 
 CString TemplateStore::GetGroupMask(const CString& ip) const {
-    GroupRecord* group = FindGroup(ip);
+    std::shared_lock lock(m_lock);
+    GroupRecord* group = FindGroupLocked(ip);
     return group ? group->name.Mid(ip.GetLength() + 1) : CString();
 }

@@ -4,9 +4,15 @@
 // tests and the template tool's test dialog may hold stores of their own.
 //
 // Failures are reported by a 0 result, an empty text or no record; nothing is logged or thrown.
-// No locks: the store is changed only where no test job reads it.
+// Loads, resets and look-ups take the store's lock, so a reload may meet job threads reading.
+// Every change of the records advances the generation: a holder of a record checks it (under
+// ReadLock) before it uses the record again.
 
+#include <atomic>
+#include <cstdint>
 #include <memory>
+#include <mutex>
+#include <shared_mutex>
 #include <vector>
 
 #include "platform/text/Arrays.h"
@@ -72,16 +78,28 @@ public:
     static void WriteString(TemplateFileWriter& file, const CString& text);
     static void WriteTerminalRecord(TemplateFileWriter& file, const TerminalRecord& terminal);
 
+    // Advanced by every Load that reads a file, every Reset and every Clear.
+    uint64_t GetGeneration() const { return m_generation.load(); }
+    // Held while records found earlier are used: no reset or load runs meanwhile. Not to be
+    // held across the store's own calls.
+    std::shared_lock<std::shared_mutex> ReadLock() const { return std::shared_lock(m_lock); }
+
     const CString& GetPath() const { return m_path; }
-    int IsLoaded() const { return m_loaded; }
+    int IsLoaded() const { return m_loaded.load(); }
     GroupList& Groups() { return m_groups; }
     const GroupList& Groups() const { return m_groups; }
     TerminalList& Terminals() { return m_terminals; }
     const TerminalList& Terminals() const { return m_terminals; }
 
 private:
+    GroupRecord* FindGroupLocked(const CString& key) const;
+    void BuildParameterIndexLocked();
+    void ClearLocked();
+
     CString m_path;
+    mutable std::shared_mutex m_lock;
     GroupList m_groups;
     TerminalList m_terminals;
-    int m_loaded = 0;
+    std::atomic<int> m_loaded{0};
+    std::atomic<uint64_t> m_generation{0};
 };

@@ -79,6 +79,7 @@ int TerminalClient::IdentifyTerminal(const CString& ip, const CString& templateP
     m_evaluator.ClearValues();
     if (!LoadTemplates(templatePath))
         return 0;
+    const uint64_t generation = m_store->GetGeneration();
     m_givenPorts = givenPorts;
     CStringArray ports;
     m_store->GetGroupPorts(ip, ports);
@@ -103,7 +104,22 @@ int TerminalClient::IdentifyTerminal(const CString& ip, const CString& templateP
             break;
         }
     }
+    // A store changed meanwhile may have taken the candidates with it.
+    m_matchedGeneration = generation;
+    if (m_store->GetGeneration() != generation) {
+        m_matched = nullptr;
+        m_evaluator.ClearValues();
+    }
     return m_matched ? 1 : 0;
+}
+
+TerminalRecord* TerminalClient::Matched() const {
+    return m_matched && m_store->GetGeneration() == m_matchedGeneration ? m_matched : nullptr;
+}
+
+const TerminalRecord* TerminalClient::GetMatchedTerminal() const {
+    auto lock = m_store->ReadLock();
+    return Matched();
 }
 
 CStringArray TerminalClient::Accounts() const {
@@ -169,22 +185,27 @@ TerminalRecord* TerminalClient::IdentifyByPage() {
 }
 
 CString TerminalClient::GetTerminalName() const {
-    return m_matched ? m_matched->name : CString();
+    auto lock = m_store->ReadLock();
+    TerminalRecord* matched = Matched();
+    return matched ? matched->name : CString();
 }
 
 int TerminalClient::GetParameterNames(CStringArray& names) const {
-    if (!m_matched)
+    auto lock = m_store->ReadLock();
+    TerminalRecord* matched = Matched();
+    if (!matched)
         return 0;
     names.RemoveAll();
-    for (const auto& parameter : m_matched->parameters)
+    for (const auto& parameter : matched->parameters)
         names.Add(parameter->name);
     return 1;
 }
 
 const ParameterRecord* TerminalClient::FindParameter(const CString& name) const {
-    if (!m_matched)
+    TerminalRecord* matched = Matched();
+    if (!matched)
         return nullptr;
-    for (const auto& parameter : m_matched->parameters) {
+    for (const auto& parameter : matched->parameters) {
         if (parameter->name.CompareNoCase(name) == 0)
             return parameter.get();
     }
@@ -192,23 +213,26 @@ const ParameterRecord* TerminalClient::FindParameter(const CString& name) const 
 }
 
 CString TerminalClient::GetParameterValue(const CString& name) const {
+    auto lock = m_store->ReadLock();
     const ParameterRecord* parameter = FindParameter(name);
     return parameter ? m_evaluator.GetValue(*parameter) : CString();
 }
 
 int TerminalClient::GetParameterEncode(const CString& name) const {
+    auto lock = m_store->ReadLock();
     const ParameterRecord* parameter = FindParameter(name);
     return parameter ? m_evaluator.GetEncodeCode(*parameter) : 0;
 }
 
 int TerminalClient::CheckParameterRules(const CString& name) const {
+    auto lock = m_store->ReadLock();
     const ParameterRecord* parameter = FindParameter(name);
     return parameter ? m_evaluator.EvaluateRuleList(*parameter) : 0;
 }
 
 int TerminalClient::OpenForFunction() {
     CString user, password;
-    if (!m_matched || !ParseAccount(m_account, user, password))
+    if (!GetMatchedTerminal() || !ParseAccount(m_account, user, password))
         return 0;
     if (m_probeResult == ProbeAuthentication) {
         m_connection.Connect(m_ip, m_port, user, password, m_givenPorts);
@@ -237,17 +261,21 @@ int TerminalClient::RunUploadFunction(const CString& name, const CString& filePa
 }
 
 void TerminalClient::GetFunctionNames(CStringArray& names) const {
-    if (!m_matched)
+    auto lock = m_store->ReadLock();
+    TerminalRecord* matched = Matched();
+    if (!matched)
         return;
     names.RemoveAll();
-    for (const auto& function : m_matched->functions)
+    for (const auto& function : matched->functions)
         names.Add(function->name);
 }
 
 void TerminalClient::GetUploadFunctionNames(CStringArray& names) const {
-    if (!m_matched)
+    auto lock = m_store->ReadLock();
+    TerminalRecord* matched = Matched();
+    if (!matched)
         return;
     names.RemoveAll();
-    for (const auto& upload : m_matched->uploadFunctions)
+    for (const auto& upload : matched->uploadFunctions)
         names.Add(upload->name);
 }

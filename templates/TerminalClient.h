@@ -5,6 +5,8 @@
 //
 // One thread uses a client at a time; clients share only the template store, which they read.
 // The values read from a modem stay in this client (its rule evaluator), never in the store.
+// A match holds for the store's generation it was made in: once the store was reset, cleared or
+// reloaded the client has no match, no values and no terminal name until it identifies again.
 // Every failure is a 0 result or an empty text.
 
 #include <chrono>
@@ -65,7 +67,8 @@ public:
     int GetPort() const { return m_port; }
     const CString& GetAccount() const { return m_account; }
     int GetProbeResult() const { return m_probeResult; }
-    const TerminalRecord* GetMatchedTerminal() const { return m_matched; }
+    // The matched terminal while the store is as it was at the match; null otherwise.
+    const TerminalRecord* GetMatchedTerminal() const;
     TemplateConnection& GetConnection() { return m_connection; }
     const TemplateHttpSession& GetHttpSession() const { return m_session; }
 
@@ -73,6 +76,8 @@ public:
     static constexpr std::chrono::milliseconds kProbeTimeout{3000};
 
 private:
+    // m_matched when the store has not changed since the match; call under the store's ReadLock.
+    TerminalRecord* Matched() const;
     // The matched terminal's first parameter of that name, ignoring case.
     const ParameterRecord* FindParameter(const CString& name) const;
     // The group's accounts, then the extra ones.
@@ -91,4 +96,5 @@ private:
     int m_probeResult = ProbeOther;
     int m_givenPorts = 0;
     TerminalRecord* m_matched = nullptr;
+    uint64_t m_matchedGeneration = 0;
 };

@@ -385,6 +385,11 @@ int Configer::GetLogger() const {
     return m_Logger;
 }
 
+void Configer::SetLogger(int level) {
+    std::lock_guard lock(m_mutex);
+    m_Logger = level;
+}
+
 void Configer::ReadNicRole(const char* key, CString& name, CString& guid) {
     if (!platform::RegKeyExists(platform::Hive::LocalMachine, key)) {
         LogInfo("从注册表读取网卡信息失败。");

@@ -48,6 +48,8 @@ public:
     CString GetLanguage() const;
     CString GetVersion() const;
     int GetLogger() const;
+    // The log threshold saved as [System] Logger by the next Save.
+    void SetLogger(int level);
     const CString& GetIniPath() const { return m_IniPath; }
 
     bool CheckNicConfigured();

@@ -104,3 +104,6 @@ void ApplyLogLevel(int level) {
 int ReadSharedLogLevel() {
     return Started().ReadSharedLogLevel();
 }
+void SaveLogSettings() {
+    Started().WriteSettings();
+}

@@ -24,6 +24,9 @@ int WriteLogText(int level, const char* text, bool flush);
 void SetLogLevel(int level);
 void ApplyLogLevel(int level);
 int ReadSharedLogLevel();
+// Writes SuperLog.ini with the current level, so that the next start begins there (the log
+// settings dialog, after SetLogLevel).
+void SaveLogSettings();
 
 // The process-wide logger starts on the first call above, or here: the program calls
 // StartSuperLogger first thing in main and ShutdownSuperLogger after the application has

@@ -60,6 +60,9 @@ public:
     // level; the threshold when there is no view.
     int ReadSharedLogLevel();
 
+    // Writes SuperLog.ini with the current threshold and file length.
+    void WriteSettings();
+
     // Opens the current file or switches to the next one; returns the new file state (1 or 4).
     int OpenOrRotate();
     // The work of one pass of the thread with the given pass number (tests drive it directly).
@@ -75,7 +78,6 @@ private:
     void ThreadMain();
     void FinishLogging();
     void ReadSettings();
-    void WriteSettings();
     void AppendLineLocked(int level, std::string_view text);
     void FlushLocked();
     void BoundBufferLocked();

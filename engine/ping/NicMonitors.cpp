@@ -1,9 +1,8 @@
 #include "engine/ping/NicMonitors.h"
 
+#include <cerrno>
 #include <cstring>
 #include <pcap/pcap.h>
-#include <pthread.h>
-#include <sched.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -37,6 +36,7 @@ NicMonitor::NicMonitor(PingDirection arrival, const PingCards& cards, platform::
     std::memcpy(m_state.LanMac, cards.Lan.Mac, 6);
     std::memcpy(m_state.WanMac, cards.Wan.Mac, 6);
     m_state.Clock = &clock;
+    m_state.Log = &m_log;
 }
 
 NicMonitor::~NicMonitor() {
@@ -62,30 +62,31 @@ bool NicMonitor::WaitUntilCapturing(uint32_t milliseconds) {
 }
 
 void NicMonitor::RaisePriority() {
-    // The highest the system grants: real-time first, else the best nice value.
-    const int highest = sched_get_priority_max(SCHED_FIFO);
-    sched_param wanted{};
-    wanted.sched_priority = highest;
-    if (pthread_setschedparam(pthread_self(), SCHED_FIFO, &wanted) != 0) {
+    // The normal class's highest level, not real-time: a real-time thread that keeps busy under
+    // a flood would leave nothing to the rest of the machine.
+    constexpr int kHighestNice = -20;
+    const id_t self = static_cast<id_t>(gettid());
+    if (setpriority(PRIO_PROCESS, self, kHighestNice) != 0)
         LogWarning("%s SetThreadPriority失败。", Name());
-        for (int nice = -20; nice < 0; ++nice)
-            if (setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), nice) == 0)
-                break;
-    }
-    int policy = 0;
-    sched_param got{};
-    if (pthread_getschedparam(pthread_self(), &policy, &got) != 0 || policy != SCHED_FIFO ||
-        got.sched_priority != highest)
+    errno = 0;
+    const int nice = getpriority(PRIO_PROCESS, self);
+    if (errno != 0 || nice != kHighestNice)
         LogWarning("%s提升线程优先级失败1。", Name());
     else
         LogDebug("%s提升线程优先级成功。", Name());
 }
 
 int NicMonitor::Run() {
+    // A thread this one starts would inherit its priority: the log's must not be started here.
+    StartSuperLogger();
     RaisePriority();
     const bool lan = m_arrival == PingDirection::Downstream;
     std::string error;
-    platform::CaptureOptions options; // 65536 bytes, promiscuous, 1000 ms, immediate, incoming only
+    platform::CaptureOptions options; // promiscuous, 1000 ms, immediate, incoming only
+    // The handlers read the first 78 bytes of a frame. Each frame takes a whole snapshot's room
+    // in the kernel's ring: with 64 KiB snapshots the ring held about a thousand frames, a pause
+    // of a few milliseconds at line rate, so whole bursts were lost.
+    options.snapshotLength = kMonitorSnapshotLength;
     platform::PcapHandle handle = platform::OpenCapture(m_card.Device.GetString(), options, &error);
     if (!handle) {
         if (!lan)

@@ -9,11 +9,15 @@
 #include <mutex>
 
 #include "engine/jobs/WorkerThread.h"
+#include "engine/ping/CaptureLog.h"
 #include "engine/ping/PingFrames.h"
 #include "platform/clock/Clock.h"
 #include "platform/sync/Event.h"
 
 struct pcap;
+
+// Bytes of each frame the monitors capture: every field the handlers read, with room to spare.
+constexpr int kMonitorSnapshotLength = 256;
 
 // The configured LAN and WAN cards with their capture devices; false when the cards are not
 // configured or not present.
@@ -40,6 +44,7 @@ private:
 
     const PingDirection m_arrival;
     const PingCard m_card;
+    CaptureLog m_log; // before m_state, which points at it
     PingHandlerState m_state;
     std::mutex m_mutex;
     bool m_stop = false;

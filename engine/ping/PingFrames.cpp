@@ -1,5 +1,7 @@
 #include "engine/ping/PingFrames.h"
 
+#include "engine/ping/CaptureLog.h"
+
 #include <cstring>
 #include <pcap/pcap.h>
 #include <random>
@@ -291,8 +293,15 @@ PingFrameResult HandlePingFrame(PingDirection arrival, PingHandlerState& state, 
             found = pingPort && pingPort->MarkReceived(arrival, serial, now, &record);
         }
     }
+    // Warnings leave the capture path through the state's log, when it has one.
+    auto warn = [&state](const char* format, auto... args) {
+        if (state.Log)
+            state.Log->Queue(LOG_LEVEL_WARNING, format, args...);
+        else
+            LogWarning(format, args...);
+    };
     if (!found) {
-        LogWarning("pPingRequestPacket:%d is invalid.", static_cast<int>(handle));
+        warn("pPingRequestPacket:%d is invalid.", static_cast<int>(handle));
         return PingFrameResult::Invalid;
     }
 
@@ -301,10 +310,9 @@ PingFrameResult HandlePingFrame(PingDirection arrival, PingHandlerState& state, 
     // Both ticks come from the steady clock, so the difference cannot wrap or go negative.
     const long long delay = record.ReceiveTick - record.SendTick;
     if (delay < 0)
-        LogWarning("delay < 0，应该是因为计数器到了第49天翻转导致的。");
+        warn("delay < 0，应该是因为计数器到了第49天翻转导致的。");
     else if (delay > 1000)
-        LogWarning("%s 端口：%d ,包序号：%d ,Ping time = %lld > 1000ms", name, record.Port, record.Serial,
-                   delay);
+        warn("%s 端口：%d ,包序号：%d ,Ping time = %lld > 1000ms", name, record.Port, record.Serial, delay);
     return PingFrameResult::Counted;
 }
 

@@ -19,6 +19,7 @@
 #include "platform/text/CString.h"
 
 struct pcap_pkthdr;
+class CaptureLog;
 
 constexpr int kBigPingFrame = 1500;
 constexpr int kSmallPingFrame = 128;
@@ -120,6 +121,9 @@ struct PingHandlerState {
     uint8_t WanMac[6] = {};
     platform::Clock* Clock = nullptr; // null: the real clock
     std::atomic<int> Count{0};
+    // Where the handler's warnings go so that it never waits for a log write (the monitors');
+    // null: straight into the log.
+    CaptureLog* Log = nullptr;
 };
 
 enum class PingFrameResult { Counted, NotTesting, TooShort, WrongAddress, WrongType, Invalid };

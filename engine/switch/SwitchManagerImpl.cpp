@@ -342,12 +342,7 @@ void SwitchManagerImpl::OnComm(platform::SerialEvent event, const std::string& d
         m_firstAnswer = true;
     }
     if (event == platform::SerialEvent::Received) {
-        std::string input = m_port->TakeInput();
-        if (input.empty())
-            return;
-        m_strResponse += CString(input);
-        ParseResponse();
-        BoundResponse();
+        ReceiveBytes(m_port->TakeInput());
         return;
     }
     int errors = ++m_process.transferErrors;
@@ -359,6 +354,14 @@ void SwitchManagerImpl::OnComm(platform::SerialEvent event, const std::string& d
     m_port->DiscardOutput();
     if (errors > 3)
         RaiseNotify(ConnectSwitchFailedNotify);
+}
+
+void SwitchManagerImpl::ReceiveBytes(const std::string& input) {
+    if (input.empty())
+        return;
+    m_strResponse += CString(input);
+    ParseResponse();
+    BoundResponse();
 }
 
 void SwitchManagerImpl::BoundResponse() {

@@ -115,6 +115,8 @@ public:
     // Called by the thread's loop.
     void Start();
     void OnTimer(int id);
+    // What the line brought, parsed with what came before; on the console thread.
+    void ReceiveBytes(const std::string& input);
 
 private:
     // True when the call was handed to the console thread.

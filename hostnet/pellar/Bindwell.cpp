@@ -2,8 +2,13 @@
 
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
+#include <filesystem>
 #include <uuid/uuid.h>
 
+#include "hostnet/dunmore/Function.h"
+#include "platform/files/FileIo.h"
+#include "platform/files/UniqueFd.h"
 #include "platform/wmi/HostLinks.h"
 
 bool operator==(const GUID& a, const GUID& b) {
@@ -100,4 +105,47 @@ int CBindwell::EnumNetProtocolBindings(ProtocolBindingStruct** records) {
     if (records)
         *records = m_records.data();
     return static_cast<int>(m_records.size());
+}
+
+namespace {
+// A link name that may stand in a /proc path.
+bool IsLinkName(const CString& name) {
+    return !name.IsEmpty() && name.GetLength() < 16 && name.Find('/') < 0 && name != "." && name != "..";
+}
+} // namespace
+
+int CBindwell::EnableBinding(const char16_t* token, const char16_t* componentId, int enable) {
+    CString link = NarrowText(token);
+    CString component = NarrowText(componentId);
+    if (!IsLinkName(link))
+        return 0;
+    if (component.CompareNoCase("ipv4") == 0) {
+        if (enable)
+            return 1; // always bound
+        CFunction::RLog("CBindwell::EnableBinding %s: IPv4 cannot be unbound from a link", link.GetString());
+        return -1;
+    }
+    if (component.CompareNoCase("ipv6") != 0)
+        return 0;
+    // The sysctl tree under /proc/sys/net is the opening thread's network namespace.
+    std::string path = "/proc/sys/net/ipv6/conf/" + link.str() + "/disable_ipv6";
+    platform::UniqueFd file(::open(path.c_str(), O_WRONLY | O_CLOEXEC));
+    const char* value = enable ? "0\n" : "1\n";
+    return file.IsValid() && platform::WriteAll(file.Get(), value, 2) ? 1 : 0;
+}
+
+int CBindwell::IsProtocolInstalled(const char16_t* protocol) {
+    CString name = NarrowText(protocol);
+    if (name.CompareNoCase("TCPIP") == 0)
+        return 1;
+    if (name.CompareNoCase("TCPIP6") == 0) {
+        std::error_code error;
+        return std::filesystem::exists("/proc/sys/net/ipv6", error) ? 1 : 0;
+    }
+    return 0;
+}
+
+int CBindwell::InstallProtocol(HWND) {
+    CFunction::RLog("CBindwell::InstallProtocol: protocols are the host's own, none is installed here");
+    return 0;
 }

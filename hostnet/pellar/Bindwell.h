@@ -2,12 +2,17 @@
 // CBindwell: our stand-in for the protocol binding library the card code was written against.
 // On Linux every card carries IPv4 (it cannot be unbound from a link) and IPv6 unless the link
 // has it switched off; there is no per-card PPPoE binding.
+// The binding changes act on the links of the calling thread's network namespace.
 
 #include <cstdint>
 #include <memory>
 #include <vector>
 
 #include "platform/text/CString.h"
+
+// A window of the windowed program; opaque here.
+struct HWND__;
+typedef HWND__* HWND;
 
 struct GUID {
     uint32_t Data1;
@@ -53,6 +58,13 @@ public:
     // The host's protocol records; *records points at them until the next call on this object.
     // The record count (0 when the links cannot be read).
     int EnumNetProtocolBindings(ProtocolBindingStruct** records);
+    // Binds (enable 1) or unbinds a card, named by its token, to or from a protocol, named by
+    // its ComponentID: 1 done, 0 not done, -1 refused (IPv4 cannot be unbound from a link).
+    int EnableBinding(const char16_t* token, const char16_t* componentId, int enable);
+    // 1 when the host has the protocol ("TCPIP", "TCPIP6"), else 0.
+    int IsProtocolInstalled(const char16_t* protocol);
+    // No protocol can be installed from here: 0.
+    int InstallProtocol(HWND owner);
 
 private:
     std::vector<std::unique_ptr<NetCardBindingStruct>> m_cards;

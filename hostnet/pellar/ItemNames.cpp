@@ -1,5 +1,7 @@
 #include "hostnet/pellar/ItemNames.h"
 
+#include "hostnet/pellar/PCInfo.h"
+
 namespace pellar {
 
 #define PELLAR_ADAPTER_ITEMS                                                                                 \
@@ -35,5 +37,9 @@ const char* const ItemNameTable[kItemNameCount] = {
 
 #undef PELLAR_ADAPTER_ITEMS
 #undef PELLAR_CONFIG_ITEMS
+
+int CardItemIndex(const char* name) {
+    return PCInfo::SearchItemIndex(ItemNameTable, kCardItemCount, name);
+}
 
 } // namespace pellar

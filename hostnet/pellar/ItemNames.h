@@ -19,4 +19,7 @@ extern const char* const ItemNameTable[kItemNameCount];
 constexpr int kCardOutputFirst = 73;
 constexpr int kCardOutputCount = 13; // texts per card in the inventory's result
 
+// The position of an item among a card's items, or -1.
+int CardItemIndex(const char* name);
+
 } // namespace pellar

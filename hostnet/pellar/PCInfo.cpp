@@ -50,8 +50,8 @@ void PCInfo::SetMainWindowHandle(HWND window) {
     m_hMainWnd = window;
 }
 
-void PCInfo::PostNetCardNotify(uintptr_t wParam) {
-    if (!m_hMainWnd)
+void PCInfo::PostNetCardNotify(uintptr_t wParam, bool evenWithoutWindow) {
+    if (!m_hMainWnd && !evenWithoutWindow)
         return;
     pellar::MessagePoster poster;
     {

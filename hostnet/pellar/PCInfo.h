@@ -14,16 +14,14 @@
 
 #include "hostnet/pellar/Bindwell.h"
 #include "hostnet/pellar/OwnedTexts.h"
+#include "platform/files/Registry.h"
 #include "platform/text/Arrays.h"
 #include "platform/text/CString.h"
 
 namespace platform::wmi {
 class Provider;
-}
-
-// A window of the windowed program; opaque here.
-struct HWND__;
-typedef HWND__* HWND;
+struct Value;
+} // namespace platform::wmi
 
 // Posted to the main window with lParam 0 and one of the wParam values below.
 constexpr unsigned WM_NETCARD_NOTIFY = 0x500;
@@ -33,8 +31,8 @@ constexpr uintptr_t NETCARD_NOTIFY_BIND_REFUSED = 200;  // the binding library r
 
 namespace pellar {
 using MessagePoster = std::function<void(HWND window, unsigned message, uintptr_t wParam, intptr_t lParam)>;
-// The windowed program hands its poster in (platform::ui::PostMessage); without one, or to a
-// null window, nothing is posted.
+// The windowed program hands its poster in (platform::ui::PostMessage); without one nothing is
+// posted. A refused binding change is posted even to a null window (the caller's own queue).
 void SetMessagePoster(MessagePoster poster);
 } // namespace pellar
 
@@ -77,6 +75,46 @@ public:
     // Refills m_IpHlpAdapters from the host's card links and logs them; always 1.
     int GetAdapterInfoByIpHlp();
     void SetMainWindowHandle(HWND window);
+
+    // Card configuration. A card is a position in the last inventory of this object.
+    // 1 when the card's link state was changed, else 0.
+    int EnableNetCard(int card, int enable);
+    // 10 or 11 success, 0 failure; the flag98 and dns98 arguments belong to the 9x hosts.
+    int SetIPAddr(const char* ip, const char* mask, int card);
+    int SetGateway(const char* gateway, int card, int flag98);
+    // "NULL" (any case) clears the card's static servers.
+    int SetDNS(const char* dns, int card, const char* dns98, int flag98);
+    int SetDynaDNS(int card, int flag98);
+    int EnableDhcp(int card, long ifIndex);
+    // A card outside the inventory renews every card; waits up to 'wait' rounds of 1 s.
+    int RenewDhcp(int card, unsigned long wait);
+    // 1 static servers, 0 none, -1 unknown or a bad card number.
+    int IsNetCardDNSStatic(int card);
+    int EnableTCPIPBinding(int card, int enable);
+    int EnablePPPOEBinding(int card, int enable);
+    int IsTCPIPInstalled();
+    int IsTCPIP6Installed();
+    int IsPPPOEInstalled();
+    int InstallProtocol(HWND owner);
+
+    // The configuration's steps.
+    int NetCardStateChangeXP(SetupCardRecord* record, int enable);
+    int NetCardStateChange2003(SetupCardRecord* record, int enable);
+    int WMISetIPAddress(const char* ip, const char* mask, int index);
+    int WMISetGateway(const char* gateway, int index, const char* metric = nullptr);
+    int WMISetDNS(const char* dns, int index);
+    int WMIEnableDHCP(int index);
+    // index -1: every card.
+    int WMIRenewDHCP(int index, unsigned long wait);
+    static platform::wmi::Value CreateOneElementBstrArray(const char* text);
+    // Types 1 (text), 2 (expandable text) and 4 (decimal text to a DWORD); 1 written, 0 not.
+    int SetRegValue(platform::Hive root, const char* subKey, const char* valueName, unsigned long type,
+                    const char* data);
+    int EnableDhcp2000(int card);
+    int EnableDhcp2000Ex(int card, long ifIndex);
+    void LogBindwellSearchError(const char16_t* name, GUID* guid, int count, ProtocolBindingStruct* records);
+    // The text of a method's ReturnValue (64-98, 100), or nullptr.
+    static const char* WmiReturnText(int code);
 
     // 1 for a dotted quad of four decimal parts 0-255, 255.255.255.255 excepted.
     int bValidIpAddress(CString text);
@@ -121,8 +159,9 @@ public:
     void ClearNetCardInfo();
     void ClearDDKNetCardInfo();
 
-    // Posts WM_NETCARD_NOTIFY to the main window.
-    void PostNetCardNotify(uintptr_t wParam);
+    // Posts WM_NETCARD_NOTIFY to the main window; without one only when 'evenWithoutWindow'
+    // (the message then goes to the poster with a null window: the calling thread's queue).
+    void PostNetCardNotify(uintptr_t wParam, bool evenWithoutWindow = false);
 
     CString m_ExpectStartPage;
     CString m_ExpectProxyServer;
@@ -152,6 +191,10 @@ public:
     int bOS98 = 0;
 
 private:
+    int NetCardStateChange(SetupCardRecord* record, int enable, bool global);
+    int EnableBindings(int card, int enable, bool pppoe);
+    // The card's DeviceID as a number, -1 when it has none.
+    int CardDeviceId(int card) const;
     int FindBinding(const char16_t* name, bool like, GUID* guid, NetCardBindingStruct* card,
                     ProtocolBindingStruct** found, ProtocolBindingStruct** all, int* count);
     // The text of a kept card's item, "N/A" when missing.

@@ -261,9 +261,8 @@ long SetValue(Hive hive, const CString& key, const CString& name, uint32_t type,
     });
 }
 
-// The raw value of one name, checked against the types the caller accepts.
-long GetValue(Hive hive, const CString& key, const CString& name, std::initializer_list<uint32_t> types,
-              std::string& bytes) {
+// A copy of one stored value.
+long ReadValue(Hive hive, const CString& key, const CString& name, Value& value) {
     HiveData data;
     if (long rc = LoadHive(hive, data); rc != kRegSuccess)
         return rc;
@@ -271,16 +270,24 @@ long GetValue(Hive hive, const CString& key, const CString& name, std::initializ
     Value* v = k ? FindValue(*k, name) : nullptr;
     if (!v)
         return kRegNotFound;
-    bool accepted = false;
-    for (uint32_t t : types)
-        accepted = accepted || v->type == t;
-    if (!accepted)
-        return kRegUnsupportedType;
-    bytes = v->data;
+    value = *v;
     return kRegSuccess;
 }
 
-constexpr uint32_t kRegExpandSz = 2;
+// The raw value of one name, checked against the types the caller accepts.
+long GetValue(Hive hive, const CString& key, const CString& name, std::initializer_list<uint32_t> types,
+              std::string& bytes) {
+    Value v;
+    if (long rc = ReadValue(hive, key, name, v); rc != kRegSuccess)
+        return rc;
+    bool accepted = false;
+    for (uint32_t t : types)
+        accepted = accepted || v.type == t;
+    if (!accepted)
+        return kRegUnsupportedType;
+    bytes = std::move(v.data);
+    return kRegSuccess;
+}
 
 } // namespace
 
@@ -310,9 +317,21 @@ long RegSetString(Hive hive, const CString& key, const CString& name, const CStr
 
 long RegGetString(Hive hive, const CString& key, const CString& name, CString& value) {
     std::string bytes;
-    long rc = GetValue(hive, key, name, {REG_TYPE_SZ, kRegExpandSz}, bytes);
+    long rc = GetValue(hive, key, name, {REG_TYPE_SZ, REG_TYPE_EXPAND_SZ}, bytes);
     if (rc == kRegSuccess)
         value = CString(bytes.substr(0, bytes.find('\0')));
+    return rc;
+}
+
+long RegSetExpandString(Hive hive, const CString& key, const CString& name, const CString& value) {
+    return SetValue(hive, key, name, REG_TYPE_EXPAND_SZ, value.str() + '\0');
+}
+
+long RegGetValueType(Hive hive, const CString& key, const CString& name, uint32_t& type) {
+    Value v;
+    long rc = ReadValue(hive, key, name, v);
+    if (rc == kRegSuccess)
+        type = v.type;
     return rc;
 }
 

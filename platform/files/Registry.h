@@ -16,7 +16,13 @@ namespace platform {
 enum class Hive { LocalMachine, CurrentUser, ClassesRoot };
 
 // Win32 value types and results as the calling code knows them.
-enum RegType : uint32_t { REG_TYPE_SZ = 1, REG_TYPE_BINARY = 3, REG_TYPE_DWORD = 4, REG_TYPE_MULTI_SZ = 7 };
+enum RegType : uint32_t {
+    REG_TYPE_SZ = 1,
+    REG_TYPE_EXPAND_SZ = 2,
+    REG_TYPE_BINARY = 3,
+    REG_TYPE_DWORD = 4,
+    REG_TYPE_MULTI_SZ = 7
+};
 constexpr long kRegSuccess = 0;            // ERROR_SUCCESS
 constexpr long kRegNotFound = 2;           // ERROR_FILE_NOT_FOUND
 constexpr long kRegAccessDenied = 5;       // ERROR_ACCESS_DENIED
@@ -30,7 +36,11 @@ CString RegistryRoot();
 void SetRegistryRoot(const CString& directory);
 
 long RegSetString(Hive hive, const CString& key, const CString& name, const CString& value);
+// Reads REG_SZ and REG_EXPAND_SZ alike; the expansion is the reader's.
 long RegGetString(Hive hive, const CString& key, const CString& name, CString& value);
+long RegSetExpandString(Hive hive, const CString& key, const CString& name, const CString& value);
+// The type a value was written with.
+long RegGetValueType(Hive hive, const CString& key, const CString& name, uint32_t& type);
 long RegSetDword(Hive hive, const CString& key, const CString& name, uint32_t value);
 long RegGetDword(Hive hive, const CString& key, const CString& name, uint32_t& value);
 long RegSetMultiString(Hive hive, const CString& key, const CString& name, const CStringArray& values);

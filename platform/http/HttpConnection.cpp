@@ -45,22 +45,36 @@ std::string Trim(const std::string& text) {
     return text.substr(first, last - first + 1);
 }
 
-// The request line carries the target as given; the URL only tells libcurl where to connect and
-// which cookies match, so bytes its parser refuses are percent-encoded there.
-std::string UrlForParser(const std::string& base, const std::string& target) {
+// Percent-encodes the bytes for which 'encode' holds, the rest as it is.
+template <class Predicate> std::string PercentEncode(const std::string& text, Predicate encode) {
     static const char kHex[] = "0123456789ABCDEF";
-    std::string url = base;
-    for (unsigned char c : target) {
-        if (c <= 0x20 || c >= 0x7F || c == '#' || c == '"' || c == '<' || c == '>' || c == '\\' || c == '^' ||
-            c == '`' || c == '{' || c == '|' || c == '}') {
-            url += '%';
-            url += kHex[c >> 4];
-            url += kHex[c & 15];
+    std::string out;
+    out.reserve(text.size());
+    for (unsigned char c : text) {
+        if (encode(c)) {
+            out += '%';
+            out += kHex[c >> 4];
+            out += kHex[c & 15];
         } else {
-            url += static_cast<char>(c);
+            out += static_cast<char>(c);
         }
     }
-    return url;
+    return out;
+}
+
+// Bytes no request line can carry: a blank would split it, control bytes and bytes above 0x7F
+// are refused by servers. Everything else of a stored path goes as written.
+bool UnfitForRequestLine(unsigned char c) {
+    return c <= 0x20 || c >= 0x7F;
+}
+
+// The URL only tells libcurl where to connect and which cookies match, so bytes its parser
+// refuses are percent-encoded there too; the request line carries the target itself.
+std::string UrlForParser(const std::string& base, const std::string& target) {
+    return base + PercentEncode(target, [](unsigned char c) {
+               return UnfitForRequestLine(c) || c == '#' || c == '"' || c == '<' || c == '>' || c == '\\' ||
+                      c == '^' || c == '`' || c == '{' || c == '|' || c == '}';
+           });
 }
 
 struct Transfer {
@@ -212,7 +226,7 @@ HttpResponse HttpConnection::Send(const HttpRequest& request) {
     }
     // No curl_easy_reset: the cookie engine must stay on. Every option that differs between
     // requests is set again here.
-    std::string target = request.target;
+    std::string target = PercentEncode(request.target, UnfitForRequestLine);
     if (target.empty() || target[0] != '/')
         target.insert(target.begin(), '/');
     std::string base = "http://" + m_host + ":" + std::to_string(m_port);

@@ -39,7 +39,8 @@ public:
 
 struct HttpRequest {
     std::string method = "GET"; // "GET" or "POST"
-    std::string target;         // path and query, sent as given
+    std::string target;         // path and query, sent as given but for blanks, control bytes
+                                // and bytes above 0x7F, which go as %XX
     // Header lines "Name: value" (CRLF or LF separated, or one per entry); each name once.
     std::vector<std::string> headers;
     std::string body;                     // used when bodySource is null

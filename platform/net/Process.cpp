@@ -1,5 +1,7 @@
 #include "platform/net/Process.h"
 
+#include <algorithm>
+
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
@@ -39,12 +41,13 @@ std::chrono::milliseconds Left(std::chrono::steady_clock::time_point deadline) {
 }
 
 // Reads what the pipe holds now; false once it is closed on the other side.
-bool Drain(int fd, std::string& output) {
+bool Drain(int fd, std::string& output, size_t maxOutput) {
     char chunk[4096];
     for (;;) {
         ssize_t got = ::read(fd, chunk, sizeof chunk);
         if (got > 0) {
-            output.append(chunk, static_cast<size_t>(got));
+            if (output.size() < maxOutput)
+                output.append(chunk, std::min(static_cast<size_t>(got), maxOutput - output.size()));
             continue;
         }
         if (got < 0 && errno == EINTR)
@@ -176,7 +179,7 @@ ProcessResult RunProcess(const std::string& commandLine, const ProcessOptions& o
         if (ready < 0 && errno != EINTR)
             break;
         if (readEnd && ready > 0 && fds[0].revents)
-            if (!Drain(readEnd.Get(), result.output))
+            if (!Drain(readEnd.Get(), result.output, options.maxOutput))
                 readEnd.Reset();
         pid_t reaped = ::waitpid(pid, &status, WNOHANG);
         if (reaped == pid || (reaped < 0 && errno == ECHILD))
@@ -194,7 +197,7 @@ ProcessResult RunProcess(const std::string& commandLine, const ProcessOptions& o
     // Everything the command wrote is in the pipe now; a child it left behind may keep the
     // pipe open, so take what is there and do not wait for its end.
     if (readEnd)
-        Drain(readEnd.Get(), result.output);
+        Drain(readEnd.Get(), result.output, options.maxOutput);
     result.outcome = ProcessResult::Outcome::Finished;
     result.exitStatus = status;
     return result;

@@ -12,6 +12,9 @@ struct ProcessOptions {
     bool capture = true; // false: the output goes to /dev/null, nothing is read
     std::chrono::milliseconds timeout{30000};
     std::vector<std::string> environment; // extra NAME=value entries over the inherited ones
+    // Output kept at most; the rest is read and dropped, so the command never blocks on a full
+    // pipe and memory stays bounded.
+    size_t maxOutput = 16u << 20;
 };
 
 struct ProcessResult {
@@ -19,7 +22,7 @@ struct ProcessResult {
     Outcome outcome = Outcome::StartFailed;
     int error = 0;      // errno of a failed pipe or start
     int exitStatus = 0; // wait status of a finished command
-    std::string output; // everything written to stdout and stderr; empty after a time-out
+    std::string output; // what was written to stdout and stderr, up to maxOutput; empty after a time-out
 };
 
 // The command line is split into words at blanks, double quotes grouping (a backslash before a

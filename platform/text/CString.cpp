@@ -65,6 +65,36 @@ bool IsGbkLeadAt(const std::string& text, size_t index) {
            IsTrail(static_cast<unsigned char>(text[index + 1]));
 }
 
+size_t FindOnCharBoundary(const std::string& text, const std::string& needle, size_t from, size_t origin,
+                          size_t limit) {
+    limit = std::min(limit, text.size());
+    if (needle.size() > limit)
+        return std::string::npos;
+    const size_t last = limit - needle.size(); // the last start that still fits
+    size_t at = std::min(origin, from);
+    while (at < from)
+        at += IsGbkLeadAt(text, at) ? 2 : 1;
+    while (at <= last) {
+        // Jump to the next candidate byte, then back onto the character grid.
+        if (!needle.empty()) {
+            const void* hit = std::memchr(text.data() + at, needle[0], last - at + 1);
+            if (!hit)
+                return std::string::npos;
+            const size_t next = static_cast<size_t>(static_cast<const char*>(hit) - text.data());
+            while (at < next)
+                at += IsGbkLeadAt(text, at) ? 2 : 1;
+            if (at != next)
+                continue; // the byte was a trail byte
+            if (at > last)
+                break;
+        }
+        if (text.compare(at, needle.size(), needle) == 0)
+            return at;
+        at += IsGbkLeadAt(text, at) ? 2 : 1;
+    }
+    return std::string::npos;
+}
+
 char CString::GetAt(int index) const {
     if (index < 0 || index >= GetLength())
         return '\0';

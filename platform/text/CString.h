@@ -120,3 +120,10 @@ private:
 
 // True when the byte at 'index' starts a GBK double-byte character whose trail byte follows.
 bool IsGbkLeadAt(const std::string& text, size_t index);
+
+// Where 'needle' (its whole length, zero bytes included) first occurs in 'text' starting at a
+// character boundary at or after 'from' and ending at or before 'limit'; npos when nowhere.
+// Characters are counted from 'origin', a boundary at or before 'from'. A match never starts
+// on the trail byte of a double-byte character.
+size_t FindOnCharBoundary(const std::string& text, const std::string& needle, size_t from = 0,
+                          size_t origin = 0, size_t limit = std::string::npos);

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include "platform/files/Registry.h"
+#include "platform/net/DhcpClient.h"
 #include "platform/wmi/HostLinks.h"
 
 namespace platform::wmi {
@@ -75,14 +76,25 @@ Object ConfigurationOf(const HostLink& host, const std::string& hostName) {
     object["IPAddress"] = TextsOrNull(addresses);
     object["IPSubnet"] = TextsOrNull(masks);
     object["DefaultIPGateway"] = TextsOrNull(gateways);
-    // Every DHCP client gives its addresses the lease's lifetime.
-    object["DHCPEnabled"] = Value::Boolean(host.HasLease());
-    object["DNSServerSearchOrder"] = TextsOrNull(StaticNameServers(host.Guid()));
+    // Our client runs for the link, or another one gave its addresses a lease's lifetime.
+    DhcpClient client(link.name);
+    bool dhcp = client.Pid() != 0;
+    std::optional<DhcpLease> lease = dhcp ? client.Lease() : std::nullopt;
+    if (lease && !lease->HasLease())
+        lease.reset();
+    object["DHCPEnabled"] = Value::Boolean(dhcp || host.HasLease());
+    object["DHCPServer"] = lease && lease->server ? Value::Text(FormatIpv4(lease->server)) : Value::Null();
+    // Static servers stand before the lease's.
+    std::vector<std::string> servers = StaticNameServers(host.Guid());
+    if (servers.empty() && lease)
+        for (uint32_t server : lease->dnsServers)
+            servers.push_back(FormatIpv4(server));
+    object["DNSServerSearchOrder"] = TextsOrNull(servers);
     object["IPEnabled"] = Value::Boolean(true);
     object["DNSHostName"] = hostName.empty() ? Value::Null() : Value::Text(hostName);
     for (const char* name :
-         {"DHCPServer", "Caption", "DNSDomain", "DNSDomainSuffixSearchOrder", "DNSEnabledForWINSResolution",
-          "DefaultTOS", "DefaultTTL", "ForwardBufferMemory", "IGMPLevel", "TcpipNetbiosOptions",
+         {"Caption", "DNSDomain", "DNSDomainSuffixSearchOrder", "DNSEnabledForWINSResolution", "DefaultTOS",
+          "DefaultTTL", "ForwardBufferMemory", "IGMPLevel", "TcpipNetbiosOptions",
           "TcpMaxConnectRetransmissions", "TcpMaxDataRetransmissions", "TcpNumConnections", "TcpWindowSize",
           "WINSPrimaryServer"})
         object.emplace(name, Value::Null());

@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -66,10 +67,22 @@ struct Device {
 };
 
 // Results of the management calls (the values the calling code knows).
-constexpr int kInvalidClass = static_cast<int>(0x80041010); // no such class
-constexpr int kInvalidQuery = static_cast<int>(0x80041017); // a query text not understood
+constexpr int kInvalidClass = static_cast<int>(0x80041010);      // no such class
+constexpr int kInvalidQuery = static_cast<int>(0x80041017);      // a query text not understood
+constexpr int kNotFound = static_cast<int>(0x80041002);          // no object at that path
+constexpr int kInvalidObjectPath = static_cast<int>(0x8004103A); // a path not understood
+// GetCallStatus: the call has not completed yet.
+constexpr int kTimedOut = 0x40004;
 // ReturnValue of a method this host does not carry out.
 constexpr int kMethodNotSupported = 64;
+
+// The outcome of a method started without waiting for it.
+class CallResult {
+public:
+    virtual ~CallResult() = default;
+    // Waits up to timeoutMs for the method; 0 with its ReturnValue once it completed, else kTimedOut.
+    virtual int GetCallStatus(int timeoutMs, int& returnValue) = 0;
+};
 
 class Provider {
 public:
@@ -78,12 +91,21 @@ public:
     virtual int Connect() { return 0; }
     // Every object of the class, in the host's order; 0, or an error code.
     virtual int ExecQuery(const std::string& className, std::vector<Object>& objects) = 0;
-    // Runs a method of one object ("Win32_NetworkAdapterConfiguration.Index=7") with its input
-    // parameters; the method's ReturnValue.
+    // Runs a method of one object ("Win32_NetworkAdapterConfiguration=7") or of a class
+    // ("Win32_NetworkAdapterConfiguration") with its input parameters: the method's ReturnValue
+    // (0 and above), or a negative error code when the call itself failed (no such class or
+    // object, a path not understood).
     virtual int ExecMethod(const std::string& objectPath, const std::string& method, const Object& inputs);
+    // The same, returning at once: 0 with the call's result object, or the negative error code.
+    // By default the method runs to its end first.
+    virtual int ExecMethodAsync(const std::string& objectPath, const std::string& method,
+                                const Object& inputs, std::unique_ptr<CallResult>& call);
     // The present devices, in the device tree's order; 0, or the errno why not.
     virtual int ListDevices(std::vector<Device>& devices);
 };
+
+// A result object of a method that has already completed.
+std::unique_ptr<CallResult> CompletedCall(int returnValue);
 
 // The provider every caller uses: the one a test set, else the Linux default.
 Provider& CurrentProvider();

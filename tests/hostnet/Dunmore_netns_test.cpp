@@ -95,7 +95,15 @@ TEST_F(DunmoreNet, BestInterfaceFollowsTheRoutes) {
         EXPECT_EQ(function.GetBestInterfaceXXX("192.0.2.77"), static_cast<unsigned long>(lan));
         EXPECT_EQ(function.GetBestInterfaceXXX("198.51.100.9"), static_cast<unsigned long>(wan));
         EXPECT_EQ(function.GetBestInterfaceXXX("203.0.113.1"), 0xFFFFFFFFUL); // no default route
-        EXPECT_EQ(function.GetBestInterfaceXXX("192.0.2"), 0xFFFFFFFFUL);
+        // Texts the address parser refuses: no interface, whatever the routes.
+        for (const char* refused : {"192.0.2.256", "192.0.2.", "198.51.100.9x", "", "not an address"})
+            EXPECT_EQ(function.GetBestInterfaceXXX(refused), 0xFFFFFFFFUL) << refused;
+        // Texts it reads otherwise than they look, as the platform's parser does: a short
+        // form fills with zeros (198.51.100 is 198.51.0.100, off the WAN subnet), a lone number
+        // is the whole address (3221225986 is 192.0.2.2), 0x and a leading 0 change the base.
+        EXPECT_EQ(function.GetBestInterfaceXXX("198.51.100"), 0xFFFFFFFFUL);
+        EXPECT_EQ(function.GetBestInterfaceXXX("3221225986"), static_cast<unsigned long>(lan));
+        EXPECT_EQ(function.GetBestInterfaceXXX("0306.0x33.100.9"), static_cast<unsigned long>(wan));
     });
 }
 

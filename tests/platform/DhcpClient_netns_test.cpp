@@ -46,7 +46,9 @@ protected:
         testsupport::AddVethPair(*pc, "lan0", *peer, "lanpeer");
     }
     void TearDown() override {
-        DhcpClient("lan0").Stop();
+        // Only once the run directory is the test's (pc is set after it): never a host's client.
+        if (pc)
+            DhcpClient("lan0").Stop();
         server.reset();
         platform::SetRunDirectory("");
         platform::SetProgramDirectory("");

@@ -69,6 +69,16 @@ TEST_F(ExecCommand, LargeOutputIsCapturedWhole) {
     }
 }
 
+TEST_F(ExecCommand, OutputBeyond16MiBIsReadToTheEndAndKeptTo16MiB) {
+    CString output;
+    const auto start = Steady::now();
+    // 24 MiB: the command must be able to write it all and end.
+    ASSERT_EQ(Run("sh -c \"yes 0123456789abcdef | head -c 25165824\"", output, 1, 30), 1);
+    EXPECT_LT(Steady::now() - start, 20s);
+    ASSERT_EQ(output.GetLength(), 16 << 20);
+    EXPECT_EQ(output.str().substr(0, 17), "0123456789abcdef\n");
+}
+
 TEST_F(ExecCommand, EndsWithTheCommandThoughAChildItLeftHoldsThePipe) {
     std::string pidFile = (dir / "left.pid").string();
     CString output;

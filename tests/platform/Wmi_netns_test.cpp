@@ -137,8 +137,10 @@ TEST_F(WmiLinux, AdaptersConfigurationsAndDevicesOfEveryLink) {
 
         std::vector<Object> none;
         EXPECT_EQ(provider.ExecQuery("Win32_Fan", none), platform::wmi::kInvalidClass);
-        EXPECT_EQ(provider.ExecMethod("Win32_NetworkAdapterConfiguration.Index=2", "EnableStatic", {}),
-                  platform::wmi::kMethodNotSupported);
+        EXPECT_EQ(
+            provider.ExecMethod("Win32_NetworkAdapterConfiguration=" + std::to_string(pc->IfIndex("up0")),
+                                "SetTcpipNetbios", {}),
+            platform::wmi::kMethodNotSupported);
     });
 }
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <map>
 #include <string>
 #include <vector>
@@ -381,3 +382,54 @@ TEST(RuleEvaluator, FilterCandidatesKeepsThoseWithAllKeyPages) {
 }
 
 } // namespace
+
+TEST(RuleEvaluator, MarkersAndIncludeMatchOnlyAtCharacterBoundaries) {
+    // "版本" is B0 E6 B1 BE: E6 B1 is a trail byte and the next lead byte, no character of it.
+    // In 81 40 the ASCII "@" is a trail byte.
+    struct Case {
+        const char* what;
+        std::string text, head, tail;
+        int ok;
+        std::string value;
+    } cases[] = {
+        {"head across two characters", "\xB0\xE6\xB1\xBE:1<", "\xE6\xB1", "<", 0, ""},
+        {"head on the characters", "\xB0\xE6\xB1\xBE:1<", "\xB0\xE6\xB1\xBE:", "<", 1, "1"},
+        {"head that is a trail byte first", "\x81@@x<", "@", "<", 1, "x"},
+        {"tail that is only a trail byte", "A\xB1\xBE<", "A", "\xBE", 0, ""},
+        {"tail after a double-byte character", "A\xB1\xBE\xBE<", "A", "\xBE", 1, "\xB1\xBE"},
+        {"tail behind the characters", "A\xB1\xBEZ<", "A", "Z", 1, "\xB1\xBE"},
+        // A zero byte inside a marker is part of it.
+        {"zero byte in the head", std::string("a\0cBAD<a\0bGOOD<", 15), std::string("a\0b", 3), "<", 1,
+         "GOOD"},
+    };
+    for (const Case& c : cases) {
+        CString out = "stale";
+        EXPECT_EQ(RuleEvaluator::ExtractBetween(CString(c.text), CString(c.head), CString(c.tail), out), c.ok)
+            << c.what;
+        if (c.ok) {
+            EXPECT_EQ(out.str(), c.value) << c.what;
+        }
+    }
+    EXPECT_EQ(RuleEvaluator::CompareByRule("INCLUDE", "\xE6\xB1", "\xB0\xE6\xB1\xBE"), 0);
+    EXPECT_EQ(RuleEvaluator::CompareByRule("INCLUDE", "\xB1\xBE", "\xB0\xE6\xB1\xBE"), 1);
+    EXPECT_EQ(RuleEvaluator::CompareByRule("INCLUDE", "@", "\x81@"), 0);
+    EXPECT_EQ(RuleEvaluator::CompareByRule("INCLUDE", "@", "\x81@@"), 1);
+    EXPECT_EQ(RuleEvaluator::CompareByRule("INCLUDE", "", "\xB0\xE6"), 1);
+    // The array path searches the same way: a cell marker inside a character is no cell.
+    CString value;
+    EXPECT_EQ(RuleEvaluator::ExtractValue("<t>\x81@x;@y;</t>", {{"<t>", "</t>"}, {"@", ";"}}, "0", value), 1);
+    EXPECT_EQ(value, "y");
+}
+
+TEST(RuleEvaluator, ArrayExtractionTimeGrowsWithThePageNotItsSquare) {
+    // 4 MiB of cells; a pass that copied the rest of the block would take minutes here.
+    std::string cells;
+    for (int i = 0; cells.size() < (4u << 20); ++i)
+        cells += "<td>" + std::to_string(i) + "</td>";
+    const CString page = CString("<table>" + cells + "</table>");
+    CString value;
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(RuleEvaluator::ExtractValue(page, {{"<table>", "</table>"}, {"<td>", "</td>"}}, "0", value), 1);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    EXPECT_EQ(value.str().substr(0, 6), "0;1;2;");
+}

@@ -1,11 +1,13 @@
 // The store's life (load once, reset, the process-wide instance) and its look-ups.
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <fcntl.h>
 #include <filesystem>
 #include <future>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -217,4 +219,30 @@ TEST(TemplateStore, OnlyRegularFilesWithinTheBoundAreRead) {
     EXPECT_EQ(store.Load(CString(big.string())), 0);
     std::filesystem::resize_file(big, 64u << 20);
     EXPECT_EQ(store.Load(CString(big.string())), 1);
+}
+
+TEST(TemplateStore, FirstLoadMeetsReadersOnOtherThreads) {
+    // Job threads look groups up while the first load fills the lists.
+    TempDir dir;
+    WriteFileBytes(dir / "Terminals.dat", TerminalsFile(RichFixture()));
+    const CString key =
+        RichFixture().groups[0].name.substr(0, RichFixture().groups[0].name.find(':')).c_str();
+    TemplateStore store;
+    std::atomic<bool> found{false};
+    std::vector<std::thread> readers;
+    for (int i = 0; i < 3; ++i)
+        readers.emplace_back([&] {
+            while (!found) {
+                std::vector<TerminalRecord*> bound;
+                store.GetBoundTerminals(key, "WEB", bound);
+                CStringArray ips, masks, ports;
+                store.GetAddressLists(ips, masks, ports);
+                if (store.FindGroup(key))
+                    found = true;
+            }
+        });
+    EXPECT_EQ(store.Load(CString((dir / "Terminals.dat").string())), 1);
+    for (auto& reader : readers)
+        reader.join();
+    EXPECT_TRUE(found);
 }

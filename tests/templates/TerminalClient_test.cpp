@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "bench/FakeModem.h"
+#include "bench/LoopbackServer.h"
 #include "platform/files/ProgramDirectory.h"
 #include "templates/TerminalClient.h"
 #include "tests/support/TempDir.h"
@@ -140,6 +141,19 @@ int ClosedPort() {
     return ntohs(a.sin_port);
 }
 
+// A port that takes connections and closes each after the first line it got (an HTTP request
+// line, or nothing for a bare TCP probe): it shows which connections reached it, and when.
+class HangUpServer : public bench::LoopbackServer {
+public:
+    ~HangUpServer() override { Stop(); }
+
+protected:
+    void Serve(Connection& connection) override {
+        std::string line;
+        connection.ReadLine(line, '\n', '\r');
+    }
+};
+
 const char* const kFormId = "20240100000001";
 const char* const kOtherFormId = "20240100000002";
 const char* const kWebTwinId = "20240200000001";
@@ -192,12 +206,14 @@ protected:
         oldModem = start(kFormId, {ModemLogin::FormCookie, "admin", "admin", v1}, "127.0.0.7");
         newModem = start(kFormId, {ModemLogin::FormCookie, "admin", "admin", v2}, "127.0.0.8");
         closedPort = ClosedPort();
+        hangUp = std::make_unique<HangUpServer>();
+        ASSERT_TRUE(hangUp->Start());
 
         FixtureFile file;
         file.terminals = terminals;
         file.groups = {
             {"127.0.0.1:255.0.0.0",
-             {closedPort, formModem->Port()},
+             {closedPort, hangUp->GetTcpPort(), formModem->Port()},
              {"brw:admin:adm 1&x", "admin:wrong", " WEB :admin:adm 1&x"},
              {kOtherFormId, "20240300000001", kFormId}},
             {"127.0.0.2:255.0.0.0",
@@ -219,6 +235,7 @@ protected:
         for (auto* m : {&formModem, &brwModem, &webTwinModem, &strangerModem, &behindModem, &sessionModem,
                         &oldModem, &newModem})
             m->reset();
+        hangUp.reset();
         delete models_;
         delete dir;
     }
@@ -229,6 +246,7 @@ protected:
     static inline std::unique_ptr<FakeModem> formModem, brwModem, webTwinModem, strangerModem, behindModem,
         sessionModem, oldModem, newModem;
     static inline int closedPort = 0;
+    static inline std::unique_ptr<HangUpServer> hangUp;
 };
 
 TEST(TerminalClient, ParseAccountByProbeResult) {
@@ -283,13 +301,26 @@ TEST_F(TerminalClientBench, FilterOpenPortsAndPortOrderByFlag) {
     EXPECT_EQ(client.ProbeTcpPort("127.0.0.1", closedPort), 0);
     EXPECT_EQ(client.ProbeTcpPort("not an address", formModem->Port()), 0);
 
-    // Flag 0: the closed port is filtered out. Flag 1: it is tried first, answers nothing, and
-    // the next port is used.
-    for (int flag : {0, 1}) {
-        ASSERT_EQ(client.IdentifyTerminal("127.0.0.1", "", flag), 1) << flag;
+    // The group's ports are the closed one, the one that hangs up, then the modem. Flag 0: each
+    // is probed by TCP, the closed one is dropped, and HTTP goes to the others in order. Flag 1:
+    // no probe, HTTP goes to each in order. The port that hangs up sees its connections only
+    // because it comes before the modem: the first port that answers HTTP ends the trial.
+    struct Case {
+        int flag;
+        std::vector<std::string> hangUpSaw; // request line of each connection, "" for a probe
+    } cases[] = {{0, {"", "GET / HTTP/1.1"}}, {1, {"GET / HTTP/1.1"}}};
+    for (const Case& c : cases) {
+        const size_t before = hangUp->Received().size();
+        ASSERT_EQ(client.IdentifyTerminal("127.0.0.1", "", c.flag), 1) << c.flag;
         EXPECT_EQ(client.GetPort(), formModem->Port());
         EXPECT_EQ(client.GetProbeResult(), TerminalClient::ProbePage);
         EXPECT_EQ(client.GetTerminalName(), "FA-100");
+        ASSERT_TRUE(hangUp->WaitForServed(static_cast<int>(before + c.hangUpSaw.size())));
+        const std::vector<std::string> received = hangUp->Received();
+        std::vector<std::string> saw;
+        for (size_t i = before; i < received.size(); ++i)
+            saw.push_back(received[i].substr(0, received[i].find('\r')));
+        EXPECT_EQ(saw, c.hangUpSaw) << "flag " << c.flag;
     }
     // Only a closed port: nothing to identify, with either flag.
     EXPECT_EQ(client.IdentifyTerminal("127.0.0.5", "", 0), 0);
@@ -417,6 +448,33 @@ TEST_F(TerminalClientBench, ValuesStayWithTheirClient) {
     EXPECT_EQ(oldClient.GetParameterEncode("Firmware_Version"), 0);
     EXPECT_EQ(newClient.CheckParameterRules("Firmware_Version"), 1);
     EXPECT_EQ(newClient.GetParameterEncode("Firmware_Version"), 7);
+}
+
+TEST_F(TerminalClientBench, AStoreChangedSinceTheMatchLeavesNoMatchUntilIdentifiedAgain) {
+    const CString file((*dir / "Terminals.dat").string().c_str());
+    TemplateStore store;
+    TerminalClient client(&store);
+    for (auto change : {+[](TemplateStore& s) { s.Reset(); }, +[](TemplateStore& s) { s.Clear(); }}) {
+        ASSERT_EQ(client.IdentifyTerminal("127.0.0.1", file, 0), 1);
+        ASSERT_EQ(client.GetTerminalName(), "FA-100");
+        change(store);
+        // A reload that fails after the reset: the records are gone for good.
+        EXPECT_EQ(store.Load((*dir / "missing.dat").string().c_str()), store.IsLoaded());
+        EXPECT_EQ(client.GetTerminalName(), "");
+        EXPECT_EQ(client.GetMatchedTerminal(), nullptr);
+        EXPECT_EQ(client.GetParameterValue("Model"), "");
+        EXPECT_EQ(client.CheckParameterRules("Firmware_Version"), 0);
+        CStringArray names;
+        EXPECT_EQ(client.GetParameterNames(names), 0);
+        EXPECT_EQ(client.RunFunction("reboot", CStringArray()), 0);
+        // Loaded again, the old match still does not come back by itself.
+        store.Reset();
+        ASSERT_EQ(store.Load(file), 1);
+        EXPECT_EQ(client.GetTerminalName(), "");
+        ASSERT_EQ(client.FindDevice("127.0.0.1"), 1);
+        EXPECT_EQ(client.GetTerminalName(), "FA-100");
+        EXPECT_EQ(client.GetParameterValue("Model"), "FA-100");
+    }
 }
 
 TEST_F(TerminalClientBench, LoadTemplatesRereadsAGivenPath) {

@@ -8,6 +8,7 @@
 #include "platform/files/ProgramDirectory.h"
 #include "platform/files/Registry.h"
 #include "platform/net/CardGuid.h"
+#include "tests/support/CardRoles.h"
 #include "tests/support/NetNamespace.h"
 #include "tests/support/PrivateLog.h"
 #include "tests/support/TempDir.h"
@@ -16,17 +17,9 @@ namespace {
 
 using platform::Hive;
 
-CString Guid(std::vector<uint8_t> mac) {
-    return CString(platform::CardGuidFromMac(mac));
-}
-const CString kLanGuid = Guid({2, 0, 0, 0, 0x0a, 1});
-const CString kWanGuid = Guid({2, 0, 0, 0, 0x0b, 1});
-
-void StoreRole(const char* role, const CString& name, const CString& guid) {
-    CString key = CString("Software\\Tellvane\\") + role;
-    platform::RegSetString(Hive::LocalMachine, key, "Name", name);
-    platform::RegSetString(Hive::LocalMachine, key, "Guid", guid);
-}
+using testsupport::StoreCardRole;
+const CString kLanGuid = testsupport::CardGuid({2, 0, 0, 0, 0x0a, 1});
+const CString kWanGuid = testsupport::CardGuid({2, 0, 0, 0, 0x0b, 1});
 
 // The PC namespace holds lan0, wan0 and two decoys whose names hold a card's name; the
 // bench namespace holds the peers. Every body runs in a child that lives in the PC namespace,
@@ -68,8 +61,8 @@ TEST_F(ConfigerNetnsTest, CheckNicConfiguredNeedsBothRolesExactly) {
     for (const Case& c : cases) {
         platform::RegDeleteKey(Hive::LocalMachine, "Software\\Tellvane");
         if (!c.lanName.IsEmpty())
-            StoreRole("LAN", c.lanName, c.lanGuid);
-        StoreRole("WAN", c.wanName, c.wanGuid);
+            StoreCardRole("LAN", c.lanName, c.lanGuid);
+        StoreCardRole("WAN", c.wanName, c.wanGuid);
         InPc([&] {
             Configer* config = Configer::GetInstance();
             EXPECT_EQ(config->CheckNicConfigured(), c.configured) << c.label;
@@ -81,8 +74,8 @@ TEST_F(ConfigerNetnsTest, CheckNicConfiguredNeedsBothRolesExactly) {
 }
 
 TEST_F(ConfigerNetnsTest, BindPcapDevicesTakesTheDevicesNamedAfterTheCards) {
-    StoreRole("LAN", "lan0", kLanGuid);
-    StoreRole("WAN", "wan0", kWanGuid);
+    StoreCardRole("LAN", "lan0", kLanGuid);
+    StoreCardRole("WAN", "wan0", kWanGuid);
     InPc([&] {
         Configer* config = Configer::GetInstance();
         ASSERT_NE(config->GetAllDevices(), nullptr);
@@ -109,8 +102,8 @@ TEST_F(ConfigerNetnsTest, BindPcapDevicesTakesTheDevicesNamedAfterTheCards) {
 }
 
 TEST_F(ConfigerNetnsTest, IsNicConnectedFollowsTheCarrierOfTheCard) {
-    StoreRole("LAN", "lan0", kLanGuid);
-    StoreRole("WAN", "wan0", kWanGuid);
+    StoreCardRole("LAN", "lan0", kLanGuid);
+    StoreCardRole("WAN", "wan0", kWanGuid);
     auto waitFor = [](const NIC* nic, bool connected) {
         for (int i = 0; i < 300; ++i) {
             if (Configer::IsNicConnected(nic) == connected)

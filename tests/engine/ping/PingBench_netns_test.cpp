@@ -1,9 +1,18 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <filesystem>
+#include <linux/if_packet.h>
 #include <memory>
+#include <mutex>
+#include <net/ethernet.h>
+#include <net/if.h>
+#include <sched.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
 #include <thread>
 #include <vector>
 
@@ -17,6 +26,7 @@
 #include "engine/switch/SwitchPort.h"
 #include "platform/files/ProgramDirectory.h"
 #include "platform/files/Registry.h"
+#include "platform/files/UniqueFd.h"
 #include "platform/net/Capture.h"
 #include "platform/net/CardGuid.h"
 #include "platform/prompt/Prompt.h"
@@ -51,6 +61,65 @@ void ParseMac(const char* text, uint8_t mac[6]) {
 }
 
 using Job = testsupport::PingJob;
+
+// Both monitors, started.
+struct CapturingMonitors {
+    explicit CapturingMonitors(const PingCards& cards, platform::Clock& clock = platform::RealClock())
+        : lan(cards, clock), wan(cards, clock) {
+        lan.Start();
+        wan.Start();
+    }
+    bool Capturing() { return lan.WaitUntilCapturing(5000) && wan.WaitUntilCapturing(5000); }
+    LANic_Monitor lan;
+    WANic_Monitor wan;
+};
+
+// A clock that holds every reader up while its gate is shut: a monitor that asks it for the
+// time stops reading frames, as a busy machine would stop it.
+class GateClock : public platform::ManualClock {
+public:
+    Steady::time_point Now() const override {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_entered = true;
+        m_changed.notify_all();
+        m_changed.wait(lock, [this] { return m_open; });
+        return ManualClock::Now();
+    }
+    bool WaitEntered() {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        return m_changed.wait_for(lock, std::chrono::seconds(5), [this] { return m_entered; });
+    }
+    void Open() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_open = true;
+        m_changed.notify_all();
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    mutable std::condition_variable m_changed;
+    mutable bool m_entered = false;
+    bool m_open = false;
+};
+
+struct ThreadPriorities {
+    int realTime = 0;    // threads under SCHED_FIFO or SCHED_RR
+    int highestNice = 0; // threads at nice -20
+};
+
+ThreadPriorities PrioritiesOfThisProcess() {
+    ThreadPriorities found;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+        const pid_t tid = std::stoi(task.path().filename().string());
+        const int policy = sched_getscheduler(tid);
+        if (policy == SCHED_FIFO || policy == SCHED_RR)
+            ++found.realTime;
+        errno = 0;
+        if (getpriority(PRIO_PROCESS, static_cast<id_t>(tid)) == -20 && errno == 0)
+            ++found.highestNice;
+    }
+    return found;
+}
 
 struct TestingFlag {
     TestingFlag() { SetTestingFlag(true); }
@@ -90,12 +159,8 @@ TEST_F(PingBench, LossFiguresAndVerdictsOfFivePortsOverTheBench) {
     Job job(5);
     testsupport::RunInside(*pc, [&] {
         ScaledClock clock(20);
-        LANic_Monitor lan(cards, clock);
-        WANic_Monitor wan(cards, clock);
-        lan.Start();
-        wan.Start();
-        ASSERT_TRUE(lan.WaitUntilCapturing(5000));
-        ASSERT_TRUE(wan.WaitUntilCapturing(5000));
+        CapturingMonitors monitors(cards, clock);
+        ASSERT_TRUE(monitors.Capturing());
         TestingFlag testing;
         PingTest test(*job.tester, cards, job.raw, clock);
         // Passes 100 ms apart until whole seconds exceed 18 s: 191 passes, 96 big and 95 small.
@@ -135,6 +200,71 @@ TEST_F(PingBench, LossFiguresAndVerdictsOfFivePortsOverTheBench) {
     const std::string log = testsupport::LogText();
     EXPECT_NE(log.find("_nic_packet_handler 端口：4 ,包序号："), std::string::npos);
     EXPECT_EQ(log.find("delay < 0"), std::string::npos);
+}
+
+TEST_F(PingBench, MonitorThreadsRunAtTheNormalClasssHighestLevelNeverRealTime) {
+    testsupport::RunInside(*pc, [&] {
+        ASSERT_EQ(PrioritiesOfThisProcess().highestNice, 0);
+        CapturingMonitors monitors(cards);
+        ASSERT_TRUE(monitors.Capturing());
+        const ThreadPriorities running = PrioritiesOfThisProcess();
+        EXPECT_EQ(running.realTime, 0);
+        EXPECT_EQ(running.highestNice, 2);
+    });
+    EXPECT_EQ(testsupport::LogText().find("SetThreadPriority失败"), std::string::npos);
+}
+
+TEST_F(PingBench, FramesArrivingWhileTheMonitorIsHeldUpAreAllCountedAfterwards) {
+    // Half a second of line rate (1500-byte frames at 1 GbE) reaches the WAN card while its
+    // monitor is held up in its first frame; the kernel's ring must keep them all.
+    constexpr int kBurst = 40000;
+    GateClock gate;
+    PingPort port(1);
+    const uint32_t run = RegisterPingRun({&port});
+    const uint8_t* lanMac = cards.Lan.Mac;
+    const uint8_t* wanMac = cards.Wan.Mac;
+    PingFrameSource source{lanMac, wanMac, run, nullptr};
+    std::vector<std::vector<uint8_t>> frames(kBurst + 1, std::vector<uint8_t>(kBigPingFrame));
+    for (auto& frame : frames)
+        ASSERT_TRUE(CreatePingRequestPacket(frame.data(), port, kBigPingFrame, source));
+    // Sent from the far end of the WAN card's link, straight into the card.
+    platform::UniqueFd raw;
+    int wanPeer = 0;
+    testsupport::RunInside(*bench, [&] {
+        raw.Reset(::socket(AF_PACKET, SOCK_RAW | SOCK_CLOEXEC, htons(ETH_P_ALL)));
+        wanPeer = static_cast<int>(if_nametoindex("wanpeer"));
+    });
+    ASSERT_TRUE(raw && wanPeer > 0);
+    int buffer = 64 << 20;
+    ::setsockopt(raw.Get(), SOL_SOCKET, SO_SNDBUFFORCE, &buffer, sizeof buffer);
+    sockaddr_ll to{};
+    to.sll_family = AF_PACKET;
+    to.sll_ifindex = wanPeer;
+    to.sll_halen = 6;
+    std::memcpy(to.sll_addr, wanMac, 6);
+    auto send = [&](const std::vector<uint8_t>& frame) {
+        while (::sendto(raw.Get(), frame.data(), frame.size(), 0, reinterpret_cast<sockaddr*>(&to),
+                        sizeof to) < 0)
+            std::this_thread::sleep_for(1ms);
+    };
+    testsupport::RunInside(*pc, [&] {
+        WANic_Monitor wan(cards, gate);
+        wan.Start();
+        ASSERT_TRUE(wan.WaitUntilCapturing(5000));
+        TestingFlag testing;
+        send(frames[0]);
+        ASSERT_TRUE(gate.WaitEntered());
+        for (int i = 1; i <= kBurst; ++i)
+            send(frames[static_cast<size_t>(i)]);
+        gate.Open();
+        int last = -1;
+        for (int i = 0; i < 100 && wan.GetCount() != last; ++i) {
+            last = wan.GetCount();
+            std::this_thread::sleep_for(100ms);
+        }
+        EXPECT_EQ(wan.GetCount(), kBurst + 1);
+    });
+    UnregisterPingRun(run);
 }
 
 TEST_F(PingBench, MonitorsCountOnlyWhileTestingAndStopAtOnce) {
@@ -225,12 +355,8 @@ TEST_F(PingBench, CardThatCannotBeOpenedLosesItsDirectionAndTheMonitorAsksThroug
         EXPECT_TRUE(missing.WaitForEnd(5000));
         EXPECT_FALSE(missing.WaitUntilCapturing(0));
 
-        LANic_Monitor lan(cards);
-        WANic_Monitor wan(cards);
-        lan.Start();
-        wan.Start();
-        ASSERT_TRUE(lan.WaitUntilCapturing(5000));
-        ASSERT_TRUE(wan.WaitUntilCapturing(5000));
+        CapturingMonitors monitors(cards);
+        ASSERT_TRUE(monitors.Capturing());
         TestingFlag testing;
         platform::ManualClock clock;
         PingTest test(*job.tester, broken, job.raw, clock);

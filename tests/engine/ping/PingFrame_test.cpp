@@ -1,12 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstring>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "engine/ping/CaptureLog.h"
 #include "engine/ping/PingFrames.h"
 #include "platform/net/InternetChecksum.h"
 #include "tests/support/PrivateLog.h"
@@ -336,4 +340,55 @@ TEST(PingFrame, MonitorsMarkWhileTheJobBuildsAndTallies) {
     PingStatistics s = TallyPingPort(port);
     EXPECT_EQ(s.SmallPingRecvCount, kFrames);
     EXPECT_EQ(s.SmallPingReplyRecvCount, kFrames);
+}
+
+TEST(PingBenchCapturePath, AWarningNeverWaitsForTheLogWrite) {
+    // The log is held up (a disk that stalls, another thread's flush): the handler goes on.
+    std::mutex held;
+    std::unique_lock<std::mutex> hold(held);
+    std::vector<std::string> written;
+    std::mutex writtenMutex;
+    CaptureLog log([&](int level, const std::string& text) {
+        std::lock_guard<std::mutex> wait(held);
+        std::lock_guard<std::mutex> lock(writtenMutex);
+        written.push_back(std::to_string(level) + ":" + text);
+    });
+    TestingFlagOn testing;
+    PingHandlerState state;
+    std::memcpy(state.LanMac, kLanMac, 6);
+    std::memcpy(state.WanMac, kWanMac, 6);
+    state.Log = &log;
+    PingPort port(3);
+    const uint32_t run = RegisterPingRun({&port});
+    std::vector<uint8_t> frame = Build(true, port, 128, {kLanMac, kWanMac, run, nullptr});
+    UnregisterPingRun(run); // every frame is now one of an ended run: a warning each
+    // The writer holds at most one batch while it waits, the queue at most one more.
+    const int frames = 3 * static_cast<int>(CaptureLog::kMaxQueued);
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < frames; ++i)
+        ASSERT_EQ(HandlePingFrame(PingDirection::Upstream, state, frame.data(), 128),
+                  PingFrameResult::Invalid);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    // What did not fit is counted, and told once the log moves again.
+    EXPECT_GE(log.Dropped(), CaptureLog::kMaxQueued);
+    const std::string invalid =
+        "3:pPingRequestPacket:" + std::to_string(static_cast<int>(run)) + " is invalid.";
+    const size_t accepted = static_cast<size_t>(frames) - log.Dropped();
+    auto invalidLines = [&] {
+        return static_cast<size_t>(std::count(written.begin(), written.end(), invalid));
+    };
+    hold.unlock();
+    for (int i = 0; i < 500; ++i) {
+        {
+            std::lock_guard<std::mutex> lock(writtenMutex);
+            if (invalidLines() >= accepted)
+                break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    std::lock_guard<std::mutex> lock(writtenMutex);
+    EXPECT_EQ(invalidLines(), accepted);
+    EXPECT_GE(std::count_if(written.begin(), written.end(),
+                            [](const std::string& line) { return line.find("丢弃了") != std::string::npos; }),
+              1);
 }

@@ -2,8 +2,11 @@
 
 #include <condition_variable>
 
+#include "corvay/DeviceDlg.h"
+#include "corvay/DialogWindow.h"
 #include "corvay/MyIE.h"
 #include "corvay/ResultDlg.h"
+#include "corvay/SwitchConfigDlg.h"
 #include "corvay/WaitingDlg.h"
 #include "engine/config/Configer.h"
 #include "platform/ui/Application.h"
@@ -234,12 +237,13 @@ void CorvayViewBinding::RunMyIE(const CString& address) {
 }
 
 bool CorvayViewBinding::RunSwitchConfigDlg() {
-    return runSwitchConfigDlg && runSwitchConfigDlg();
+    SwitchConfigDlg dlg;
+    return RunDialogWindow(dlg, &m_frame) == 1;
 }
 
 void CorvayViewBinding::RunDeviceDlg() {
-    if (runDeviceDlg)
-        runDeviceDlg();
+    DeviceDlg dlg;
+    RunDialogWindow(dlg, &m_frame);
 }
 
 void CorvayViewBinding::PopupContextMenu() {

@@ -5,8 +5,8 @@
 //
 // How the program binds to it (UI thread): CorvayViewBinding binding(frame); binding.Create()
 // after the frame's window exists (it makes the list and the view, and sets itself as the
-// frame's view); binding.View().OnInitialUpdate() once the frame shows. The frame's own
-// dialogs the view runs (the switch settings, the model list) and the splash are hooks.
+// frame's view); binding.View().OnInitialUpdate() once the frame shows; closeSplash is the
+// frame's.
 
 #include <deque>
 #include <functional>
@@ -28,9 +28,7 @@ public:
     CCorvayView& View() { return *m_view; }
     platform::ui::ReportList& List();
 
-    // Hooks of windows that belong to the frame; none: nothing shown (false for the dialog).
-    std::function<bool()> runSwitchConfigDlg;
-    std::function<void()> runDeviceDlg;
+    // Closes the frame's splash window (none: nothing to close).
     std::function<void()> closeSplash;
 
     // CommandTarget.

@@ -47,12 +47,7 @@ protected:
         view = std::make_unique<CCorvayView>(window, o);
         return *view;
     }
-    std::vector<std::string> Boxes() const {
-        std::vector<std::string> texts;
-        for (const auto& b : prompts.Boxes())
-            texts.push_back(b.text.str());
-        return texts;
-    }
+    std::vector<std::string> Boxes() const { return testsupport::BoxTexts(prompts); }
 
     std::unique_ptr<testsupport::ProcessConfiguration> config_;
     platform::RecordingPromptService prompts;

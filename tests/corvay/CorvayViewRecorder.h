@@ -14,6 +14,7 @@
 
 #include "corvay/CCorvayView.h"
 #include "engine/records/TestRecords.h"
+#include "platform/prompt/Prompt.h"
 
 namespace testsupport {
 
@@ -143,5 +144,13 @@ private:
     std::condition_variable m_posted;
     std::deque<Posted> m_queue;
 };
+
+// The texts of the boxes shown so far, in order.
+inline std::vector<std::string> BoxTexts(const platform::RecordingPromptService& prompts) {
+    std::vector<std::string> texts;
+    for (const auto& b : prompts.Boxes())
+        texts.push_back(b.text.str());
+    return texts;
+}
 
 } // namespace testsupport

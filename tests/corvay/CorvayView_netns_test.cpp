@@ -69,12 +69,7 @@ struct Session {
         window.Pump(*view);
     }
     ~Session() { view.reset(); }
-    std::vector<std::string> Boxes() const {
-        std::vector<std::string> texts;
-        for (const auto& b : prompts.Boxes())
-            texts.push_back(b.text.str());
-        return texts;
-    }
+    std::vector<std::string> Boxes() const { return testsupport::BoxTexts(prompts); }
     bool WaitForBox(const std::string& text, std::chrono::milliseconds limit = 60s) {
         return window.PumpUntil(
             *view,

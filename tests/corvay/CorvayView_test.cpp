@@ -54,12 +54,7 @@ struct ViewFixture {
         window.Pump(*view);
         return *view;
     }
-    std::vector<std::string> BoxTexts() const {
-        std::vector<std::string> texts;
-        for (const auto& b : prompts.Boxes())
-            texts.push_back(b.text.str());
-        return texts;
-    }
+    std::vector<std::string> BoxTexts() const { return testsupport::BoxTexts(prompts); }
     std::vector<std::string> RowPorts() const {
         std::vector<std::string> ports;
         for (const auto& r : window.rows)

@@ -4,28 +4,21 @@
 #include <cstdlib>
 
 #include "fuzz/FuzzParts.h"
+#include "platform/text/Hex.h"
 #include "templates/MultipartUploader.h"
 #include "templates/TemplateConnection.h"
 #include "templates/UrlCode.h"
 
 namespace {
 
-int Hex(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // As a server reads a URL or form value: each "%XX" is one byte, anything else as it is.
 std::string Decode(const std::string& text) {
     std::string out;
     for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size() && Hex(text[i + 1]) >= 0 && Hex(text[i + 2]) >= 0) {
-            out += static_cast<char>(Hex(text[i + 1]) * 16 + Hex(text[i + 2]));
+        if (text[i] == '%' && i + 2 < text.size() && platform::HexDigitValue(text[i + 1]) >= 0 &&
+            platform::HexDigitValue(text[i + 2]) >= 0) {
+            out += static_cast<char>(platform::HexDigitValue(text[i + 1]) * 16 +
+                                     platform::HexDigitValue(text[i + 2]));
             i += 2;
         } else {
             out += text[i];

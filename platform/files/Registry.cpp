@@ -10,6 +10,7 @@
 
 #include "platform/files/FileIo.h"
 #include "platform/files/FileLock.h"
+#include "platform/text/Hex.h"
 
 // Hive file format, one item per line:
 //   corvay-registry 1
@@ -76,16 +77,6 @@ std::string Escape(const CString& text) {
     return out;
 }
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
 std::optional<std::string> DecodeHex(std::string_view text, bool percent) {
     std::string out;
     for (size_t i = 0; i < text.size();) {
@@ -96,7 +87,7 @@ std::optional<std::string> DecodeHex(std::string_view text, bool percent) {
         size_t at = percent ? i + 1 : i;
         if (at + 2 > text.size())
             return std::nullopt;
-        int hi = HexDigit(text[at]), lo = HexDigit(text[at + 1]);
+        int hi = platform::HexDigitValue(text[at]), lo = platform::HexDigitValue(text[at + 1]);
         if (hi < 0 || lo < 0)
             return std::nullopt;
         out += static_cast<char>(hi * 16 + lo);

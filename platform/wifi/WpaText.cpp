@@ -3,19 +3,11 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "platform/text/Hex.h"
+
 namespace platform {
 
 namespace {
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 std::vector<std::string> Lines(const std::string& reply) {
     std::vector<std::string> lines;
@@ -65,8 +57,10 @@ std::string DecodeWpaText(const std::string& text) {
             bytes += '\033';
             break;
         case 'x':
-            if (i + 2 < text.size() && HexDigit(text[i + 1]) >= 0 && HexDigit(text[i + 2]) >= 0) {
-                bytes += static_cast<char>(HexDigit(text[i + 1]) * 16 + HexDigit(text[i + 2]));
+            if (i + 2 < text.size() && platform::HexDigitValue(text[i + 1]) >= 0 &&
+                platform::HexDigitValue(text[i + 2]) >= 0) {
+                bytes += static_cast<char>(platform::HexDigitValue(text[i + 1]) * 16 +
+                                           platform::HexDigitValue(text[i + 2]));
                 i += 2;
             } else {
                 bytes += "\\x";
@@ -94,7 +88,7 @@ std::optional<std::string> BytesOfHex(const std::string& hex) {
         return std::nullopt;
     std::string bytes;
     for (size_t i = 0; i < hex.size(); i += 2) {
-        int high = HexDigit(hex[i]), low = HexDigit(hex[i + 1]);
+        int high = platform::HexDigitValue(hex[i]), low = platform::HexDigitValue(hex[i + 1]);
         if (high < 0 || low < 0)
             return std::nullopt;
         bytes += static_cast<char>(high * 16 + low);

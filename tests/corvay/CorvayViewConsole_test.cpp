@@ -108,6 +108,20 @@ TEST_F(CorvayViewConsole, RefreshTimeOutByLoginState) {
     EXPECT_EQ(window.cursor, 0);
 }
 
+TEST_F(CorvayViewConsole, WebManagementOnASilentSwitchShowsTheTimeOut) {
+    fake.SetPortFields(1, {"enabled", "up", 2});
+    CCorvayView& v = Make();
+    v.OnInitialUpdate();
+    ASSERT_TRUE(window.PumpUntil(
+        v, [&] { return !window.rows.empty(); }, 20s));
+    fake.SetSilent(true);
+    // The switch's time-out is shown like the refresh's, and the program goes on.
+    EXPECT_TRUE(v.OnCommand(CCorvayView::ID_WEB_MANAGE));
+    EXPECT_EQ(Boxes(), std::vector<std::string>{Text(1)});
+    EXPECT_TRUE(window.dialogs.empty());
+    EXPECT_EQ(window.cursor, 0);
+}
+
 TEST_F(CorvayViewConsole, RefreshTimeOutAfterAFailedLoginAsksForTheSettings) {
     fake.SetCredentials("admin", "other", "other");
     CCorvayView& v = Make("admin");

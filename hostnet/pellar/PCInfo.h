@@ -54,6 +54,14 @@ struct IpHlpAdapterRecord {
     CString mac; // "aa:bb:cc:dd:ee:ff"
 };
 
+// One card block of the media-status console tool's listing.
+struct MediaStatusStruct {
+    int32_t connected = 0; // 1 connected, 0 not
+    CString mac;           // "aa:bb:..."
+    int32_t dhcp = 0;      // the Windows 98 listing only
+    CString name;          // the connection name, the Windows 2000 listing only
+};
+
 class PCInfo {
 public:
     static constexpr int kMaxCards = 50;
@@ -162,6 +170,81 @@ public:
     // Posts WM_NETCARD_NOTIFY to the main window; without one only when 'evenWithoutWindow'
     // (the message then goes to the poster with a null window: the calling thread's queue).
     void PostNetCardNotify(uintptr_t wParam, bool evenWithoutWindow = false);
+
+    // Host settings: browser, mail program and accounts, system, USB controllers. Each query
+    // gives texts with one status byte each: 10 equal, 0 differs, 1 below, 4 nothing compared.
+    // Modes of the step routines: 0 query, 1 query with comparison and display texts, 2 apply
+    // the expected values, 3 take expected values from the caller's texts (*mRetText).
+    int IEInfoGet(CWordArray& items, CPtrArray** mRetText);
+    int IEInfoSet(CWordArray& codes, CPtrArray** texts);
+    int OutlookInfoGet(CWordArray& items, CPtrArray** mRetText);
+    int OutlookInfoSet(CWordArray& codes, CPtrArray** texts);
+    int OSInfoGet(CWordArray& items, CPtrArray** mRetText);
+    int UsbControllerInfo(int mode, CWordArray& codes, CPtrArray** mRetText, CByteArray** mRetInt);
+    int SelectShowItem(int itemNum, int textCount, char** names, CWordArray& codes, CPtrArray** mRetText,
+                       CByteArray** mRetInt);
+    int SelectShowItem(int itemNum, int textCount, CPtrArray** mRetText);
+    void AddDefaultValueShowing(int position, const char* expected);
+    void AddDefaultValueShowing(int position, int number, char* text);
+    int IESettingInfo(int mode, CWordArray& codes, CPtrArray** mRetText, CByteArray** mRetInt);
+    int IEStartPage(int mode, CString& text);
+    int EnableIEProxy(unsigned long value);
+    int DefaultBrowseInfo(int mode, CWordArray& codes, CPtrArray** mRetText, CByteArray** mRetInt);
+    int DefaultEmailProgramInfo(int mode, CWordArray& codes, CPtrArray** mRetText, CByteArray** mRetInt);
+    int OutlookAccountInfo(int mode, CWordArray& codes, CPtrArray** mRetText, CByteArray** mRetInt);
+    int RepairEmailAccount(CWordArray& codes, CStringArray& keyNames);
+    // Append the kept texts: the first processor's two, the system disk's name and free space.
+    int CPUInfo(CStringArray& kept);
+    int LogicalDisk(CStringArray& kept);
+
+    // Console listings and text routines.
+    int GetMediaStatus2000(MediaStatusStruct* out);
+    int GetMediaStatus98(MediaStatusStruct* out);
+    // The parses of the two tools' "/all" listings; the number of card blocks read (at most 50).
+    int ParseMediaStatus2000(CString listing, MediaStatusStruct* out);
+    int ParseMediaStatus98(CString listing, MediaStatusStruct* out);
+    int GetRidOfLine(CString& text, int n);
+    int GetFirstTwoWords(CString& text, CString& words, CString& rest);
+    void GetConnectionName2000(CString block, CString& name);
+    void GetRidIndexOfName(CString& name);
+    int IntellSearchName(CStringArray& lines, char* name);
+    int SplitIpAddress(CString list, CStringArray& out);
+    int IsValidIpAddress(CString ip, CStringArray& used);
+    int GetSourceIpAddress(char* list, CStringArray& out);
+    void GetNetCardUsedIpAddress(CStringArray& out);
+    void DeleteIpMask98(char* ips, char* masks, CString& ip, CString& mask);
+
+    // The path of the Windows 9x network stack. No Linux host takes it (bOS98 is 0); what needs
+    // that stack's registry and device services logs so and fails.
+    int AddIPAddr98(char* addresses, char* masks);
+    int AddIPAddr98(char* addresses, char* masks, int card);
+    void DeleteIpAddress98();
+    int DeleteIpAddress98(int card);
+    int RenewNetCardIpHlpIndex98(CWordArray& items, CPtrArray** out);
+    CString FindModemIP98(CStringArray& addresses, CStringArray& masks, CStringArray& portLists,
+                          unsigned long& interfaceIndex, int& added);
+    int NetCardInfoGet98(CWordArray& items, CPtrArray** out);
+    void EnumNetCards98();
+    int SaveNetCardConfigInfo98();
+    int DeleteNetCardInfo98(int card);
+    void VerifyNetCardInfo98();
+    void ChangeNetCardDHCPInfo98();
+    void ChangeNetCardDnsStatus98();
+    int IsDnsStatic98();
+    int EnableNetCard98(void* cardRecord, int enable);
+    int GetAdapterStatus98(int netIndex, int& enabled);
+    int SetAdapterConfigFlag98(int netIndex, int enable);
+    int NetCardPropertyChange98(void* cardRecord, int change);
+    int EnumMSTCPIndex98(CString rootKey, const char* driver, char* devicePath);
+    int GetNetTransIndexFromNetIndex98(int netIndex);
+    int SetIPAddr98(char* address, char* mask, int netTransIndex, int card);
+    int SetGateway98(char* gateway, int netTransIndex, int card, int restart);
+    int SetDns98(char* enableDns, char* hostName, char* nameServer, int netTransIndex, int card, int restart);
+    int WriteIpAddress98(int netTransIndex, CString addresses, CString masks);
+    int GetCurrentIpMask98(const char* key, char* addresses, int addressSize, char* masks, int maskSize);
+    void GetRandIpAddr98(CStringArray& sources, CStringArray& used, CString& result);
+    // Where GetRandIpAddr98 draws its numbers (seeded with the time); an empty function restores it.
+    static void SetRandomSource(std::function<unsigned()> draw);
 
     CString m_ExpectStartPage;
     CString m_ExpectProxyServer;

@@ -7,6 +7,7 @@
 
 #include "platform/files/Registry.h"
 #include "platform/net/DhcpClient.h"
+#include "platform/wmi/HostClasses.h"
 #include "platform/wmi/HostLinks.h"
 
 namespace platform::wmi {
@@ -115,6 +116,8 @@ int LinuxProvider::Connect() {
 
 int LinuxProvider::ExecQuery(const std::string& className, std::vector<Object>& objects) {
     objects.clear();
+    if (int result = QueryHostClass(className, objects); result != kInvalidClass)
+        return result;
     bool adapters = ::strcasecmp(className.c_str(), "Win32_NetworkAdapter") == 0;
     bool configurations = ::strcasecmp(className.c_str(), "Win32_NetworkAdapterConfiguration") == 0;
     if (!adapters && !configurations)

@@ -58,6 +58,14 @@ void ReportList::Bind(void* native) {
         if (me && me->OnDoubleClick)
             impl::Guarded("OnDoubleClick", [&] { me->OnDoubleClick(int(event.GetIndex())); });
     });
+    list->Bind(wxEVT_SIZE, [self](wxSizeEvent& event) {
+        event.Skip();
+        auto* me = static_cast<ReportList*>(self.Get());
+        if (me && me->OnSize) {
+            const wxSize client = static_cast<wxWindow*>(me->Native())->GetClientSize();
+            impl::Guarded("OnSize", [&] { me->OnSize(client.x, client.y); });
+        }
+    });
     // A right click on a row gives the row; elsewhere in the list, -1.
     auto onRow = std::make_shared<bool>(false);
     list->Bind(wxEVT_LIST_ITEM_RIGHT_CLICK, [self, onRow](wxListEvent& event) {
@@ -111,6 +119,11 @@ int ReportList::InsertColumn(int index, const CString& heading, int width, Forma
 
 int ReportList::GetColumnCount() const {
     return HasWindow() ? L(Native())->GetColumnCount() : 0;
+}
+
+bool ReportList::SetColumnWidth(int column, int width) {
+    return HasWindow() && column >= 0 && column < L(Native())->GetColumnCount() &&
+           L(Native())->SetColumnWidth(column, width);
 }
 
 CString ReportList::GetColumnHeading(int column) const {

@@ -34,6 +34,7 @@ public:
 
     int InsertColumn(int index, const CString& heading, int width, Format format = Left);
     int GetColumnCount() const;
+    bool SetColumnWidth(int column, int width);
     CString GetColumnHeading(int column) const;
     // 24 x 24 images (pack XPM names), numbered from 0 in order.
     void SetImages(const std::vector<std::string>& names);
@@ -59,6 +60,8 @@ public:
 
     std::function<void(int item)> OnDoubleClick;
     std::function<void(int item, int x, int y)> OnRightClick;
+    // After the list was resized, with its client size.
+    std::function<void(int cx, int cy)> OnSize;
 
 private:
     void Bind(void* native);

@@ -121,7 +121,8 @@ FakeModem::FakeModem(const TerminalRecord& model, FakeModemConfig config) : m_co
         m_server.Route("GET", "/",
                        WebResponse::Ok("<html><body><form action=\"login\">\xD3\xC3\xBB\xA7\xC3\xFB"
                                        "<input name=user>\xC3\xDC\xC2\xEB<input name=pass type=password>"
-                                       "</form></body></html>\r\n"));
+                                       "</form></body></html>\r\n",
+                                       "text/html; charset=gb2312"));
     } else {
         m_server.RequireAuth("*", m_config.login == ModemLogin::Basic ? WebAuth::Basic : WebAuth::Digest,
                              m_config.user, m_config.password);

@@ -47,16 +47,20 @@ const char* CardText(CPtrArray* cards, int card, int item) {
 
 // Runs 'set' on the first card whose interface index text is exactly indexText; 0 when the cards
 // cannot be read or none matches.
+template <typename Setter> int OnCardOfIndex(PCInfo& info, const char* indexText, Setter set) {
+    CPtrArray* cards = nullptr;
+    if (!indexText || !ReadCards(info, cards))
+        return 0;
+    for (int card = 0; card < cards->GetSize() / kCardItems; ++card)
+        if (std::strcmp(CardText(cards, card, kCardIndex), indexText) == 0)
+            return set(info, card);
+    return 0;
+}
+
 template <typename Setter> int WithCardOfIndex(const char* indexText, Setter set) {
     return Guarded(0, [&] {
         PCInfo info;
-        CPtrArray* cards = nullptr;
-        if (!indexText || !ReadCards(info, cards))
-            return 0;
-        for (int card = 0; card < cards->GetSize() / kCardItems; ++card)
-            if (std::strcmp(CardText(cards, card, kCardIndex), indexText) == 0)
-                return set(info, card);
-        return 0;
+        return OnCardOfIndex(info, indexText, set);
     });
 }
 
@@ -133,8 +137,15 @@ extern "C" int GetNetCardRecvSendData(NetCardTraffic* traffic) {
     });
 }
 
+// On Windows 9x the stack keeps the temporary addresses in its own keys, which PCInfo writes and
+// clears; there the kept object holds nothing.
 extern "C" int AddIpAddress(char* address, char* mask) {
     return Guarded(0, [&] {
+        PCInfo info;
+        if (info.bOS98) {
+            CPtrArray* cards = nullptr;
+            return ReadCards(info, cards) ? info.AddIPAddr98(address, mask) : 0;
+        }
         std::lock_guard hold(keptLock);
         return kept.AddIpAddress(address, mask);
     });
@@ -142,6 +153,12 @@ extern "C" int AddIpAddress(char* address, char* mask) {
 
 extern "C" int AddIpAddressEx(char* address, char* mask, CString indexText) {
     return Guarded(0, [&] {
+        PCInfo info;
+        if (info.bOS98) {
+            // The 9x form takes a card of the list, not an interface index: find the card of it.
+            return OnCardOfIndex(info, indexText.GetString(),
+                                 [&](PCInfo& on, int card) { return on.AddIPAddr98(address, mask, card); });
+        }
         std::lock_guard hold(keptLock);
         return kept.AddIpAddressEx(address, mask, indexText);
     });
@@ -149,18 +166,41 @@ extern "C" int AddIpAddressEx(char* address, char* mask, CString indexText) {
 
 extern "C" void DeleteIpAddress() {
     Guarded(0, [] {
+        PCInfo info;
+        if (info.bOS98) {
+            CPtrArray* cards = nullptr;
+            if (ReadCards(info, cards))
+                info.DeleteIpAddress98();
+            return 0;
+        }
         std::lock_guard hold(keptLock);
         kept.DeleteIpAddress();
         return 0;
     });
 }
 
+extern "C" int IsUSBExist() {
+    return Guarded(0, [] {
+        PCInfo info;
+        info.InitWMI(0);
+        CWordArray caption;
+        caption.Add(0);
+        CPtrArray* texts = nullptr;
+        CByteArray* statuses = nullptr;
+        return info.UsbControllerInfo(1, caption, &texts, &statuses) == 1 && texts && texts->GetSize() > 0
+                   ? 1
+                   : 0;
+    });
+}
+
 extern "C" int SetNetCardIP(char* address, char* mask, char* indexText) {
-    return WithCardOfIndex(indexText, [&](PCInfo& info, int card) { return info.SetIPAddr(address, mask, card); });
+    return WithCardOfIndex(indexText,
+                           [&](PCInfo& info, int card) { return info.SetIPAddr(address, mask, card); });
 }
 
 extern "C" int SetNetCardGateway(char* gateway, char* indexText) {
-    return WithCardOfIndex(indexText, [&](PCInfo& info, int card) { return info.SetGateway(gateway, card, 0); });
+    return WithCardOfIndex(indexText,
+                           [&](PCInfo& info, int card) { return info.SetGateway(gateway, card, 0); });
 }
 
 extern "C" int SetNetCardDNS(char* dns, char* indexText) {
@@ -168,8 +208,8 @@ extern "C" int SetNetCardDNS(char* dns, char* indexText) {
 }
 
 extern "C" int EnableNetCardDHCP(char* indexText) {
-    return WithCardOfIndex(indexText,
-                           [&](PCInfo& info, int card) { return info.EnableDhcp(card, std::atol(indexText)); });
+    return WithCardOfIndex(
+        indexText, [&](PCInfo& info, int card) { return info.EnableDhcp(card, std::atol(indexText)); });
 }
 
 extern "C" int GetAllNetCardIndexs(CStringArray* indexes) {

@@ -50,6 +50,8 @@ int GetNetCardRecvSendData(NetCardTraffic* traffic);
 int AddIpAddress(char* address, char* mask);
 int AddIpAddressEx(char* address, char* mask, CString indexText);
 void DeleteIpAddress();
+// 1 when the host reports a USB controller.
+int IsUSBExist();
 // Card configuration through the card whose interface index text is exactly indexText: the
 // setter's result (10 or 11 success), 0 when no card has that index.
 int SetNetCardIP(char* address, char* mask, char* indexText);

@@ -11,6 +11,7 @@
 #include "platform/files/Registry.h"
 #include "platform/wmi/HostClasses.h"
 #include "platform/wmi/Provider.h"
+#include "tests/hostnet/HostTree.h"
 #include "tests/support/TempDir.h"
 
 using platform::Hive;
@@ -297,14 +298,7 @@ TEST_F(HostSettings, RepairingTheTestAccount) {
 // A fake tree of the host's files.
 class HostSettingsTree : public HostSettings {
 protected:
-    void SetUp() override {
-        HostSettings::SetUp();
-        platform::wmi::SetHostRoot(root.str());
-    }
-    void Write(const std::string& path, const std::string& bytes) {
-        std::filesystem::create_directories((root / path).parent_path());
-        testsupport::WriteFileBytes(root / path, bytes);
-    }
+    void Write(const std::string& path, const std::string& bytes) { tree.Write(path, bytes); }
     void Basics(const std::string& mounts) {
         Write("etc/os-release", "NAME=Bench\nPRETTY_NAME=\"Bench?Linux 1 (test)\"\n");
         Write("proc/sys/kernel/osrelease", "6.1.0-bench\n");
@@ -315,10 +309,10 @@ protected:
               "processor\t: 2\nmodel name\t: Bench CPU B\nphysical id\t: 1\ncpu MHz\t\t: 1799.6\n");
         Write("sys/devices/system/cpu/cpu0/cpufreq/cpuinfo_max_freq", "3600000\n");
         Write("proc/mounts", mounts);
-        std::filesystem::create_directories(root / "usr");
-        std::filesystem::create_directories(root / "media/my disk");
+        std::filesystem::create_directories(tree.root / "usr");
+        std::filesystem::create_directories(tree.root / "media/my disk");
     }
-    testsupport::TempDir root{"corvay-host"};
+    testsupport::HostTree tree;
 };
 
 TEST_F(HostSettingsTree, OperatingSystemProcessorAndSystemDisk) {
@@ -377,7 +371,7 @@ TEST_F(HostSettingsTree, UsbControllersAreTheRootHubs) {
               (std::vector<std::string>{"OK", "16", "0", "Linux 6.1.0 xhci-hcd", "OK", "16", "0", "N/A"}));
     EXPECT_EQ(info.UsbControllerInfo(2, caption, &out, &statuses), 0);
 
-    std::filesystem::remove_all(root / "sys");
+    std::filesystem::remove_all(tree.root / "sys");
     EXPECT_EQ(info.UsbControllerInfo(1, caption, &out, &statuses), 0);
     EXPECT_TRUE(Texts(out).empty());
 }

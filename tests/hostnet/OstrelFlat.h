@@ -40,6 +40,7 @@ struct OstrelFlat {
     decltype(&::AddIpAddress) AddIpAddress = Bind<int(char*, char*)>("AddIpAddress");
     decltype(&::AddIpAddressEx) AddIpAddressEx = Bind<int(char*, char*, CString)>("AddIpAddressEx");
     decltype(&::DeleteIpAddress) DeleteIpAddress = Bind<void()>("DeleteIpAddress");
+    decltype(&::IsUSBExist) IsUSBExist = Bind<int()>("IsUSBExist");
     decltype(&::GetAllNetCardIndexs) GetAllNetCardIndexs = Bind<int(CStringArray*)>("GetAllNetCardIndexs");
     decltype(&::FindModemIP) FindModemIP =
         Bind<int(FindModemGroups*, unsigned long*, char*, int)>("FindModemIP");

@@ -25,6 +25,7 @@ public:
             return false;
         m_frame->ShowMaximized();
         m_frame->UpdateWindow();
+        m_frame->GetView()->OnInitialUpdate();
         return true;
     }
 

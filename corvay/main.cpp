@@ -35,7 +35,12 @@ public:
             return false;
         m_frame->ShowMaximized();
         m_frame->UpdateWindow();
-        m_frame->GetView()->OnInitialUpdate();
+        // Queued behind the splash's own showing, so that the view's closing of it comes after.
+        platform::ui::RunOnUiThread([frame = m_frame->Handle()] {
+            if (auto* window = static_cast<CMainFrame*>(frame.Get()))
+                if (CCorvayView* view = window->GetView())
+                    view->OnInitialUpdate();
+        });
         return true;
     }
 

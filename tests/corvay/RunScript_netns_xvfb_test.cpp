@@ -1,5 +1,6 @@
-// The README's main command without a display, from the built tree: corvay on the simulated
-// bench tests the four modems after F3, the end box is pictured, answered and corvay closed.
+// Whole corvay processes on the simulated bench under Xvfb, from the built tree: the README's
+// main command without a display (F3, the end box pictured and answered, corvay closed), and a
+// second start beside a running one.
 
 #include <gtest/gtest.h>
 
@@ -22,34 +23,78 @@ std::string ReadAll(const fs::path& path) {
     return text.str();
 }
 
-class RunScript : public testsupport::NetnsTest {};
+class WholeProgram : public testsupport::NetnsTest {
+protected:
+    void SetUp() override {
+        NetnsTest::SetUp();
+        if (IsSkipped())
+            return;
+        const char* source = std::getenv("CORVAY_SOURCE_DIR");
+        const char* binary = std::getenv("CORVAY_BINARY_DIR");
+        ASSERT_TRUE(source && binary);
+        m_source = source;
+        m_binary = binary;
+        if (std::system("command -v Xvfb >/dev/null && command -v xdotool >/dev/null && command -v "
+                        "import >/dev/null") != 0)
+            GTEST_SKIP() << "Xvfb, xdotool or ImageMagick missing";
+        fs::create_directories(m_binary / "screenshots");
+    }
+
+    // Runs the words without a display and with a lock directory of its own (another corvay on
+    // this machine is not these ones' first); its exit status, what it printed in 'printed'.
+    int Run(const std::string& words, const std::string& name, std::string& printed) {
+        const fs::path output = m_binary / (name + ".out");
+        const std::string command = "env -u DISPLAY timeout 300 unshare --mount --propagation private sh -c "
+                                    "'mount -t tmpfs corvay-lock /run/lock && exec \"$0\" \"$@\"' " +
+                                    words + " >'" + output.string() + "' 2>&1";
+        const int status = std::system(command.c_str());
+        printed = ReadAll(output);
+        return status;
+    }
+
+    fs::path m_source, m_binary;
+};
+
+using RunScript = WholeProgram;
+using CorvayAppInstances = WholeProgram;
 
 TEST_F(RunScript, HeadlessRunTestsTheBenchAndPicturesTheEndBox) {
-    const char* source = std::getenv("CORVAY_SOURCE_DIR");
-    const char* binary = std::getenv("CORVAY_BINARY_DIR");
-    ASSERT_TRUE(source && binary);
-    if (std::system("command -v Xvfb >/dev/null && command -v xdotool >/dev/null && command -v import "
-                    ">/dev/null") != 0)
-        GTEST_SKIP() << "Xvfb, xdotool or ImageMagick missing";
-    const fs::path picture = fs::path(binary) / "screenshots" / "run.png";
+    const fs::path picture = m_binary / "screenshots" / "run.png";
     fs::remove(picture);
-    const fs::path output = fs::path(binary) / "run.out";
-    const std::string command = "env -u DISPLAY timeout 300 '" + std::string(source) +
-                                "/scripts/run' --no-build --headless --build '" + binary + "' >'" +
-                                output.string() + "' 2>&1";
-    const int status = std::system(command.c_str());
-    const std::string printed = ReadAll(output);
-    ASSERT_EQ(status, 0) << printed;
+    std::string printed;
+    ASSERT_EQ(Run("'" + (m_source / "scripts" / "run").string() + "' --no-build --headless --build '" +
+                      m_binary.string() + "'",
+                  "run", printed),
+              0)
+        << printed;
     EXPECT_TRUE(fs::is_regular_file(picture));
     EXPECT_GT(fs::file_size(picture), 0u);
     // The last line is the picture's path.
     EXPECT_NE(printed.find(picture.string() + "\n"), std::string::npos) << printed;
     std::string log;
-    for (const auto& entry : fs::directory_iterator(fs::path(binary) / "run"))
+    for (const auto& entry : fs::directory_iterator(m_binary / "run"))
         if (entry.path().extension() == ".txt" && entry.path().filename().string().rfind("log", 0) == 0)
             log += ReadAll(entry.path());
     EXPECT_NE(log.find("测试完成，详情请看表格。"), std::string::npos);
     EXPECT_NE(log.find("Super logger has exited."), std::string::npos) << "corvay was not closed in order";
+}
+
+TEST_F(CorvayAppInstances, ASecondStartSaysSoAndEndsWhileTheFirstRunsOn) {
+    const fs::path dir = m_binary / "instances";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    const fs::path picture = m_binary / "screenshots" / "CorvayApp_second_instance.png";
+    fs::remove(picture);
+    std::string printed;
+    // The script waits for the second one's box "程序已经在运行！" in the log.
+    ASSERT_EQ(Run("'" + (m_binary / "bin" / "corvay-bench").string() + "' --modems 2 --dir '" + dir.string() +
+                      "' -- '" + (m_source / "tests" / "corvay" / "fixtures" / "two-corvays.sh").string() +
+                      "' {dir} '" + m_binary.string() + "'",
+                  "instances", printed),
+              0)
+        << printed;
+    EXPECT_NE(printed.find("first runs on"), std::string::npos) << printed;
+    EXPECT_TRUE(fs::is_regular_file(picture));
 }
 
 } // namespace

@@ -150,14 +150,11 @@ void CorvayViewBinding::SetCursorState(int state) {
 }
 
 void CorvayViewBinding::CloseMainWindow() {
-    platform::ui::Window* main = platform::ui::MainWindow();
-    if (!main)
-        main = &m_frame;
-    // After the box's own loop has returned.
-    platform::ui::WindowHandle handle = main->Handle();
+    // Through the frame's own close path, after the box's loop has returned.
+    platform::ui::WindowHandle handle = m_frame.Handle();
     platform::ui::RunOnUiThread([handle] {
         if (platform::ui::Window* w = handle.Get())
-            w->DestroyWindow();
+            static_cast<platform::ui::Frame*>(w)->SendCloseRequest();
     });
 }
 

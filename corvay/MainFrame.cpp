@@ -6,6 +6,7 @@
 
 #include "corvay/AboutDlg.h"
 #include "corvay/CorvayApp.h"
+#include "corvay/CorvayViewBinding.h"
 #include "corvay/DialogWindow.h"
 #include "corvay/DslamConfigDlg.h"
 #include "corvay/FirmwareManageDlg.h"
@@ -48,8 +49,12 @@ void DeleteProgramSingletons(bool monitorsStarted) {
     LogInfo("Singletons deleted.");
 }
 
-CMainFrame::CMainFrame() = default;
+CMainFrame::CMainFrame(CCorvayView::Options viewOptions) : m_viewOptions(std::move(viewOptions)) {}
 CMainFrame::~CMainFrame() = default;
+
+CCorvayView* CMainFrame::GetView() {
+    return m_view ? &m_view->View() : nullptr;
+}
 
 CString CMainFrame::FirstTitle() {
     CString templ = LoadStringId(IDR_TITLE);
@@ -66,6 +71,15 @@ bool CMainFrame::Create() {
     }
     if (!CreateStatusBar({LoadStringId(IDS_READY), "CAP", "NUM", "SCRL"})) {
         LogError("Failed to create status bar");
+        return false;
+    }
+    if (!LoadAccelerators("Accelerators128.acc"))
+        LogError("Failed to load accelerators");
+    m_view = std::make_unique<CorvayViewBinding>(*this, m_viewOptions);
+    m_view->closeSplash = [] { CSplashDlg::HideSplashDlg(); };
+    if (!m_view->Create()) {
+        LogError("Failed to create view");
+        m_view.reset();
         return false;
     }
     CenterWindow();
@@ -133,13 +147,13 @@ void CMainFrame::OnSwitchConfig() {
     SwitchConfigDlg dlg;
     if (RunDialogWindow(dlg, this) != platform::kIdOk)
         return;
-    ISwitchManager* manager = m_switchManager ? m_switchManager() : nullptr;
+    ISwitchManager* manager = m_view ? m_view->View().GetSwitchManager() : nullptr;
     if (manager && manager->IsLoggedIn() == 0)
         manager->Reconnect();
 }
 
 bool CMainFrame::OnClose() {
-    if (IsTestingFlagSet()) {
+    if (m_view ? m_view->View().IsTesting() : IsTestingFlagSet()) {
         platform::ShowMessageBox(LoadStringId(IDS_TESTING_NO_EXIT), "", platform::kMbOk);
         return false;
     }
@@ -148,6 +162,8 @@ bool CMainFrame::OnClose() {
 
 void CMainFrame::OnDestroy() {
     CSplashDlg::HideSplashDlg();
+    // The view lets go of its manager and its jobs before the singletons go.
+    m_view.reset();
     DeleteProgramSingletons(IsMonitorsStartedFlagSet());
 }
 

@@ -1,13 +1,15 @@
 #pragma once
-// CMainFrame: the main window (1024 x 700, centred) with tool bar 128 and the status bar's four
-// panes; runs the settings, database, help and about commands, refuses to close while a test
-// runs, and deletes the program's singletons once it is gone.
+// CMainFrame: the main window (1024 x 700, centred) with tool bar 128, the status bar's four
+// panes and the main view's list as its client area (the frame owns the view); runs the settings, database,
+// help and about commands, refuses to close while a test runs, and deletes the program's singletons once it
+// is gone.
 
-#include <functional>
+#include <memory>
 
+#include "corvay/CCorvayView.h"
 #include "platform/ui/Frame.h"
 
-class ISwitchManager;
+class CorvayViewBinding;
 
 // The singletons the frame deletes at its end, in this order: the capture monitors (only when a
 // test start has started them), every switch manager that exists (the one in use may not be
@@ -40,20 +42,19 @@ public:
         ID_VIEW_STATUS_BAR = 59393,
     };
 
-    CMainFrame();
+    explicit CMainFrame(CCorvayView::Options viewOptions = {});
     ~CMainFrame() override;
 
-    // Window, tool bar, status bar, centred, and the splash window when the flag asks for it.
+    // Window, tool bar, status bar, keys, the view, centred, and the splash window when the flag
+    // asks for it. The view's OnInitialUpdate once the window shows.
     bool Create();
+    // Null before Create and once the window is gone.
+    CCorvayView* GetView();
+    CorvayViewBinding* GetViewBinding() { return m_view.get(); }
     // The first segment of string 128: the title until the view sets the application's.
     static CString FirstTitle();
 
     bool OnCommand(int id) override;
-
-    // The switch manager the view works with (null: none yet); the switch settings reconnect it.
-    void SetSwitchManagerSource(std::function<ISwitchManager*()> source) {
-        m_switchManager = std::move(source);
-    }
 
 protected:
     bool OnClose() override;
@@ -61,7 +62,8 @@ protected:
 
 private:
     void OnSwitchConfig();
-    std::function<ISwitchManager*()> m_switchManager;
+    CCorvayView::Options m_viewOptions;
+    std::unique_ptr<CorvayViewBinding> m_view;
 };
 
 // Opens the help file in the program directory (string 45) with the desktop's viewer; a

@@ -16,6 +16,16 @@ void LogUi(int level, const CString& text) {
     WriteLog(level, text, false);
 }
 
+// Boxes as the operator sees them, each also in the log: what a line's operator answered is
+// found there afterwards.
+class LoggedPrompts : public platform::ui::WindowPrompts {
+public:
+    int MessageBox(const CString& text, const CString& caption, unsigned type) override {
+        LogInfo("Box: %s", text.GetString());
+        return WindowPrompts::MessageBox(text, caption, type);
+    }
+};
+
 // The program's start-up: the defaults, with the frame as the main window.
 class ProgramSeams : public StartupSeams {
 public:
@@ -25,6 +35,12 @@ public:
             return false;
         m_frame->ShowMaximized();
         m_frame->UpdateWindow();
+        // Queued behind the splash's own showing, so that the view's closing of it comes after.
+        platform::ui::RunOnUiThread([frame = m_frame->Handle()] {
+            if (auto* window = static_cast<CMainFrame*>(frame.Get()))
+                if (CCorvayView* view = window->GetView())
+                    view->OnInitialUpdate();
+        });
         return true;
     }
 
@@ -42,7 +58,7 @@ int main(int argc, char** argv) {
         LogError("The window system cannot be started.");
         code = 1;
     } else {
-        platform::ui::WindowPrompts prompts;
+        LoggedPrompts prompts;
         platform::SetPromptService(&prompts);
         {
             ProgramSeams seams;

@@ -1,5 +1,6 @@
-// The main frame as a real window: maximised with its tool bar and four panes, the first title,
-// the splash window over it until the view closes it, the about box, a settings dialog, help
+// The main frame as a real window over the telnet switch on loopback: maximised with its tool
+// bar, four panes and the view's rows, the first title, the splash window over it until the
+// view closes it, the about box, a settings dialog, help
 // without its file,
 // close refused while a test runs, and the singletons gone after an orderly close.
 
@@ -10,7 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "bench/FakeTelnetSwitch.h"
 #include "corvay/CorvayApp.h"
+#include "corvay/CorvayViewBinding.h"
 #include "corvay/MainFrame.h"
 #include "corvay/SplashDlg.h"
 #include "engine/config/Configer.h"
@@ -29,25 +32,8 @@ using platform::ui::CallOnUiThread;
 using platform::ui::CallOnUiThreadFor;
 using platform::ui::RunOnUiThread;
 
-// Menu 128 and tool bar 128 for a pack that does not have them yet.
-const char* kStandInXrc = u8R"(<?xml version="1.0" encoding="UTF-8"?>
-<resource xmlns="http://www.wxwidgets.org/wxxrc" version="2.5.3.0">
-  <object class="wxMenuBar" name="128">
-    <object class="wxMenu"><label>文件(&amp;F)</label>
-      <object class="wxMenuItem" name="57665"><label>退出(&amp;X)</label></object>
-    </object>
-    <object class="wxMenu"><label>帮助(&amp;H)</label>
-      <object class="wxMenuItem" name="57670"><label>帮助</label></object>
-      <object class="wxMenuItem" name="57664"><label>关于(&amp;A)...</label></object>
-    </object>
-  </object>
-  <object class="wxToolBar" name="128">
-    <style>wxTB_FLAT|wxTB_HORIZONTAL</style>
-    <bitmapsize>30,20</bitmapsize>
-    <object class="tool" name="32793"><bitmap>memory:program.xpm</bitmap></object>
-    <object class="tool" name="57664"><bitmap>memory:program.xpm</bitmap></object>
-  </object>
-</resource>)";
+const char* kIni = "[System]\r\nLanguage=cn\r\n[Switch]\r\nPortCount=6\r\nTrunkPortNo=6\r\n"
+                   "Ip=127.0.0.1\r\nLogin.User=admin\r\nLogin.Password=pw\r\nConnectMode=TCPIP\r\n";
 
 // Real boxes that also say what they showed.
 class ShownPrompts : public platform::ui::WindowPrompts {
@@ -69,23 +55,21 @@ private:
     std::vector<std::string> m_texts;
 };
 
-void UseMainFrameResources(testsupport::UiTestDriver& ui) {
-    for (const std::string& name : ui.Pack().ResourceNames(".xrc"))
-        if (ui.Pack().Resource(name)->find(u8R"(class="wxMenuBar" name="128")") != std::string::npos)
-            return;
-    ASSERT_TRUE(platform::ui::Application::AddResourceDocument("MainFrameStandIn.xrc", kStandInXrc));
-}
-
 TEST(MainFrame, MaximisedWithPanesSplashAboutHelpAndARefusedThenOrderlyClose) {
     testsupport::UiTestDriver ui;
     SKIP_WITHOUT_DISPLAY(ui);
     ASSERT_TRUE(ui.UsePack("cn"));
-    UseMainFrameResources(ui);
-    testsupport::ProcessConfiguration configuration("[System]\r\nLanguage=cn\r\n");
+    testsupport::ProcessConfiguration configuration(kIni);
+    bench::FakeTelnetSwitch fake("admin", "pw", 6);
+    fake.SetSwitchPort(2, {true, true, 3});
+    ASSERT_TRUE(fake.Start());
+    CCorvayView::Options options;
+    options.telnetPort = fake.GetTcpPort();
+    options.telnetGuardMs = 500;
     ShownPrompts prompts;
     platform::SetPromptService(&prompts);
     SetShowSplashFlag(true);
-    auto frame = std::make_unique<CMainFrame>();
+    auto frame = std::make_unique<CMainFrame>(options);
     ui.Run([&] {
         ASSERT_TRUE(CallOnUiThreadFor([&] {
             bool ok = frame->Create();
@@ -102,9 +86,14 @@ TEST(MainFrame, MaximisedWithPanesSplashAboutHelpAndARefusedThenOrderlyClose) {
                       std::string(std::vector<CString>{"就绪", "CAP", "NUM", "SCRL"}[pane]));
         ui.Settle(300);
         ui.Screenshot("MainFrame_splash");
-        // The view closes the splash once it has read the switch.
-        CSplashDlg::HideSplashDlg();
+        // The view, hosted as the client area, closes the splash once it has read the switch.
+        CallOnUiThread([&] { frame->GetView()->OnInitialUpdate(); });
         ASSERT_TRUE(ui.WaitUntil([] { return CSplashDlg::Instance() == nullptr; }));
+        auto& list = frame->GetViewBinding()->List();
+        ASSERT_TRUE(
+            ui.WaitUntil([&] { return CallOnUiThreadFor([&] { return list.GetItemCount(); }) == 5; }));
+        EXPECT_EQ(CallOnUiThreadFor([&] { return list.GetItemImage(1); }), 1);
+        EXPECT_EQ(std::string(CallOnUiThreadFor([&] { return frame->GetWindowText(); })), "Corvay");
         ui.Settle(300);
         ui.Screenshot("MainFrame_maximised");
 

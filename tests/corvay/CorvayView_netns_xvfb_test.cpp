@@ -15,6 +15,7 @@
 #include "platform/text/Gbk.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/WindowPrompts.h"
+#include "tests/corvay/ViewFrame.h"
 #include "tests/support/NetNamespace.h"
 #include "tests/support/UiTestDriver.h"
 
@@ -60,14 +61,7 @@ TEST_F(CorvayViewBench, KeysRunAndStopTestsWithLiveRows) {
     platform::ui::WindowPrompts prompts;
     ui.Run([&] {
         platform::SetPromptService(&prompts);
-        ASSERT_TRUE(CallOnUiThreadFor([&] {
-            bool ok = frame.Create("Corvay", 128, 1024, 700) && frame.CreateToolBar(128) &&
-                      frame.CreateStatusBar({LoadStringId(57345), "CAP", "NUM", "SCRL"}) &&
-                      frame.LoadAccelerators("Accelerators128.acc") && binding.Create();
-            platform::ui::SetMainWindow(&frame);
-            frame.ShowWindow(true);
-            return ok;
-        }));
+        ASSERT_TRUE(CallOnUiThreadFor([&] { return OpenViewFrame(frame, binding); }));
         ui.Settle(200);
         CallOnUiThread([&] { binding.View().OnInitialUpdate(); });
         auto& list = binding.List();

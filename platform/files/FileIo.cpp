@@ -59,7 +59,7 @@ bool WriteAll(int fd, const char* data, size_t length) {
     return true;
 }
 
-bool SaveFileAtomically(const std::string& path, const std::string& bytes) {
+bool SaveFileAtomically(const std::string& path, const std::string& bytes, int givenMode) {
     std::string pattern = path + ".tmp-XXXXXX";
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
@@ -67,7 +67,10 @@ bool SaveFileAtomically(const std::string& path, const std::string& bytes) {
     if (!fd)
         return false;
     struct stat old {};
-    mode_t mode = ::stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
+    // The temporary file is made 0600; fchmod only ever widens it before any byte is written.
+    mode_t mode = givenMode >= 0                    ? static_cast<mode_t>(givenMode)
+                  : ::stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777)
+                                                    : 0644;
     bool ok = ::fchmod(fd.Get(), mode) == 0 && WriteAll(fd.Get(), bytes.data(), bytes.size()) &&
               ::fsync(fd.Get()) == 0;
     // A late write error can show only at close.

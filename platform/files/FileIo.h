@@ -20,8 +20,11 @@ inline std::optional<std::string> ReadWholeFile(const std::string& path) {
 }
 
 // Replaces the file's content; false (old file untouched) when any step fails. A new file gets
-// mode 0644, an existing one keeps its mode.
-bool SaveFileAtomically(const std::string& path, const std::string& bytes);
+// mode 0644, an existing one keeps its mode; a mode given is the file's mode from the first
+// byte on (secrets: 0600).
+bool SaveFileAtomically(const std::string& path, const std::string& bytes, int mode = -1);
+// The mode of files that hold secrets (keys, pass phrases).
+constexpr int kSecretFileMode = 0600;
 
 // Writes all bytes to a descriptor, resuming after short writes and signals.
 bool WriteAll(int fd, const char* data, size_t length);

@@ -161,7 +161,11 @@ uint32_t WlanService::Start() {
     // A socket left by a daemon that was killed would keep the new one from binding.
     std::filesystem::remove(WlanPaths::GlobalSocket(), error);
 
-    pid_t daemon = StartDaemon({supplicant, "-g", WlanPaths::GlobalSocket()}, {});
+    // The daemon saves the configuration itself, through a file of its own making: under a
+    // umask that keeps it root's from the start.
+    pid_t daemon = StartDaemon(
+        {"/bin/sh", "-c", "umask 077 && exec \"$0\" \"$@\"", supplicant, "-g", WlanPaths::GlobalSocket()},
+        {});
     if (!daemon || !WritePidFile(WlanPaths::DaemonPidFile(), daemon))
         return kErrorServiceRequestTimeout;
     if (!PollUntil([] { return Answers(WlanPaths::GlobalSocket()); }, std::chrono::seconds(5))) {
@@ -177,7 +181,10 @@ uint32_t WlanService::Start() {
         std::string config = WlanPaths::ConfigFile(link);
         if (!std::filesystem::exists(config))
             SaveFileAtomically(config,
-                               "ctrl_interface=" + WlanPaths::ControlDirectory() + "\nupdate_config=1\n");
+                               "ctrl_interface=" + WlanPaths::ControlDirectory() + "\nupdate_config=1\n",
+                               kSecretFileMode);
+        else // one saved by an older build
+            std::filesystem::permissions(config, std::filesystem::perms(kSecretFileMode), error);
         std::filesystem::remove(WlanPaths::InterfaceSocket(link), error);
         std::optional<std::string> added =
             global.Request("INTERFACE_ADD " + link + "\t" + config + "\t" + options.driver + "\t" +

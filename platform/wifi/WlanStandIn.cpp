@@ -372,7 +372,8 @@ uint32_t SetProfile(WlanHandle handle, const WlanGuid* guid, uint32_t, const cha
     std::filesystem::create_directories(WlanPaths::ProfileDirectory(link), error);
     SaveFileAtomically(
         KeptXmlFile(link, profile->name),
-        std::string(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(char16_t)));
+        std::string(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(char16_t)),
+        kSecretFileMode); // it holds the key
     return kWlanSuccess;
 }
 

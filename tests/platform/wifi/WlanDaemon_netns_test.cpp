@@ -147,9 +147,18 @@ TEST_F(WlanDaemonTest, ProfilesOfEveryKindAreAcceptedAndListedBack) {
         Entry<WlanFreeMemoryFunction>("WlanFreeMemory")(profiles);
         std::string config = ReadWholeFile(WlanPaths::ConfigFile("wl0")).value_or("");
         EXPECT_NE(config.find("key_mgmt=WPA-PSK"), std::string::npos) << config; // saved
-        // Pass phrases are in there: only root may look.
+        // Pass phrases are in there: only root may look, at the directory and at each file
+        // (the daemon's own saves included).
         EXPECT_EQ(std::filesystem::status(WlanPaths::Directory()).permissions() & std::filesystem::perms::all,
                   std::filesystem::perms::owner_all);
+        const auto secret = std::filesystem::perms::owner_read | std::filesystem::perms::owner_write;
+        EXPECT_EQ(std::filesystem::status(WlanPaths::ConfigFile("wl0")).permissions(), secret);
+        size_t kept = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(WlanPaths::ProfileDirectory("wl0"))) {
+            EXPECT_EQ(entry.status().permissions(), secret) << entry.path();
+            ++kept;
+        }
+        EXPECT_EQ(kept, std::size(cases));
 
         // The daemon takes the scan (which then fails on a wired link).
         EXPECT_EQ(Entry<WlanScanFunction>("WlanScan")(handle, &guid, nullptr, nullptr, nullptr),

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <map>
+#include <set>
 
 #include "platform/wifi/WideText.h"
 #include "platform/wifi/WpaText.h"
@@ -63,23 +64,19 @@ bool DecodeEntities(const std::string& text, std::string& out) {
     return true;
 }
 
-// The text of every element by its path ("WLANProfile/SSIDConfig/SSID/name"); the first of
-// each path counts. False for anything that is no well-formed document.
-bool ReadElements(const std::string& xml, std::map<std::string, std::string>& values) {
-    std::vector<std::string> open;
-    std::string text;
+// The text of the wanted elements by their path ("WLANProfile/SSIDConfig/SSID/name"); the
+// first of each path counts. False for anything that is no well-formed document. One path is
+// kept, grown and cut as elements open and close, so depth costs nothing but its own length.
+bool ReadElements(const std::string& xml, const std::set<std::string>& wanted,
+                  std::map<std::string, std::string>& values) {
+    std::string path, text;
+    std::vector<size_t> starts; // where each open element's name begins in the path
     bool rootSeen = false;
-    auto path = [&] {
-        std::string joined;
-        for (const std::string& name : open)
-            joined += (joined.empty() ? "" : "/") + name;
-        return joined;
-    };
     for (size_t i = 0; i < xml.size();) {
         if (xml[i] != '<') {
             size_t next = xml.find('<', i);
             std::string raw = xml.substr(i, next == std::string::npos ? std::string::npos : next - i);
-            if (open.empty()) {
+            if (starts.empty()) {
                 if (raw.find_first_not_of(" \t\r\n\xEF\xBB\xBF") != std::string::npos)
                     return false; // text outside the root
             } else if (!DecodeEntities(raw, text)) {
@@ -118,28 +115,33 @@ bool ReadElements(const std::string& xml, std::map<std::string, std::string>& va
         if (name.empty())
             return false;
         if (closing) {
-            if (open.empty() || open.back() != name)
+            if (starts.empty() || path.compare(starts.back(), std::string::npos, name) != 0)
                 return false;
-            values.emplace(path(), text);
+            if (wanted.count(path))
+                values.emplace(path, text);
             text.clear();
-            open.pop_back();
+            path.resize(starts.back() == 0 ? 0 : starts.back() - 1);
+            starts.pop_back();
         } else if (empty) {
-            if (open.empty())
+            if (starts.empty())
                 return false;
             // The library writes a line break of a name as "<br/>".
             if (name == "br")
                 text += "\r\n";
         } else {
-            if (open.empty()) {
+            if (starts.empty()) {
                 if (rootSeen)
                     return false;
                 rootSeen = true;
+            } else {
+                path += '/';
             }
-            open.push_back(name);
+            starts.push_back(path.size());
+            path += name;
             text.clear();
         }
     }
-    return rootSeen && open.empty();
+    return rootSeen && starts.empty();
 }
 
 bool IsPrintableAscii(const std::string& text) {
@@ -179,8 +181,18 @@ std::string EscapeXml(const std::string& text) {
 std::optional<WlanProfile> ReadWlanProfileXml(const std::u16string& xml) {
     bool valid = true;
     std::string utf8 = Utf16ToUtf8(xml, &valid);
+    static const std::set<std::string> kRead = [] {
+        std::set<std::string> paths;
+        for (const char* path :
+             {"name", "SSIDConfig/SSID/hex", "SSIDConfig/SSID/name", "connectionMode",
+              "MSM/security/authEncryption/authentication", "MSM/security/authEncryption/encryption",
+              "MSM/security/authEncryption/useOneX", "MSM/security/sharedKey/keyType",
+              "MSM/security/sharedKey/keyMaterial", "MSM/security/keyIndex"})
+            paths.insert(std::string("WLANProfile/") + path);
+        return paths;
+    }();
     std::map<std::string, std::string> values;
-    if (!valid || !ReadElements(utf8, values))
+    if (!valid || !ReadElements(utf8, kRead, values))
         return std::nullopt;
     auto value = [&](const std::string& path) -> const std::string* {
         auto found = values.find("WLANProfile/" + path);

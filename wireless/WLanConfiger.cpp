@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstring>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <type_traits>
 
@@ -40,6 +41,7 @@ struct WlanApiEntries {
 namespace {
 
 constexpr uint32_t kErrorProcNotFound = 127;
+constexpr uint32_t kErrorProfilesLeft = 1003; // ERROR_CAN_NOT_COMPLETE
 constexpr uint32_t kClientVersion = 1;
 constexpr size_t kConnectionPayloadSize = sizeof(WlanConnectionNotificationData); // 572 bytes
 constexpr std::chrono::milliseconds kScanWait(5000);
@@ -89,17 +91,23 @@ CString GbkOf(const char16_t* text, size_t capacity) {
     return CString(GbkFromWide(WideOf(text, capacity)));
 }
 
-// The names of every profile of the interface, in list order.
-std::vector<std::u16string> ProfileNames(const WlanApiEntries& api, WlanHandle handle, const WlanGuid& guid) {
+// The names of every profile of the interface, in list order; nothing when they cannot be listed.
+std::optional<std::vector<std::u16string>> ProfileNames(const WlanApiEntries& api, WlanHandle handle,
+                                                        const WlanGuid& guid) {
     std::vector<std::u16string> names;
     WlanProfileInfoList* list = nullptr;
     if (!api.myWlanGetProfileList ||
         api.myWlanGetProfileList(handle, &guid, nullptr, &list) != kWlanSuccess || !list)
-        return names;
+        return std::nullopt;
     for (uint32_t i = 0; i < list->numberOfItems; ++i)
         names.push_back(WideOf(list->profiles[i].profileName, std::size(list->profiles[i].profileName)));
     Free(api, list);
     return names;
+}
+
+const std::vector<std::u16string>& NoNames() {
+    static const std::vector<std::u16string> none;
+    return none;
 }
 
 // Waits on the scan event, on the library's clock.
@@ -410,7 +418,7 @@ uint32_t WLanConfiger::DeleteAllProfiles() {
         OwnHandle handle(api);
         if (!handle.IsOpen())
             continue;
-        for (const std::u16string& name : ProfileNames(api, handle.Get(), guid)) {
+        for (const std::u16string& name : ProfileNames(api, handle.Get(), guid).value_or(NoNames())) {
             names.push_back(name);
             char16_t* xml = nullptr;
             uint32_t flags = 0, access = 0;
@@ -437,6 +445,16 @@ uint32_t WLanConfiger::DeleteAllProfiles() {
             ShowMessageBox("删除失败", "Error", kMbOk | kMbIconError);
             return result;
         }
+    }
+    // Success means no profile is left: a list read short (or a name no card could find)
+    // would keep a pass phrase on the PC.
+    for (int i = 0; i < InterfaceCount(); ++i) {
+        OwnHandle handle(api);
+        if (handle.IsOpen() &&
+            ProfileNames(api, handle.Get(), m_pIfList->interfaces[i].interfaceGuid) == NoNames())
+            continue;
+        ShowMessageBox("删除失败", "Error", kMbOk | kMbIconError);
+        return handle.IsOpen() ? kErrorProfilesLeft : handle.Result();
     }
     return kWlanSuccess;
 }
@@ -491,7 +509,7 @@ WlanProfileSecurity WLanConfiger::GetProfileSecurity(const CString& name) {
     const WlanApiEntries& api = *m_pApi;
     for (int i = 0; i < InterfaceCount(); ++i) {
         const WlanGuid& guid = m_pIfList->interfaces[i].interfaceGuid;
-        for (const std::u16string& profile : ProfileNames(api, m_hClient, guid)) {
+        for (const std::u16string& profile : ProfileNames(api, m_hClient, guid).value_or(NoNames())) {
             if (CString(GbkFromWide(profile)) != name)
                 continue;
             char16_t* xml = nullptr;

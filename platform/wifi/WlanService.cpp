@@ -2,10 +2,11 @@
 
 #include <chrono>
 #include <filesystem>
+#include <linux/rtnetlink.h>
 #include <mutex>
-#include <thread>
 
 #include "platform/files/FileIo.h"
+#include "platform/files/FileLock.h"
 #include "platform/files/ProgramDirectory.h"
 #include "platform/files/RunDirectory.h"
 #include "platform/net/Daemon.h"
@@ -88,27 +89,26 @@ bool WritePidFile(const std::string& file, pid_t pid) {
 }
 
 // The listener reports joins from its attach on; a saved network may have been joined before.
-// Once its socket is there (it attaches right after), a link that is joined already without a
-// DHCP client gets one here.
-void CatchUpOnAJoin(const std::string& link, pid_t listener) {
-    std::string prefix = "wpa_ctrl_" + std::to_string(listener) + "-";
-    PollUntil(
-        [&] {
-            std::error_code error;
-            for (const auto& entry :
-                 std::filesystem::directory_iterator(WlanPaths::ListenerDirectory(), error))
-                if (entry.path().filename().string().rfind(prefix, 0) == 0)
-                    return true;
-            return !IsRunning(listener);
-        },
-        std::chrono::seconds(5));
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+// The listener goes to the background and writes its pid file only once it is attached, so a
+// join that STATUS does not show yet reaches the listener.
+void CatchUpOnAJoin(const std::string& link, pid_t starter) {
+    // The starter ends as the listener goes to the background (or fails); this reaps it.
+    PollUntil([&] { return !IsRunning(starter); }, std::chrono::seconds(5));
+    if (!PollUntil([&] { return ListenerPid(link) != 0; }, std::chrono::seconds(5)))
+        return;
     WpaControl control(WlanPaths::InterfaceSocket(link));
     if (!control.Open())
         return;
     auto status = ParseWpaKeyValues(control.Request("STATUS").value_or(""));
     if (status["wpa_state"] == "COMPLETED" && !DhcpClient(link).Pid())
         DhcpClient(link).Start();
+}
+
+// A socket file is left by a daemon that was killed; one that answers is a live daemon's.
+void RemoveDeadSocket(const std::string& socket) {
+    std::error_code error;
+    if (!Answers(socket))
+        std::filesystem::remove(socket, error);
 }
 
 } // namespace
@@ -140,6 +140,9 @@ std::string WlanPaths::ListenerDirectory() {
 std::string WlanPaths::ListenerPidFile(const std::string& link) {
     return Directory() + "/wpa_cli-" + link + ".pid";
 }
+std::string WlanPaths::ServiceLock() {
+    return Directory() + "/service.lock";
+}
 
 void WlanService::SetOptions(std::optional<WlanServiceOptions> options) {
     std::lock_guard lock(g_mutex);
@@ -147,8 +150,6 @@ void WlanService::SetOptions(std::optional<WlanServiceOptions> options) {
 }
 
 uint32_t WlanService::Start() {
-    if (DaemonPid())
-        return kErrorServiceAlreadyRunning;
     std::string supplicant = FindProgram("wpa_supplicant"), listener = FindProgram("wpa_cli");
     if (supplicant.empty() || listener.empty())
         return kErrorFileNotFound;
@@ -158,17 +159,23 @@ uint32_t WlanService::Start() {
     std::filesystem::create_directories(WlanPaths::ListenerDirectory(), error);
     // The configuration holds the pass phrases.
     std::filesystem::permissions(WlanPaths::Directory(), std::filesystem::perms::owner_all, error);
-    // A socket left by a daemon that was killed would keep the new one from binding.
-    std::filesystem::remove(WlanPaths::GlobalSocket(), error);
+    // One start or stop at a time, in this process and in any other.
+    FileLock lock;
+    if (!lock.Lock(WlanPaths::ServiceLock(), FileLock::kExclusive))
+        return kErrorServiceRequestTimeout;
+    if (DaemonPid() || Answers(WlanPaths::GlobalSocket()))
+        return kErrorServiceAlreadyRunning;
+    RemoveDeadSocket(WlanPaths::GlobalSocket());
 
     // The daemon saves the configuration itself, through a file of its own making: under a
     // umask that keeps it root's from the start.
     pid_t daemon = StartDaemon(
         {"/bin/sh", "-c", "umask 077 && exec \"$0\" \"$@\"", supplicant, "-g", WlanPaths::GlobalSocket()},
         {});
-    if (!daemon || !WritePidFile(WlanPaths::DaemonPidFile(), daemon))
+    if (!daemon)
         return kErrorServiceRequestTimeout;
-    if (!PollUntil([] { return Answers(WlanPaths::GlobalSocket()); }, std::chrono::seconds(5))) {
+    if (!WritePidFile(WlanPaths::DaemonPidFile(), daemon) ||
+        !PollUntil([] { return Answers(WlanPaths::GlobalSocket()); }, std::chrono::seconds(5))) {
         StopDaemon(daemon);
         std::filesystem::remove(WlanPaths::DaemonPidFile(), error);
         return kErrorServiceRequestTimeout;
@@ -185,20 +192,21 @@ uint32_t WlanService::Start() {
                                kSecretFileMode);
         else // one saved by an older build
             std::filesystem::permissions(config, std::filesystem::perms(kSecretFileMode), error);
-        std::filesystem::remove(WlanPaths::InterfaceSocket(link), error);
+        RemoveDeadSocket(WlanPaths::InterfaceSocket(link));
         std::optional<std::string> added =
             global.Request("INTERFACE_ADD " + link + "\t" + config + "\t" + options.driver + "\t" +
                                WlanPaths::ControlDirectory() + "\t\t",
                            std::chrono::seconds(10));
         if (!added || added->rfind("OK", 0) != 0)
             continue; // not one of ours: the service runs without it
-        pid_t pid = StartDaemon({listener, "-p", WlanPaths::ControlDirectory(), "-i", link, "-a", eventScript,
-                                 "-s", WlanPaths::ListenerDirectory()},
-                                {"CORVAY_RUN_DIR=" + RunDirectory()});
-        if (!pid)
-            continue;
-        WritePidFile(WlanPaths::ListenerPidFile(link), pid);
-        CatchUpOnAJoin(link, pid);
+        // The listener goes to the background (and writes its pid file) once it is attached.
+        std::filesystem::remove(WlanPaths::ListenerPidFile(link), error);
+        pid_t starter =
+            StartDaemon({listener, "-p", WlanPaths::ControlDirectory(), "-i", link, "-a", eventScript, "-s",
+                         WlanPaths::ListenerDirectory(), "-B", "-P", WlanPaths::ListenerPidFile(link)},
+                        {"CORVAY_RUN_DIR=" + RunDirectory()});
+        if (starter)
+            CatchUpOnAJoin(link, starter);
     }
     return 0;
 }
@@ -224,11 +232,16 @@ ServiceStatus WlanService::Status() {
 }
 
 uint32_t WlanService::Stop() {
+    FileLock lock;
+    std::error_code error;
+    if (!std::filesystem::exists(WlanPaths::Directory(), error) ||
+        !lock.Lock(WlanPaths::ServiceLock(), FileLock::kExclusive))
+        return kErrorServiceNotActive;
+    // A daemon that lost its pid file still answers on its socket.
     pid_t daemon = DaemonPid();
-    if (!daemon)
+    if (!daemon && !Answers(WlanPaths::GlobalSocket()))
         return kErrorServiceNotActive;
     std::vector<std::string> links = ControlledLinks();
-    std::error_code error;
     // Listeners first, so that none runs its script for the daemon's last events.
     for (const auto& entry : std::filesystem::directory_iterator(WlanPaths::Directory(), error)) {
         std::string name = entry.path().filename().string();
@@ -247,15 +260,45 @@ uint32_t WlanService::Stop() {
     WpaControl global(WlanPaths::GlobalSocket());
     if (global.Open())
         global.Request("TERMINATE", std::chrono::milliseconds(2000));
-    if (!PollUntil([&] { return !IsRunning(daemon); }, std::chrono::seconds(3)))
+    if (daemon && !PollUntil([&] { return !IsRunning(daemon); }, std::chrono::seconds(3)))
         StopDaemon(daemon);
+    if (!daemon)
+        PollUntil([] { return !Answers(WlanPaths::GlobalSocket()); }, std::chrono::seconds(3));
     std::filesystem::remove(WlanPaths::DaemonPidFile(), error);
     std::filesystem::remove(WlanPaths::GlobalSocket(), error);
     for (const std::string& link : links) {
-        DhcpClient(link).Stop();
+        ReleaseWirelessLink(link);
         std::filesystem::remove(WlanPaths::InterfaceSocket(link), error);
     }
     return 0;
+}
+
+bool ReleaseWirelessLink(const std::string& link) {
+    bool released = DhcpClient(link).Stop();
+    Netlink netlink;
+    std::optional<LinkInfo> info = netlink.GetLink(link);
+    if (!info)
+        return released; // gone, and all it held with it
+    auto held = [&](std::vector<Ipv4Address>& addresses, std::vector<Route>& routes) {
+        std::vector<Route> all;
+        netlink.ListAddresses(addresses, info->index);
+        netlink.ListRoutes(all);
+        for (const Route& route : all)
+            if (route.ifindex == info->index && route.type == RTN_UNICAST)
+                routes.push_back(route);
+    };
+    std::vector<Ipv4Address> addresses;
+    std::vector<Route> routes;
+    held(addresses, routes);
+    for (const Ipv4Address& address : addresses)
+        netlink.DeleteAddress(info->index, address.address, address.prefixLength);
+    // The kernel takes most routes away with the last address; the rest go here.
+    for (const Route& route : routes)
+        netlink.DeleteRoute(route);
+    addresses.clear();
+    routes.clear();
+    held(addresses, routes);
+    return released && addresses.empty() && routes.empty();
 }
 
 } // namespace platform

@@ -21,6 +21,7 @@ struct WlanPaths {
     static std::string DaemonPidFile();
     static std::string ListenerDirectory(); // the listeners' client sockets
     static std::string ListenerPidFile(const std::string& link);
+    static std::string ServiceLock(); // held by a start or a stop
 };
 
 constexpr uint32_t kServiceStopped = 1;
@@ -52,5 +53,10 @@ public:
     // Tests: which links, which driver; nothing restores the defaults.
     static void SetOptions(std::optional<WlanServiceOptions> options);
 };
+
+// Takes what a network gave a wireless link off it once the link has left that network: the
+// link's DHCP client and lease, and every IPv4 address and route of the link (it holds nothing
+// but what its leases gave it). True when none is left.
+bool ReleaseWirelessLink(const std::string& link);
 
 } // namespace platform

@@ -12,6 +12,7 @@
 #include <memory>
 #include <mutex>
 #include <set>
+#include <sstream>
 #include <thread>
 #include <unistd.h>
 
@@ -120,18 +121,39 @@ std::string NetworkText(const std::string& link, int id, const std::string& fiel
         .value_or("");
 }
 
-std::vector<NamedNetwork> Networks(const std::string& link) {
+// The key the network sends with: its WEP key slot holds one (the daemon shows it as "*").
+bool HasWepKey(const std::string& link, int id) {
+    std::string slot = NetworkText(link, id, "wep_tx_keyidx");
+    return !NetworkText(link, id, "wep_key" + (slot.empty() ? std::string("0") : slot)).empty();
+}
+
+// Every network of the link, in id order; nothing when the daemon does not answer. A reply ends
+// near 4 KB: the list is read in pages, each after the last id of the one before.
+std::optional<std::vector<NamedNetwork>> Networks(const std::string& link) {
+    WpaControl control(WlanPaths::InterfaceSocket(link));
+    if (!control.Open())
+        return std::nullopt;
+    std::vector<WpaNetwork> listed;
+    for (;;) {
+        std::optional<std::string> reply = control.Request(
+            listed.empty() ? "LIST_NETWORKS" : "LIST_NETWORKS LAST_ID=" + std::to_string(listed.back().id));
+        if (!reply)
+            return std::nullopt;
+        size_t before = listed.size();
+        for (WpaNetwork& network : ParseListNetworks(*reply))
+            if (listed.empty() || network.id > listed.back().id) // a daemon that ignores LAST_ID
+                listed.push_back(std::move(network));
+        if (listed.size() == before)
+            break;
+    }
     std::vector<NamedNetwork> named;
-    std::optional<std::string> reply = Ask(link, "LIST_NETWORKS");
-    if (!reply)
-        return named;
-    for (const WpaNetwork& network : ParseListNetworks(*reply)) {
+    for (const WpaNetwork& network : listed) {
         NamedNetwork entry;
         entry.id = network.id;
         entry.ssid = network.ssid;
         entry.flags = network.flags;
-        std::optional<std::string> idStr =
-            ParseNetworkText(Ask(link, "GET_NETWORK " + std::to_string(network.id) + " id_str").value_or(""));
+        std::optional<std::string> idStr = ParseNetworkText(
+            control.Request("GET_NETWORK " + std::to_string(network.id) + " id_str").value_or(""));
         std::optional<std::string> name = idStr ? BytesOfHex(*idStr) : std::nullopt;
         entry.name = name && !name->empty() ? *name : Utf16ToUtf8(WideFromGbk(network.ssid));
         named.push_back(std::move(entry));
@@ -139,11 +161,44 @@ std::vector<NamedNetwork> Networks(const std::string& link) {
     return named;
 }
 
-std::optional<NamedNetwork> FindNetwork(const std::string& link, const std::string& name) {
-    for (const NamedNetwork& network : Networks(link))
+// The networks of a profile name: one, or more where an older build added duplicates.
+std::vector<NamedNetwork> FindNetworks(const std::string& link, const std::string& name) {
+    std::vector<NamedNetwork> found;
+    for (const NamedNetwork& network : Networks(link).value_or(std::vector<NamedNetwork>{}))
         if (network.name == name)
-            return network;
-    return std::nullopt;
+            found.push_back(network);
+    return found;
+}
+
+std::optional<NamedNetwork> FindNetwork(const std::string& link, const std::string& name) {
+    std::vector<NamedNetwork> found = FindNetworks(link, name);
+    return found.empty() ? std::nullopt : std::optional<NamedNetwork>(found.front());
+}
+
+// The scan results, whole: SCAN_RESULTS ends near 4 KB, so the BSS table is read in pages, each
+// from the id after the last one of the page before.
+std::vector<WpaScanResult> ScanResults(const std::string& link) {
+    std::vector<WpaScanResult> results;
+    WpaControl control(WlanPaths::InterfaceSocket(link));
+    if (!control.Open())
+        return results;
+    char mask[16];
+    std::snprintf(mask, sizeof mask, "%x", kWpaBssMask);
+    for (;;) {
+        int from = results.empty() ? 0 : results.back().id + 1;
+        std::optional<std::string> reply =
+            control.Request("BSS RANGE=" + std::to_string(from) + "- MASK=0x" + mask);
+        if (!reply)
+            break;
+        WpaBssPage page = ParseBssPage(*reply);
+        size_t before = results.size();
+        for (WpaScanResult& entry : page.entries)
+            if (entry.id >= from)
+                results.push_back(std::move(entry));
+        if (page.last || results.size() == before)
+            break;
+    }
+    return results;
 }
 
 std::string KeptXmlFile(const std::string& link, const std::string& name) {
@@ -347,8 +402,8 @@ uint32_t SetProfile(WlanHandle handle, const WlanGuid* guid, uint32_t, const cha
     if (!profile)
         return kWlanBadProfile;
     const std::string& link = interface->link;
-    std::optional<NamedNetwork> old = FindNetwork(link, profile->name);
-    if (old && !overwrite)
+    std::vector<NamedNetwork> old = FindNetworks(link, profile->name);
+    if (!old.empty() && !overwrite)
         return kWlanAlreadyExists;
 
     // The new network is made whole before the old one goes, so a refused key loses nothing.
@@ -363,8 +418,8 @@ uint32_t SetProfile(WlanHandle handle, const WlanGuid* guid, uint32_t, const cha
             return kWlanBadProfile;
         }
     }
-    if (old)
-        Ask(link, "REMOVE_NETWORK " + std::to_string(old->id));
+    for (const NamedNetwork& network : old)
+        Ask(link, "REMOVE_NETWORK " + std::to_string(network.id));
     if (profile->autoConnect)
         Ask(link, "ENABLE_NETWORK " + id);
     Ask(link, "SAVE_CONFIG");
@@ -383,11 +438,13 @@ uint32_t GetProfileList(WlanHandle handle, const WlanGuid* guid, void*, WlanProf
     std::optional<Interface> interface = FindInterface(guid);
     if (!interface || !list)
         return kWlanInvalidParameter;
-    std::vector<NamedNetwork> networks = Networks(interface->link);
-    auto* result = AllocateList<WlanProfileInfoList, WlanProfileInfo>(networks.size());
-    for (size_t i = 0; i < networks.size(); ++i)
+    std::optional<std::vector<NamedNetwork>> networks = Networks(interface->link);
+    if (!networks)
+        return kWlanServiceNotActive;
+    auto* result = AllocateList<WlanProfileInfoList, WlanProfileInfo>(networks->size());
+    for (size_t i = 0; i < networks->size(); ++i)
         CopyWide(result->profiles[i].profileName, std::size(result->profiles[i].profileName),
-                 Utf8ToUtf16(networks[i].name));
+                 Utf8ToUtf16((*networks)[i].name));
     *list = result;
     return kWlanSuccess;
 }
@@ -411,11 +468,10 @@ uint32_t GetProfile(WlanHandle handle, const WlanGuid* guid, const char16_t* pro
     } else {
         const std::string& link = interface->link;
         int id = network->id;
-        xml = BuildWlanProfileXml(
-            ProfileOfNetwork(name, network->ssid, NetworkText(link, id, "key_mgmt"),
-                             NetworkText(link, id, "proto"), NetworkText(link, id, "pairwise"),
-                             NetworkText(link, id, "auth_alg"), !NetworkText(link, id, "wep_key0").empty(),
-                             network->flags.find("DISABLED") == std::string::npos));
+        xml = BuildWlanProfileXml(ProfileOfNetwork(
+            name, network->ssid, NetworkText(link, id, "key_mgmt"), NetworkText(link, id, "proto"),
+            NetworkText(link, id, "pairwise"), NetworkText(link, id, "auth_alg"), HasWepKey(link, id),
+            network->flags.find("DISABLED") == std::string::npos));
     }
     auto* result = static_cast<char16_t*>(std::calloc(xml.size() + 1, sizeof(char16_t)));
     std::copy(xml.begin(), xml.end(), result);
@@ -434,14 +490,22 @@ uint32_t DeleteProfile(WlanHandle handle, const WlanGuid* guid, const char16_t* 
     if (!interface || !profileName)
         return kWlanInvalidParameter;
     std::string name = Utf16ToUtf8(WideOf(profileName));
-    std::optional<NamedNetwork> network = FindNetwork(interface->link, name);
-    if (!network)
+    const std::string& link = interface->link;
+    std::vector<NamedNetwork> networks = FindNetworks(link, name);
+    if (networks.empty())
         return kWlanNotFound;
-    if (!IsOk(Ask(interface->link, "REMOVE_NETWORK " + std::to_string(network->id))))
-        return kWlanNotFound;
-    Ask(interface->link, "SAVE_CONFIG");
+    bool left = false;
+    for (const NamedNetwork& network : networks) {
+        if (!IsOk(Ask(link, "REMOVE_NETWORK " + std::to_string(network.id))))
+            return kWlanNotFound;
+        left = left || network.flags.find("[CURRENT]") != std::string::npos;
+    }
+    Ask(link, "SAVE_CONFIG");
     std::error_code error;
-    std::filesystem::remove(KeptXmlFile(interface->link, name), error);
+    std::filesystem::remove(KeptXmlFile(link, name), error);
+    // The daemon left the joined network with it.
+    if (left)
+        ReleaseWirelessLink(link);
     return kWlanSuccess;
 }
 
@@ -463,40 +527,116 @@ struct Security {
     bool enabled = false;
 };
 
-Security SecurityOfFlags(const std::string& flags) {
-    Security security;
-    auto has = [&](const char* text) { return flags.find(text) != std::string::npos; };
-    auto cipher = [&](const char* family) {
-        size_t at = flags.find(family);
-        std::string token = flags.substr(at, flags.find(']', at) - at);
-        return token.find("CCMP") != std::string::npos ? kWlanCipherCcmp : kWlanCipherTkip;
-    };
-    if (has("[WPA2-PSK") || has("[RSN-PSK")) {
-        security = {kWlanAuthRsnaPsk, cipher(has("[WPA2-PSK") ? "[WPA2-PSK" : "[RSN-PSK"), true};
-    } else if (has("[WPA2-EAP") || has("[RSN-EAP")) {
-        security = {kWlanAuthRsna, cipher(has("[WPA2-EAP") ? "[WPA2-EAP" : "[RSN-EAP"), true};
-    } else if (has("[WPA-PSK")) {
-        security = {kWlanAuthWpaPsk, cipher("[WPA-PSK"), true};
-    } else if (has("[WPA-EAP")) {
-        security = {kWlanAuthWpa, cipher("[WPA-EAP"), true};
-    } else if (has("[WEP")) {
-        security = {kWlanAuthOpen, kWlanCipherWep, true};
-    }
-    return security;
+// The supplicant's flags word by word, as a network configuration names the same things:
+// "[WPA2-PSK-CCMP+TKIP]" is a protocol, its key managements and its pairwise ciphers; "[WEP]" is
+// privacy without a WPA element.
+struct FlagWord {
+    const char* word;
+    const char* setting;
+};
+constexpr FlagWord kProtocols[] = {{"WPA2", "RSN"}, {"RSN", "RSN"}, {"WPA", "WPA"}};
+constexpr FlagWord kKeyManagements[] = {
+    {"PSK", "WPA-PSK"},
+    {"EAP", "WPA-EAP"},
+    {"PSK-SHA256", "WPA-PSK-SHA256"},
+    {"EAP-SHA256", "WPA-EAP-SHA256"},
+    {"FT/PSK", "FT-PSK"},
+    {"FT/EAP", "FT-EAP"},
+    {"SAE", "SAE"},
+    {"OWE", "OWE"},
+};
+
+struct Offer {
+    std::string protocol;                  // RSN or WPA
+    std::set<std::string> keyManagements;  // key_mgmt values
+    std::set<std::string> pairwiseCiphers; // pairwise values: CCMP, TKIP, ...
+};
+
+struct Flags {
+    std::vector<Offer> offers; // one per WPA element
+    bool privacy = false;      // WEP
+};
+
+std::set<std::string> Words(const std::string& text, char separator) {
+    std::set<std::string> words;
+    std::string word;
+    std::istringstream stream(text);
+    while (std::getline(stream, word, separator))
+        if (!word.empty())
+            words.insert(word);
+    return words;
 }
 
-// Whether a network of these flags can satisfy the key management of the network configured
-// for its name.
-bool CanSatisfy(const std::string& flags, const std::string& keyManagement, const std::string& proto) {
-    auto has = [&](const char* text) { return flags.find(text) != std::string::npos; };
-    bool rsn = has("[WPA2-") || has("[RSN-"), wpa = has("[WPA-");
-    bool protoOk = proto.empty() || (proto.find("RSN") != std::string::npos && rsn) ||
-                   (proto.find("WPA") != std::string::npos && wpa);
-    if (keyManagement.find("WPA-PSK") != std::string::npos)
-        return protoOk && has("-PSK");
-    if (keyManagement.find("WPA-EAP") != std::string::npos)
-        return protoOk && has("-EAP");
-    return !rsn && !wpa; // NONE, IEEE8021X: no WPA element
+Flags ParseFlags(const std::string& text) {
+    Flags flags;
+    for (size_t open = text.find('['); open != std::string::npos; open = text.find('[', open + 1)) {
+        size_t close = text.find(']', open);
+        std::string token = text.substr(open + 1, close == std::string::npos ? close : close - open - 1);
+        if (token == "WEP") {
+            flags.privacy = true;
+            continue;
+        }
+        const std::string preauth = "-preauth";
+        if (token.size() > preauth.size() &&
+            token.compare(token.size() - preauth.size(), preauth.size(), preauth) == 0)
+            token.resize(token.size() - preauth.size());
+        size_t first = token.find('-'), last = token.rfind('-');
+        if (first == std::string::npos || first == last)
+            continue; // ESS, IBSS, WPS, P2P, ...
+        Offer offer;
+        for (const FlagWord& protocol : kProtocols)
+            if (token.compare(0, first, protocol.word) == 0)
+                offer.protocol = protocol.setting;
+        if (offer.protocol.empty())
+            continue;
+        for (const std::string& word : Words(token.substr(first + 1, last - first - 1), '+'))
+            for (const FlagWord& keyManagement : kKeyManagements)
+                if (word == keyManagement.word)
+                    offer.keyManagements.insert(keyManagement.setting);
+        offer.pairwiseCiphers = Words(token.substr(last + 1), '+');
+        flags.offers.push_back(std::move(offer));
+    }
+    return flags;
+}
+
+// What the list reports of a network: its best WPA element, else WEP or open.
+Security SecurityOfFlags(const std::string& text) {
+    Flags flags = ParseFlags(text);
+    const Offer* best = nullptr;
+    auto rank = [](const Offer& offer) {
+        return (offer.protocol == "RSN" ? 2 : 0) + (offer.keyManagements.count("WPA-PSK") ? 1 : 0);
+    };
+    for (const Offer& offer : flags.offers)
+        if (!best || rank(offer) > rank(*best))
+            best = &offer;
+    if (!best)
+        return flags.privacy ? Security{kWlanAuthOpen, kWlanCipherWep, true} : Security{};
+    bool psk = best->keyManagements.count("WPA-PSK") > 0, rsn = best->protocol == "RSN";
+    return {rsn ? (psk ? kWlanAuthRsnaPsk : kWlanAuthRsna) : (psk ? kWlanAuthWpaPsk : kWlanAuthWpa),
+            best->pairwiseCiphers.count("CCMP") ? kWlanCipherCcmp : kWlanCipherTkip, true};
+}
+
+// Whether a network of these flags can be joined with the network configured for its name:
+// protocol, key management and pairwise cipher of one WPA element, or, without one, the same
+// privacy (a WEP key for a WEP network, none for an open one).
+bool CanSatisfy(const std::string& text, const std::string& keyManagement, const std::string& proto,
+                const std::string& pairwise, bool hasWepKey) {
+    Flags flags = ParseFlags(text);
+    std::set<std::string> keyManagements = Words(keyManagement, ' ');
+    std::set<std::string> protocols = proto.empty() ? std::set<std::string>{"RSN", "WPA"} : Words(proto, ' ');
+    std::set<std::string> ciphers =
+        pairwise.empty() ? std::set<std::string>{"CCMP", "TKIP"} : Words(pairwise, ' ');
+    auto shares = [](const std::set<std::string>& a, const std::set<std::string>& b) {
+        return std::any_of(a.begin(), a.end(), [&](const std::string& word) { return b.count(word) > 0; });
+    };
+    if (!flags.offers.empty())
+        return std::any_of(flags.offers.begin(), flags.offers.end(), [&](const Offer& offer) {
+            return protocols.count(offer.protocol) && shares(offer.keyManagements, keyManagements) &&
+                   shares(offer.pairwiseCiphers, ciphers);
+        });
+    if (keyManagements.count("IEEE8021X"))
+        return true; // its keys come from the authenticator
+    return keyManagements.count("NONE") && flags.privacy == hasWepKey;
 }
 
 uint32_t Quality(int dbm) {
@@ -511,7 +651,7 @@ uint32_t GetAvailableNetworkList(WlanHandle handle, const WlanGuid* guid, uint32
     if (!interface || !list)
         return kWlanInvalidParameter;
     const std::string& link = interface->link;
-    std::vector<WpaScanResult> results = ParseScanResults(Ask(link, "SCAN_RESULTS").value_or(""));
+    std::vector<WpaScanResult> results = ScanResults(link);
     auto status = ParseWpaKeyValues(Ask(link, "STATUS").value_or(""));
     bool joined = status["wpa_state"] == "COMPLETED" && status.count("ssid");
     std::string joinedSsid = joined ? DecodeWpaText(status["ssid"]) : std::string();
@@ -546,7 +686,7 @@ uint32_t GetAvailableNetworkList(WlanHandle handle, const WlanGuid* guid, uint32
             order.push_back(result.ssid);
         groups[result.ssid].push_back(&result);
     }
-    std::vector<NamedNetwork> networks = Networks(link);
+    std::vector<NamedNetwork> networks = Networks(link).value_or(std::vector<NamedNetwork>{});
     auto* result = AllocateList<WlanAvailableNetworkList, WlanAvailableNetwork>(order.size());
     for (size_t i = 0; i < order.size(); ++i) {
         const auto& group = groups[order[i]];
@@ -567,7 +707,8 @@ uint32_t GetAvailableNetworkList(WlanHandle handle, const WlanGuid* guid, uint32
             entry.flags |= kWlanNetworkHasProfile;
             CopyWide(entry.profileName, std::size(entry.profileName), Utf8ToUtf16(network->name));
             if (!CanSatisfy(strongest->flags, NetworkText(link, network->id, "key_mgmt"),
-                            NetworkText(link, network->id, "proto"))) {
+                            NetworkText(link, network->id, "proto"),
+                            NetworkText(link, network->id, "pairwise"), HasWepKey(link, network->id))) {
                 entry.networkConnectable = 0;
                 entry.notConnectableReason = kWlanReasonSecurityMismatch;
             }
@@ -669,7 +810,10 @@ uint32_t Disconnect(WlanHandle handle, const WlanGuid* guid, void*) {
     std::optional<Interface> interface = FindInterface(guid);
     if (!interface)
         return kWlanInvalidParameter;
-    return IsOk(Ask(interface->link, "DISCONNECT")) ? kWlanSuccess : kWlanInvalidParameter;
+    if (!IsOk(Ask(interface->link, "DISCONNECT")))
+        return kWlanInvalidParameter;
+    ReleaseWirelessLink(interface->link);
+    return kWlanSuccess;
 }
 
 uint32_t RegisterNotification(WlanHandle handle, uint32_t sources, int32_t, WlanNotificationCallback callback,

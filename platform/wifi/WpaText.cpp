@@ -108,40 +108,50 @@ std::map<std::string, std::string> ParseWpaKeyValues(const std::string& reply) {
 
 std::vector<WpaNetwork> ParseListNetworks(const std::string& reply) {
     std::vector<WpaNetwork> networks;
-    std::vector<std::string> lines = Lines(reply);
+    // A line without its end is what did not fit.
+    std::vector<std::string> lines = Lines(reply.substr(0, reply.rfind('\n') + 1));
     for (size_t i = 1; i < lines.size(); ++i) { // the first line names the columns
         std::vector<std::string> fields = Fields(lines[i]);
-        if (fields.size() < 3 || fields[0].empty() ||
+        if (fields.size() < 4 || fields[0].empty() ||
             fields[0].find_first_not_of("0123456789") != std::string::npos)
             continue;
         WpaNetwork network;
         network.id = std::atoi(fields[0].c_str());
         network.ssid = DecodeWpaText(fields[1]);
         network.bssid = fields[2];
-        if (fields.size() > 3)
-            network.flags = fields[3];
+        network.flags = fields[3];
         networks.push_back(std::move(network));
     }
     return networks;
 }
 
-std::vector<WpaScanResult> ParseScanResults(const std::string& reply) {
-    std::vector<WpaScanResult> results;
-    std::vector<std::string> lines = Lines(reply);
-    for (size_t i = 1; i < lines.size(); ++i) {
-        std::vector<std::string> fields = Fields(lines[i]);
-        if (fields.size() < 4 || fields[0].size() != 17)
+WpaBssPage ParseBssPage(const std::string& reply) {
+    WpaBssPage page;
+    std::map<std::string, std::string> fields;
+    for (const std::string& line : Lines(reply)) {
+        if (line != "====" && line != "####") {
+            size_t equals = line.find('=');
+            if (equals != std::string::npos && equals > 0)
+                fields.emplace(line.substr(0, equals), line.substr(equals + 1));
             continue;
-        WpaScanResult result;
-        result.bssid = fields[0];
-        result.frequency = std::atoi(fields[1].c_str());
-        result.signal = std::atoi(fields[2].c_str());
-        result.flags = fields[3];
-        if (fields.size() > 4)
-            result.ssid = DecodeWpaText(fields[4]);
-        results.push_back(std::move(result));
+        }
+        if (fields.count("id") && fields.count("bssid")) {
+            WpaScanResult entry;
+            entry.id = std::atoi(fields["id"].c_str());
+            entry.bssid = fields["bssid"];
+            entry.frequency = std::atoi(fields["freq"].c_str());
+            entry.signal = std::atoi(fields["level"].c_str());
+            entry.flags = fields["flags"];
+            entry.ssid = DecodeWpaText(fields["ssid"]);
+            page.entries.push_back(std::move(entry));
+        }
+        fields.clear();
+        if (line == "####") {
+            page.last = true;
+            break;
+        }
     }
-    return results;
+    return page;
 }
 
 std::optional<std::string> ParseNetworkValue(const std::string& reply) {

@@ -18,16 +18,27 @@ struct WpaNetwork {
     std::string bssid;
     std::string flags; // "[CURRENT]", "[DISABLED]", ...
 };
+// One LIST_NETWORKS page: the networks of whole lines only (the daemon cuts a long reply).
 std::vector<WpaNetwork> ParseListNetworks(const std::string& reply);
 
 struct WpaScanResult {
+    int id = -1; // the daemon's BSS id
     std::string bssid;
     int frequency = 0;
     int signal = 0; // dBm
     std::string flags;
     std::string ssid; // raw bytes; empty for a hidden network
 };
-std::vector<WpaScanResult> ParseScanResults(const std::string& reply);
+// The fields a "BSS RANGE=" request asks for (id, bssid, freq, level, flags, ssid and the
+// entry delimiter).
+constexpr unsigned kWpaBssMask = 0x21887;
+// One page of BSS entries: whole entries only, each ended by "====", the table's last by
+// "####" (then 'last' is set).
+struct WpaBssPage {
+    std::vector<WpaScanResult> entries;
+    bool last = false;
+};
+WpaBssPage ParseBssPage(const std::string& reply);
 
 // A GET_NETWORK reply as it stands ("WPA-PSK", "1", "*"); nothing for FAIL or an empty reply.
 std::optional<std::string> ParseNetworkValue(const std::string& reply);

@@ -1,6 +1,11 @@
+#include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
 
+#include "platform/files/RunDirectory.h"
+#include "platform/wifi/WlanService.h"
+#include "tests/platform/wifi/FakeSupplicant.h"
+#include "tests/support/TempDir.h"
 #include "tests/wireless/WlanLibraryTest.h"
 #include "wireless/WLanConfiger.h"
 
@@ -134,6 +139,63 @@ TEST_F(CheckWlanStatusTest, WithoutTheCardServiceTheZeroConfigurationPathReports
     EXPECT_NE(log.find("The OS is Vista."), std::string::npos);
     EXPECT_NE(log.find("StartWLanService Successfully."), std::string::npos);
     EXPECT_NE(log.find("Get wireless card failed."), std::string::npos);
+}
+
+// The platform's own module over sockets that answer as the supplicant does: what the daemon
+// reports of the network in range against the profile this library wrote.
+class CheckWlanStatusOverTheSupplicantTest : public ::testing::Test {
+protected:
+    static constexpr const char* kLink = "wlfake1";
+
+    void SetUp() override {
+        SetRunDirectory(m_dir.str());
+        std::filesystem::create_directories(WlanPaths::ControlDirectory());
+        m_global = FakeGlobalSocket(kLink);
+        m_socket = FakeLinkSocket(kLink, fake);
+        SetPromptService(&m_prompts);
+        SetWirelessClock(&m_clock);
+        SetOsVersionInfo(std::nullopt);
+    }
+    void TearDown() override {
+        SetWirelessClock(nullptr);
+        SetPromptService(nullptr);
+        m_socket.reset();
+        m_global.reset();
+        SetRunDirectory("");
+    }
+
+    FakeSupplicant fake{"02:00:00:00:0c:02"};
+
+private:
+    TempDir m_dir{"wlan-check"};
+    std::unique_ptr<FakeWpaSocket> m_global, m_socket;
+    RecordingPromptService m_prompts;
+    ManualClock m_clock;
+};
+
+TEST_F(CheckWlanStatusOverTheSupplicantTest, EachMismatchOfTheNetworkAndItsProfileHasItsCode) {
+    struct Case {
+        const char* flags;
+        int security; // of the profile; this library's WPA2 is TKIP
+        const char* key;
+        int expected;
+    } cases[] = {
+        {"[WPA2-PSK-CCMP][ESS]", 3, "secret12", -7}, // the cipher
+        {"[WEP][ESS]", 0, "", -10},                  // privacy
+        {"[ESS]", 1, "abcde", -7},
+        {"[WPA-PSK-TKIP][ESS]", 3, "secret12", -6},        // the authentication
+        {"[WPA2-PSK-CCMP+TKIP][ESS]", 3, "secret12", -11}, // could join, has not
+        {"[WEP][ESS]", 1, "abcde", -11},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.flags + std::string(" with security ") + std::to_string(c.security));
+        fake.Locked([&] { fake.table = {{"02:00:00:00:01:01", 2412, -40, c.flags, "lab"}}; });
+        {
+            WLanConfiger configer;
+            ASSERT_EQ(configer.SetProfile({"lab", c.security, c.key}), 0u);
+        }
+        EXPECT_EQ(CheckWlanStatus(50), c.expected);
+    }
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 // One FakeWlan is current at a time (the entries are plain functions).
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -44,6 +45,7 @@ struct FakeInterface {
     std::vector<FakeNetwork> networks;
     uint32_t networkListResult = 0;
     uint32_t setProfileResult = 0;
+    size_t listLimit = SIZE_MAX; // a profile list cut short after this many
 };
 
 struct FakeWlan {
@@ -228,8 +230,9 @@ inline uint32_t GetProfileList(WlanHandle handle, const WlanGuid* guid, void*, W
     FakeInterface* i = F().Find(guid);
     if (!Live(handle) || !i)
         return kWlanInvalidParameter;
-    auto* result = Allocate<WlanProfileInfoList, WlanProfileInfo>(i->profiles.size());
-    for (size_t p = 0; p < i->profiles.size(); ++p)
+    size_t count = std::min(i->profiles.size(), i->listLimit);
+    auto* result = Allocate<WlanProfileInfoList, WlanProfileInfo>(count);
+    for (size_t p = 0; p < count; ++p)
         CopyWide(result->profiles[p].profileName, 256, Utf8ToUtf16(i->profiles[p].first));
     *list = result;
     return 0;

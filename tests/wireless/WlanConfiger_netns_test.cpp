@@ -1,3 +1,5 @@
+#include <algorithm>
+#include <cstdio>
 #include <gtest/gtest.h>
 
 #include "engine/log/Logger.h"
@@ -7,6 +9,7 @@
 #include "platform/net/Daemon.h"
 #include "platform/net/DhcpClient.h"
 #include "platform/prompt/Prompt.h"
+#include "platform/wifi/WideText.h"
 #include "platform/wifi/WlanApi.h"
 #include "platform/wifi/WlanService.h"
 #include "tests/support/NetNamespace.h"
@@ -99,6 +102,61 @@ TEST_F(WlanConfigerNetnsTest, JoinsTheNetworkOfItsProfileAndDeletesItAgain) {
         ASSERT_EQ(WlanService::Stop(), 0u);
         for (pid_t pid : pids)
             EXPECT_FALSE(IsRunning(pid)) << pid;
+    });
+}
+
+// Replies of the daemon end near 4 KB: a long profile list is read whole all the same.
+TEST_F(WlanConfigerNetnsTest, AHundredAndFiftyProfilesAreListedOverwrittenAndDeletedWhole) {
+    testsupport::RunInside(*pc, [&] {
+        ASSERT_EQ(WlanService::Start(), 0u);
+        ManualClock clock;
+        SetWirelessClock(&clock);
+        WLanConfiger configer;
+        ASSERT_EQ(configer.InterfaceCount(), 1);
+        const WlanGuid guid = configer.InterfaceList()->interfaces[0].interfaceGuid;
+        constexpr int kCount = 150;
+        auto name = [](int i) {
+            char text[32];
+            std::snprintf(text, sizeof text, "bench-wireless-network-%03d", i);
+            return std::string(text);
+        };
+        for (int i = 0; i < kCount; ++i)
+            ASSERT_EQ(configer.SetProfile({name(i).c_str(), 3, "secret12"}), 0u) << i;
+        auto listed = [&] {
+            const WlanModule* module = FindWlanModule("wlanapi.dll");
+            uint32_t version = 0;
+            WlanHandle handle = nullptr;
+            std::vector<std::string> names;
+            EXPECT_EQ(
+                module->Resolve<WlanOpenHandleFunction>("WlanOpenHandle")(1, nullptr, &version, &handle), 0u);
+            WlanProfileInfoList* list = nullptr;
+            EXPECT_EQ(module->Resolve<WlanGetProfileListFunction>("WlanGetProfileList")(handle, &guid,
+                                                                                        nullptr, &list),
+                      0u);
+            for (uint32_t i = 0; list && i < list->numberOfItems; ++i)
+                names.push_back(Utf16ToUtf8(WideOf(list->profiles[i].profileName)));
+            module->Resolve<WlanFreeMemoryFunction>("WlanFreeMemory")(list);
+            module->Resolve<WlanCloseHandleFunction>("WlanCloseHandle")(handle, nullptr);
+            return names;
+        };
+        std::vector<std::string> names = listed();
+        ASSERT_EQ(names.size(), size_t(kCount));
+        for (int i = 0; i < kCount; ++i)
+            EXPECT_EQ(names[static_cast<size_t>(i)], name(i));
+
+        // The last one, far beyond the first reply: replaced, not added again.
+        ASSERT_EQ(configer.SetProfile({name(kCount - 1).c_str(), 3, "other123"}), 0u);
+        names = listed();
+        EXPECT_EQ(names.size(), size_t(kCount));
+        EXPECT_EQ(std::count(names.begin(), names.end(), name(kCount - 1)), 1);
+
+        EXPECT_EQ(configer.DeleteAllProfiles(), 0u);
+        EXPECT_TRUE(listed().empty());
+        std::string config = ReadWholeFile(WlanPaths::ConfigFile("wl0")).value_or("");
+        EXPECT_EQ(config.find("network={"), std::string::npos) << config;
+        EXPECT_EQ(config.find("psk="), std::string::npos);
+        EXPECT_EQ(prompts.Count(), 0u);
+        ASSERT_EQ(WlanService::Stop(), 0u);
     });
 }
 

@@ -189,6 +189,17 @@ TEST_F(WlanConfigerTest, AFailedDeleteStopsTheWalkWithItsBox) {
     EXPECT_EQ(fake.liveHandles.size(), 1u);
 }
 
+TEST_F(WlanConfigerTest, DeleteAllProfilesSucceedsOnlyWhenNoneIsLeft) {
+    FakeInterface& a = AddCard(kCardA, "wl0");
+    a.profiles = {{"one", u"<WLANProfile/>"}, {"two", u"<WLANProfile/>"}, {"three", u"<WLANProfile/>"}};
+    a.listLimit = 2; // a list read short
+    WLanConfiger configer;
+    EXPECT_EQ(configer.DeleteAllProfiles(), 1003u);
+    EXPECT_EQ(ProfilesOf(0), std::vector<std::string>{"three"});
+    EXPECT_EQ(ShownBoxes(), (BoxList{{"删除失败", "Error"}}));
+    EXPECT_EQ(fake.liveHandles.size(), 1u);
+}
+
 TEST_F(WlanConfigerTest, AvailableNetworksCarryTheFlagsAndTheProfiledNetworks) {
     FakeInterface& a = AddCard(kCardA, "wl0");
     a.networks = {{"plain"}, {"lab", "lab", 3}, {"far", "far", 1, false, 0x28001}};

@@ -1,8 +1,13 @@
+#include <algorithm>
 #include <condition_variable>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <gtest/gtest.h>
+#include <latch>
+#include <linux/rtnetlink.h>
 #include <mutex>
+#include <thread>
 
 #include "platform/files/FileIo.h"
 #include "platform/files/ProgramDirectory.h"
@@ -62,6 +67,13 @@ protected:
         WlanBenchTest::SetUp();
         if (!IsSkipped() && FindProgram("busybox").empty())
             GTEST_SKIP() << "busybox is not installed";
+    }
+    // A client handle of the running service, and the card's GUID.
+    static void OpenOnTheCard(WlanHandle& handle, WlanGuid& guid) {
+        uint32_t version = 0;
+        ASSERT_EQ(Entry<WlanOpenHandleFunction>("WlanOpenHandle")(1, nullptr, &version, &handle),
+                  kWlanSuccess);
+        ASSERT_TRUE(ParseWlanGuid(CardGuidFromMac({2, 0, 0, 0, 0x0d, 1}), guid));
     }
 };
 
@@ -193,12 +205,9 @@ TEST_F(WlanDaemonTest, AnOpenProfileJoinsAndTheLinkGetsItsAddressFromThePeer) {
     testsupport::RunInside(*pc, [&] {
         ASSERT_EQ(WlanService::Start(), 0u);
         ASSERT_TRUE(PollUntil([] { return WlanService::Status().currentState == kServiceRunning; }, 10s));
-        uint32_t version = 0;
         WlanHandle handle = nullptr;
-        ASSERT_EQ(Entry<WlanOpenHandleFunction>("WlanOpenHandle")(1, nullptr, &version, &handle),
-                  kWlanSuccess);
         WlanGuid guid;
-        ASSERT_TRUE(ParseWlanGuid(CardGuidFromMac({2, 0, 0, 0, 0x0d, 1}), guid));
+        ASSERT_NO_FATAL_FAILURE(OpenOnTheCard(handle, guid));
         Connections connections;
         ASSERT_EQ(Entry<WlanRegisterNotificationFunction>("WlanRegisterNotification")(
                       handle, kWlanSourceAll, 1, &Connections::Callback, &connections, nullptr, nullptr),
@@ -268,6 +277,125 @@ TEST_F(WlanDaemonTest, ASavedNetworkJoinedAtStartGetsItsAddressToo) {
         ASSERT_EQ(WlanService::Stop(), 0u);
         for (pid_t pid : pids)
             EXPECT_FALSE(IsRunning(pid)) << pid;
+    });
+}
+
+} // namespace
+
+namespace {
+
+// The wireless link and the LAN card both on the modem's subnet: once the library has left the
+// wireless network, the modem is reached through the LAN card again.
+TEST_F(WlanDaemonTest, EveryWayOfLeavingTheNetworkTakesItsAddressAndRoutesOffTheLink) {
+    testsupport::DhcpServer server(*peer, "wlpeer", "192.168.1");
+    AddVethPair(*pc, "lan0", *peer, "lanpeer", "02:00:00:00:0d:02");
+    uint32_t modem = 0;
+    ASSERT_TRUE(ParseIpv4("192.168.1.1", modem));
+    struct Way {
+        const char* what;
+        std::function<void(WlanHandle, const WlanGuid&)> leave;
+    } ways[] = {
+        {"disconnect",
+         [](WlanHandle handle, const WlanGuid& guid) {
+             EXPECT_EQ(Entry<WlanDisconnectFunction>("WlanDisconnect")(handle, &guid, nullptr), kWlanSuccess);
+         }},
+        {"profile deleted",
+         [](WlanHandle handle, const WlanGuid& guid) {
+             std::u16string lab = u"lab";
+             EXPECT_EQ(
+                 Entry<WlanDeleteProfileFunction>("WlanDeleteProfile")(handle, &guid, lab.c_str(), nullptr),
+                 kWlanSuccess);
+         }},
+        {"service stopped", [](WlanHandle, const WlanGuid&) { EXPECT_EQ(WlanService::Stop(), 0u); }},
+    };
+    testsupport::RunInside(*pc, [&] {
+        Netlink netlink;
+        int wireless = pc->IfIndex("wl0"), lan = pc->IfIndex("lan0");
+        for (const Way& way : ways) {
+            SCOPED_TRACE(way.what);
+            ASSERT_EQ(WlanService::Start(), 0u);
+            WlanHandle handle = nullptr;
+            WlanGuid guid;
+            ASSERT_NO_FATAL_FAILURE(OpenOnTheCard(handle, guid));
+            std::u16string xml = OpenProfile("lab");
+            uint32_t reason = 0;
+            ASSERT_EQ(Entry<WlanSetProfileFunction>("WlanSetProfile")(handle, &guid, 0, xml.c_str(), nullptr,
+                                                                      1, nullptr, &reason),
+                      kWlanSuccess);
+            ASSERT_TRUE(PollUntil([] { return DhcpClient("wl0").State() == DhcpState::Bound; }, 20s));
+            // The LAN card comes back after the wireless link took the subnet.
+            pc->Ip("addr add 192.168.1.50/24 dev lan0");
+            pc->Ip("link set lan0 up");
+
+            way.leave(handle, guid);
+            std::vector<Ipv4Address> addresses;
+            ASSERT_TRUE(netlink.ListAddresses(addresses, wireless));
+            EXPECT_TRUE(addresses.empty());
+            std::vector<Route> routes;
+            ASSERT_TRUE(netlink.ListRoutes(routes));
+            for (const Route& route : routes)
+                EXPECT_FALSE(route.ifindex == wireless && route.type == RTN_UNICAST)
+                    << FormatIpv4(route.destination) << "/" << route.prefixLength;
+            std::optional<Route> toModem = netlink.LookupRoute(modem);
+            ASSERT_TRUE(toModem);
+            EXPECT_EQ(toModem->ifindex, lan);
+            EXPECT_EQ(DhcpClient("wl0").Pid(), 0);
+            EXPECT_FALSE(DhcpClient("wl0").Lease());
+
+            Entry<WlanCloseHandleFunction>("WlanCloseHandle")(handle, nullptr);
+            WlanService::Stop();
+            std::filesystem::remove(WlanPaths::ConfigFile("wl0"));
+            pc->Ip("addr flush dev lan0");
+        }
+    });
+}
+
+// Every process that runs the daemon on this run directory's socket.
+std::vector<pid_t> Supplicants() {
+    std::vector<pid_t> found;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        pid_t pid = std::atoi(entry.path().filename().c_str());
+        std::vector<std::string> words = ProcessCommandLine(pid);
+        if (pid > 0 && IsRunning(pid) &&
+            std::find(words.begin(), words.end(), WlanPaths::GlobalSocket()) != words.end() &&
+            std::find(words.begin(), words.end(), "-g") != words.end())
+            found.push_back(pid);
+    }
+    return found;
+}
+
+TEST_F(WlanDaemonTest, ConcurrentStartsRunOneDaemonAndLeaveItsSocketAlone) {
+    testsupport::RunInside(*pc, [&] {
+        for (int round = 0; round < 3; ++round) {
+            SCOPED_TRACE("round " + std::to_string(round));
+            constexpr int kStarters = 4;
+            std::vector<uint32_t> results(kStarters);
+            std::latch ready(kStarters);
+            std::vector<std::thread> starters;
+            for (int i = 0; i < kStarters; ++i)
+                starters.emplace_back([&, i] {
+                    ready.arrive_and_wait();
+                    results[static_cast<size_t>(i)] = WlanService::Start();
+                });
+            for (std::thread& starter : starters)
+                starter.join();
+            EXPECT_EQ(std::count(results.begin(), results.end(), 0u), 1);
+            EXPECT_EQ(std::count(results.begin(), results.end(), kServiceAlreadyRunning), kStarters - 1);
+            std::vector<pid_t> daemons = Supplicants();
+            ASSERT_EQ(daemons.size(), 1u);
+            EXPECT_EQ(std::atoi(ReadWholeFile(WlanPaths::DaemonPidFile()).value_or("").c_str()), daemons[0]);
+            EXPECT_EQ(WlanService::Status().currentState, kServiceRunning);
+            uint32_t version = 0;
+            WlanHandle handle = nullptr;
+            ASSERT_EQ(Entry<WlanOpenHandleFunction>("WlanOpenHandle")(1, nullptr, &version, &handle),
+                      kWlanSuccess); // its socket is there
+            Entry<WlanCloseHandleFunction>("WlanCloseHandle")(handle, nullptr);
+
+            ASSERT_EQ(WlanService::Stop(), 0u);
+            EXPECT_TRUE(Supplicants().empty());
+            EXPECT_FALSE(std::filesystem::exists(WlanPaths::DaemonPidFile()));
+            EXPECT_FALSE(std::filesystem::exists(WlanPaths::GlobalSocket()));
+        }
     });
 }
 

@@ -13,6 +13,7 @@
 #include "platform/wifi/WlanApi.h"
 #include "platform/wifi/WlanService.h"
 #include "platform/wifi/WpaText.h"
+#include "tests/platform/wifi/FakeSupplicant.h"
 #include "tests/platform/wifi/FakeWpaSocket.h"
 #include "tests/support/TempDir.h"
 
@@ -23,80 +24,6 @@ namespace {
 
 constexpr const char* kLink = "wlfake0";
 constexpr const char* kMac = "02:00:00:00:0c:01";
-
-// The networks part of a supplicant: what the stand-in asks of an interface socket.
-class FakeSupplicant {
-public:
-    std::optional<std::string> Answer(const std::string& request) {
-        std::lock_guard lock(m_mutex);
-        std::istringstream words(request);
-        std::string command, id, field;
-        words >> command >> id >> field;
-        std::string value;
-        std::getline(words >> std::ws, value);
-        if (command == "PING")
-            return "PONG\n";
-        if (command == "STATUS") {
-            std::string text = "address=" + std::string(kMac) + "\n";
-            for (const auto& [key, v] : status)
-                text += key + "=" + v + "\n";
-            return text;
-        }
-        if (command == "ADD_NETWORK") {
-            networks[m_next] = {};
-            return std::to_string(m_next++) + "\n";
-        }
-        if (command == "SET_NETWORK") {
-            if (!networks.count(std::atoi(id.c_str())))
-                return "FAIL\n";
-            // A pass phrase outside 8-63 characters, as the supplicant refuses it.
-            if (field == "psk" && value.front() == '"' && (value.size() < 10 || value.size() > 65))
-                return "FAIL\n";
-            networks[std::atoi(id.c_str())][field] = value;
-            return "OK\n";
-        }
-        if (command == "GET_NETWORK") {
-            auto network = networks.find(std::atoi(id.c_str()));
-            if (network == networks.end() || !network->second.count(field))
-                return "FAIL\n";
-            return field == "psk" ? "*" : network->second[field];
-        }
-        if (command == "REMOVE_NETWORK")
-            return networks.erase(std::atoi(id.c_str())) ? "OK\n" : "FAIL\n";
-        if (command == "ENABLE_NETWORK" || command == "SAVE_CONFIG" || command == "SELECT_NETWORK" ||
-            command == "DISCONNECT")
-            return "OK\n";
-        if (command == "LIST_NETWORKS") {
-            std::string text = "network id / ssid / bssid / flags\n";
-            for (auto& [n, fields] : networks)
-                text += std::to_string(n) + "\t" + BytesOfHex(fields["ssid"]).value_or("?") + "\tany\t\n";
-            return text;
-        }
-        if (command == "SCAN")
-            return scanReply;
-        if (command == "SCAN_RESULTS")
-            return scanResults;
-        if (command == "BSS")
-            return bss[id];
-        return "UNKNOWN COMMAND\n";
-    }
-
-    // The test's own reads and writes, against the socket thread's.
-    template <typename F> auto Locked(F f) {
-        std::lock_guard lock(m_mutex);
-        return f();
-    }
-
-    std::mutex m_mutex;
-    std::map<int, std::map<std::string, std::string>> networks;
-    std::map<std::string, std::string> status = {{"wpa_state", "DISCONNECTED"}};
-    std::string scanReply = "OK\n";
-    std::string scanResults = "bssid / frequency / signal level / flags / ssid\n";
-    std::map<std::string, std::string> bss;
-
-private:
-    int m_next = 0;
-};
 
 template <typename F> F* Entry(const char* name) {
     const WlanModule* module = FindWlanModule("wlanapi.dll");
@@ -135,17 +62,8 @@ protected:
     void SetUp() override {
         SetRunDirectory(m_dir.str());
         std::filesystem::create_directories(WlanPaths::ControlDirectory());
-        m_global = std::make_unique<testsupport::FakeWpaSocket>(
-            WlanPaths::GlobalSocket(), [](const std::string& request) -> std::optional<std::string> {
-                if (request == "PING")
-                    return "PONG\n";
-                if (request == "INTERFACES")
-                    return std::string(kLink) + "\n";
-                return "UNKNOWN COMMAND\n";
-            });
-        socket = std::make_unique<testsupport::FakeWpaSocket>(
-            WlanPaths::InterfaceSocket(kLink),
-            [this](const std::string& request) { return fake.Answer(request); });
+        m_global = testsupport::FakeGlobalSocket(kLink);
+        socket = testsupport::FakeLinkSocket(kLink, fake);
         ASSERT_EQ(Entry<WlanOpenHandleFunction>("WlanOpenHandle")(1, nullptr, &m_version, &handle),
                   kWlanSuccess);
         ASSERT_TRUE(ParseWlanGuid(CardGuidFromMac({2, 0, 0, 0, 0x0c, 1}), guid));
@@ -171,7 +89,7 @@ protected:
         return found;
     }
 
-    FakeSupplicant fake;
+    testsupport::FakeSupplicant fake{kMac};
     std::unique_ptr<testsupport::FakeWpaSocket> socket;
     WlanHandle handle = nullptr;
     WlanGuid guid;
@@ -383,14 +301,13 @@ TEST_F(WlanStandInTest, UnreadableProfilesRefusedKeysAndUnknownNames) {
 
 TEST_F(WlanStandInTest, AvailableNetworksAreGroupedBySsidWithTheirSecurity) {
     fake.Locked([&] {
-        fake.scanResults = "bssid / frequency / signal level / flags / ssid\n"
-                           "02:00:00:00:01:01\t2412\t-60\t[WPA2-PSK-CCMP][ESS]\tlab\n"
-                           "02:00:00:00:01:02\t2437\t-40\t[WPA2-PSK-CCMP][ESS]\tlab\n"
-                           "02:00:00:00:02:01\t2462\t-71\t[WPA-PSK-TKIP][ESS]\told\n"
-                           "02:00:00:00:03:01\t2412\t-100\t[WEP][ESS]\twep\n"
-                           "02:00:00:00:04:01\t2412\t-30\t[ESS]\t\\xb2\\xe2\n"
-                           "02:00:00:00:05:01\t2412\t-50\t[WPA2-EAP-CCMP][ESS]\tcorp\n"
-                           "02:00:00:00:06:01\t2412\t-50\t[WPA2-PSK-CCMP][ESS]\t\n";
+        fake.table = {{"02:00:00:00:01:01", 2412, -60, "[WPA2-PSK-CCMP+TKIP][ESS]", "lab"},
+                      {"02:00:00:00:01:02", 2437, -40, "[WPA2-PSK-CCMP+TKIP][ESS]", "lab"},
+                      {"02:00:00:00:02:01", 2462, -71, "[WPA-PSK-TKIP][ESS]", "old"},
+                      {"02:00:00:00:03:01", 2412, -100, "[WEP][ESS]", "wep"},
+                      {"02:00:00:00:04:01", 2412, -30, "[ESS]", "\\xb2\\xe2"},
+                      {"02:00:00:00:05:01", 2412, -50, "[WPA2-EAP-CCMP][ESS]", "corp"},
+                      {"02:00:00:00:06:01", 2412, -50, "[WPA2-PSK-CCMP][ESS]", ""}};
     });
     ASSERT_EQ(SetProfile(ProfileXml("lab", 3, "abcdefgh")), kWlanSuccess);
     ASSERT_EQ(SetProfile(ProfileXml("old", 3, "abcdefgh")), kWlanSuccess);      // WPA2 wanted, WPA offered
@@ -446,6 +363,81 @@ TEST_F(WlanStandInTest, AvailableNetworksAreGroupedBySsidWithTheirSecurity) {
     EXPECT_EQ(WideOf(text), u"The "); // cut to the buffer, terminator included
     EXPECT_EQ(Entry<WlanReasonCodeToStringFunction>("WlanReasonCodeToString")(0, 0, nullptr, nullptr),
               kWlanInvalidParameter);
+}
+
+// Each network's profile names the SSID; whether the profile can join it, by the flags.
+TEST_F(WlanStandInTest, AProfileThatCannotJoinItsNetworkMakesItNotConnectable) {
+    struct Case {
+        const char* flags;
+        int security; // of the profile, as the Wi-Fi library writes it (WPA2: TKIP)
+        int32_t connectable;
+        uint32_t auth, cipher;
+    } cases[] = {
+        {"[WPA2-PSK-CCMP][ESS]", 3, 0, kWlanAuthRsnaPsk, kWlanCipherCcmp}, // pairwise cipher
+        {"[WPA2-PSK-CCMP+TKIP][ESS]", 3, 1, kWlanAuthRsnaPsk, kWlanCipherCcmp},
+        {"[WPA2-PSK-TKIP-preauth][ESS]", 3, 1, kWlanAuthRsnaPsk, kWlanCipherTkip},
+        {"[WPA-PSK-TKIP][ESS]", 3, 0, kWlanAuthWpaPsk, kWlanCipherTkip}, // protocol
+        {"[WPA-PSK-TKIP][ESS]", 2, 1, kWlanAuthWpaPsk, kWlanCipherTkip},
+        {"[WPA-PSK-TKIP][WPA2-PSK-CCMP][ESS]", 2, 1, kWlanAuthRsnaPsk, kWlanCipherCcmp},
+        {"[WPA-PSK-TKIP][WPA2-PSK-CCMP][ESS]", 3, 0, kWlanAuthRsnaPsk, kWlanCipherCcmp},
+        {"[WPA2-EAP-TKIP][ESS]", 3, 0, kWlanAuthRsna, kWlanCipherTkip}, // key management
+        {"[WEP][ESS]", 0, 0, kWlanAuthOpen, kWlanCipherWep},            // privacy
+        {"[WEP][ESS]", 1, 1, kWlanAuthOpen, kWlanCipherWep},
+        {"[ESS]", 1, 0, kWlanAuthOpen, kWlanCipherNone},
+        {"[ESS]", 0, 1, kWlanAuthOpen, kWlanCipherNone},
+        {"[ESS]", 3, 0, kWlanAuthOpen, kWlanCipherNone},
+    };
+    const char* keys[] = {"", "abcde", "secret12", "secret12"};
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        std::string ssid = "net" + std::to_string(i);
+        fake.Locked([&] {
+            fake.table.push_back(
+                {"02:00:00:00:01:" + std::to_string(10 + i), 2412, -40, cases[i].flags, ssid});
+        });
+        ASSERT_EQ(SetProfile(ProfileXml(ssid, cases[i].security, keys[cases[i].security])), kWlanSuccess);
+    }
+    WlanAvailableNetworkList* list = nullptr;
+    ASSERT_EQ(Entry<WlanGetAvailableNetworkListFunction>("WlanGetAvailableNetworkList")(handle, &guid, 0,
+                                                                                        nullptr, &list),
+              kWlanSuccess);
+    ASSERT_EQ(list->numberOfItems, std::size(cases));
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const WlanAvailableNetwork& network = list->networks[i];
+        SCOPED_TRACE(std::string(cases[i].flags) + " with security " + std::to_string(cases[i].security));
+        EXPECT_EQ(network.flags, kWlanNetworkHasProfile);
+        EXPECT_EQ(network.networkConnectable, cases[i].connectable);
+        EXPECT_EQ(network.notConnectableReason, cases[i].connectable ? 0u : kWlanReasonSecurityMismatch);
+        EXPECT_EQ(network.defaultAuthAlgorithm, cases[i].auth);
+        EXPECT_EQ(network.defaultCipherAlgorithm, cases[i].cipher);
+    }
+    Entry<WlanFreeMemoryFunction>("WlanFreeMemory")(list);
+}
+
+// The daemon ends a reply near 4 KB; a crowded band holds more than that.
+TEST_F(WlanStandInTest, EveryNetworkInRangeIsListedHoweverMany) {
+    constexpr size_t kCount = 150;
+    fake.Locked([&] {
+        for (size_t i = 0; i < kCount; ++i) {
+            char bssid[18], ssid[16];
+            std::snprintf(bssid, sizeof bssid, "02:00:00:01:%02zx:%02zx", i / 256, i % 256);
+            std::snprintf(ssid, sizeof ssid, "net%03zu", i);
+            fake.table.push_back({bssid, 2412, -50, "[WPA2-PSK-CCMP][ESS]", ssid});
+        }
+    });
+    WlanAvailableNetworkList* list = nullptr;
+    ASSERT_EQ(Entry<WlanGetAvailableNetworkListFunction>("WlanGetAvailableNetworkList")(handle, &guid, 0,
+                                                                                        nullptr, &list),
+              kWlanSuccess);
+    ASSERT_EQ(list->numberOfItems, kCount);
+    for (size_t i = 0; i < kCount; ++i) {
+        char ssid[16];
+        std::snprintf(ssid, sizeof ssid, "net%03zu", i);
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(list->networks[i].ssid.ssid),
+                              list->networks[i].ssid.length),
+                  ssid);
+    }
+    Entry<WlanFreeMemoryFunction>("WlanFreeMemory")(list);
+    EXPECT_GT(Requests("BSS RANGE=").size(), 1u); // it took more than one page
 }
 
 TEST_F(WlanStandInTest, ScanRadioAndCapability) {
@@ -600,9 +592,7 @@ TEST_F(WlanStandInTest, NotificationsFollowARestartedDaemon) {
                   handle, kWlanSourceConnectionManager, 1, &Received::Callback, &received, nullptr, nullptr),
               kWlanSuccess);
     socket.reset();
-    socket = std::make_unique<testsupport::FakeWpaSocket>(
-        WlanPaths::InterfaceSocket(kLink),
-        [this](const std::string& request) { return fake.Answer(request); });
+    socket = testsupport::FakeLinkSocket(kLink, fake);
     ASSERT_TRUE(PollUntilAttached(*socket));
     socket->SendEvent("<3>CTRL-EVENT-CONNECTED - Connection to 02:00:00:00:01:01 completed [id=0 id_str=]");
     ASSERT_TRUE(received.WaitFor(1));

@@ -137,32 +137,52 @@ TEST(WpaCtrlText, RequestsAreLoggedWithKeysMasked) {
     EXPECT_EQ(fake.Requests()[0], cases[0].request);
 }
 
-TEST(WpaCtrlText, ScanResultsDecodeEscapedGbkAndHiddenNames) {
-    std::string reply = "bssid / frequency / signal level / flags / ssid\n"
-                        "02:00:00:00:00:01\t2412\t-40\t[WPA2-PSK-CCMP][ESS]\tlab\n"
-                        "02:00:00:00:00:02\t2437\t-71\t[WPA-PSK-TKIP][ESS]\ta\\\"b\\\\c\n"
-                        "02:00:00:00:00:03\t5180\t-55\t[ESS]\t\\xb2\\xe2\\xca\\xd4\n"
-                        "02:00:00:00:00:04\t2462\t-90\t[WEP][ESS]\t\n"
-                        "02:00:00:00:00:05\t2462\t-80\t[ESS]\t\\x00\\x00\n"
-                        "garbage line\n";
-    auto results = platform::ParseScanResults(reply);
-    ASSERT_EQ(results.size(), 5u);
-    EXPECT_EQ(results[0].bssid, "02:00:00:00:00:01");
-    EXPECT_EQ(results[0].frequency, 2412);
-    EXPECT_EQ(results[0].signal, -40);
-    EXPECT_EQ(results[0].flags, "[WPA2-PSK-CCMP][ESS]");
-    EXPECT_EQ(results[0].ssid, "lab");
-    EXPECT_EQ(results[1].ssid, "a\"b\\c");
-    EXPECT_EQ(results[2].ssid, "\xb2\xe2\xca\xd4"); // GBK bytes as they were sent
-    EXPECT_EQ(results[3].ssid, "");
-    EXPECT_EQ(results[4].ssid, std::string(2, '\0'));
+std::string BssEntry(int id, const std::string& bssid, int freq, int level, const std::string& flags,
+                     const std::string& ssid, const char* end = "====") {
+    return "id=" + std::to_string(id) + "\nbssid=" + bssid + "\nfreq=" + std::to_string(freq) +
+           "\nlevel=" + std::to_string(level) + "\nflags=" + flags + "\nssid=" + ssid + "\n" + end + "\n";
+}
+
+TEST(WpaCtrlText, BssPagesDecodeEscapedGbkAndHiddenNames) {
+    std::string reply = BssEntry(0, "02:00:00:00:00:01", 2412, -40, "[WPA2-PSK-CCMP][ESS]", "lab") +
+                        BssEntry(3, "02:00:00:00:00:02", 2437, -71, "[WPA-PSK-TKIP][ESS]", "a\\\"b\\\\c") +
+                        BssEntry(4, "02:00:00:00:00:03", 5180, -55, "[ESS]", "\\xb2\\xe2\\xca\\xd4") +
+                        BssEntry(7, "02:00:00:00:00:04", 2462, -90, "[WEP][ESS]", "") +
+                        BssEntry(8, "02:00:00:00:00:05", 2462, -80, "[ESS]", "\\x00\\x00");
+    platform::WpaBssPage page = platform::ParseBssPage(reply);
+    EXPECT_FALSE(page.last);
+    ASSERT_EQ(page.entries.size(), 5u);
+    EXPECT_EQ(page.entries[0].id, 0);
+    EXPECT_EQ(page.entries[0].bssid, "02:00:00:00:00:01");
+    EXPECT_EQ(page.entries[0].frequency, 2412);
+    EXPECT_EQ(page.entries[0].signal, -40);
+    EXPECT_EQ(page.entries[0].flags, "[WPA2-PSK-CCMP][ESS]");
+    EXPECT_EQ(page.entries[0].ssid, "lab");
+    EXPECT_EQ(page.entries[1].id, 3);
+    EXPECT_EQ(page.entries[1].ssid, "a\"b\\c");
+    EXPECT_EQ(page.entries[2].ssid, "\xb2\xe2\xca\xd4"); // GBK bytes as they were sent
+    EXPECT_EQ(page.entries[3].ssid, "");
+    EXPECT_EQ(page.entries[4].ssid, std::string(2, '\0'));
+
+    // The table's last entry ends the reading; an entry without its end is not taken.
+    page = platform::ParseBssPage(BssEntry(9, "02:00:00:00:00:06", 2412, -60, "[ESS]", "x", "####"));
+    EXPECT_TRUE(page.last);
+    ASSERT_EQ(page.entries.size(), 1u);
+    EXPECT_EQ(page.entries[0].id, 9);
+    page = platform::ParseBssPage(BssEntry(1, "02:00:00:00:00:07", 2412, -60, "[ESS]", "y") +
+                                  "id=2\nbssid=02:0");
+    ASSERT_EQ(page.entries.size(), 1u);
+    EXPECT_EQ(page.entries[0].id, 1);
+    EXPECT_TRUE(platform::ParseBssPage("").entries.empty());
 }
 
 TEST(WpaCtrlText, NetworksStatusAndValues) {
+    // The daemon cuts a long reply, in the middle of a line.
     auto networks = platform::ParseListNetworks("network id / ssid / bssid / flags\n"
                                                 "0\tlab\tany\t[CURRENT]\n"
                                                 "1\t\\xb2\\xe2\tany\t[DISABLED]\n"
-                                                "2\t\tany\t\n");
+                                                "2\t\tany\t\n"
+                                                "3\tcut\tany\t[DISA");
     ASSERT_EQ(networks.size(), 3u);
     EXPECT_EQ(networks[0].id, 0);
     EXPECT_EQ(networks[0].flags, "[CURRENT]");

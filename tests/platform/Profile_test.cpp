@@ -126,12 +126,12 @@ TEST_F(Profile, WriteLeavesEveryOtherLineAsItWas) {
         std::string after;
     } cases[] = {
         {std::string("[t]\n\x01=\n=\r\r"), "t", "\x01", "[t]\n\x01=w\n=\r\r"}, // found by ConfigIni_fuzz
-        {"[t]\nb=1\r\r", "t", "a", "[t]\nb=1\r\r\na=w\n"},       // CRs before the added line end
+        {"[t]\nb=1\r\r", "t", "a", "[t]\nb=1\r\r\na=w\n"}, // CRs before the added line end
         {"[A]\r\nx=1\ny=2\r\n[B]\nz=3", "A", "y", "[A]\r\nx=1\ny=w\r\n[B]\nz=3"}, // mixed
-        {"[A]\nx=1", "A", "x", "[A]\nx=w"},                           // last line keeps no line end
-        {"[A]\r\nx=1", "B", "y", "[A]\r\nx=1\r\n[B]\r\ny=w\r\n"},   // new section after it
+        {"[A]\nx=1", "A", "x", "[A]\nx=w"},                                     // last line keeps no line end
+        {"[A]\r\nx=1", "B", "y", "[A]\r\nx=1\r\n[B]\r\ny=w\r\n"},               // new section after it
         {"[A]\nk=a\rb\r\n\r\r\nm=1\n", "A", "m", "[A]\nk=a\rb\r\n\r\r\nm=w\n"}, // lone CRs
-        {"[A]\n\x02\x03=v\n=e\n", "A", "\x02\x03", "[A]\n\x02\x03=w\n=e\n"}, // control bytes, empty key
+        {"[A]\n\x02\x03=v\n=e\n", "A", "\x02\x03", "[A]\n\x02\x03=w\n=e\n"},    // control bytes, empty key
         {"[A]\n=e\nx=1\r\n", "A", "x", "[A]\n=e\nx=w\r\n"},
     };
     for (const auto& c : cases) {

@@ -15,6 +15,7 @@
 #include "bench/FakeTelnetSwitch.h"
 #include "bench/SimulatedBench.h"
 #include "corvay/CCorvayView.h"
+#include "corvay/MainFrame.h"
 #include "corvay/TestFlags.h"
 #include "engine/config/Configer.h"
 #include "engine/log/StringTable.h"
@@ -68,11 +69,11 @@ protected:
             },
             180);
     }
-    // One run of the program: its singletons are made afresh for the next.
+    // One run of the program, ended as the program ends: its singletons (the capture threads
+    // too) are made afresh for the next.
     static void Run(const std::function<void()>& body) {
         body();
-        SwitchManager2::DeleteInstance();
-        Configer::DeleteInstance();
+        DeleteProgramSingletons(true);
     }
     std::unique_ptr<bench::SimulatedBench> bench;
 };

@@ -29,6 +29,7 @@ bool CStavrinDlg::OnInitDialog() {
         about.DoModal();
     });
     SetIcon("program.xpm");
+    CenterWindow();
     platform::ui::OnListBoxDoubleClick(*this, IDC_TEMPLATES, [this] {
         Store();
         m_model.EditTemplate();

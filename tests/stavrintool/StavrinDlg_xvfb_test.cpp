@@ -14,6 +14,7 @@
 #include "stavrintool/main/CStavrinDlg.h"
 #include "templates/TemplateStore.h"
 #include "tests/stavrintool/ToolFixture.h"
+#include "tests/stavrintool/ToolWindow.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/UiTestDriver.h"
 
@@ -27,25 +28,10 @@ const int kControls[] = {1002, 1003, 1004, 1005, 1006, 1007, 1008, 1009, 1010, 1
                          1014, 1015, 1016, 1017, 1018, 1019, 1020, 1021, 1022, 1023, 1024, 1025,
                          1026, 1027, 1065, 1070, 1074, 1075, 1078, 1079, 1097, 1,    2};
 
-class WindowSeams : public StavrinSeams {
-public:
-    explicit WindowSeams(const fs::path& dir) : m_dir(dir) {}
-    CString LockDirectory() override { return m_dir.string().c_str(); }
-    void RunMainDialog() override {
-        CStavrinDlg dlg(TemplateStore::Instance());
-        dialog = &dlg;
-        dlg.DoModal();
-        dialog = nullptr;
-    }
-    std::atomic<CStavrinDlg*> dialog{nullptr};
-
-private:
-    fs::path m_dir;
-};
-
 struct Language {
     const char* name;
     const char* caption; // UTF-8
+    const char* about;
 };
 
 class StavrinDlgWindow : public ::testing::TestWithParam<Language> {};
@@ -62,24 +48,16 @@ TEST_P(StavrinDlgWindow, CopiesBindsAndSavesThroughRealClicks) {
     ProgramDirScope programDir(dir.path());
     platform::ui::WindowPrompts prompts;
     platform::ScopedPromptService usePrompts(prompts);
-    WindowSeams seams(dir.path());
-    CStavrinApp app(&seams);
-    std::atomic<bool> ended{false};
+    ToolWindow tool(dir.path());
     const std::string shot = std::string("StavrinDlg_") + lang.name;
-    auto onDialog = [&](auto task) {
-        return platform::ui::CallOnUiThreadFor([&] { return task(*seams.dialog.load()); });
-    };
 
     ui.Run([&] {
-        platform::ui::RunOnUiThread([&] {
-            app.InitInstance();
-            ended = true;
-        });
+        tool.Start();
         ASSERT_TRUE(ui.WaitUntil([&] { return ui.ActiveCaption() == lang.caption; })) << ui.ActiveCaption();
         ui.Settle(300);
         for (int id : kControls)
-            EXPECT_TRUE(onDialog([id](CStavrinDlg& d) { return d.Item(id).IsVisible(); })) << id;
-        EXPECT_FALSE(onDialog([](CStavrinDlg& d) { return d.DiagDlg().IsWindowVisible(); }));
+            EXPECT_TRUE(tool.OnDialog([id](CStavrinDlg& d) { return d.Item(id).IsVisible(); })) << id;
+        EXPECT_FALSE(tool.OnDialog([](CStavrinDlg& d) { return d.DiagDlg().IsWindowVisible(); }));
         ui.Screenshot(shot + "_start");
 
         // The second group, then the first template copied and bound to it.
@@ -87,11 +65,11 @@ TEST_P(StavrinDlgWindow, CopiesBindsAndSavesThroughRealClicks) {
         ASSERT_TRUE(ui.Select(1022, 0));
         ASSERT_TRUE(ui.Click(1021));
         ui.Settle();
-        EXPECT_EQ(onDialog([](CStavrinDlg& d) { return d.Item(1022).GetCurSel(); }), 3);
+        EXPECT_EQ(tool.OnDialog([](CStavrinDlg& d) { return d.Item(1022).GetCurSel(); }), 3);
         ASSERT_TRUE(ui.Click(1024));
         ui.Settle();
-        EXPECT_EQ(onDialog([](CStavrinDlg& d) { return d.Item(1020).GetCount(); }), 2);
-        EXPECT_EQ(onDialog([](CStavrinDlg& d) { return d.Item(1020).GetItemText(1); }), "A1 `copy");
+        EXPECT_EQ(tool.OnDialog([](CStavrinDlg& d) { return d.Item(1020).GetCount(); }), 2);
+        EXPECT_EQ(tool.OnDialog([](CStavrinDlg& d) { return d.Item(1020).GetItemText(1); }), "A1 `copy");
         ui.Screenshot(shot + "_bound");
 
         // Saved: the box says so and the dialog stays.
@@ -101,13 +79,25 @@ TEST_P(StavrinDlgWindow, CopiesBindsAndSavesThroughRealClicks) {
         ASSERT_TRUE(ui.ClickAnswer(platform::kIdOk));
         ASSERT_TRUE(ui.WaitUntil([&] { return ui.ActiveCaption() == lang.caption; }));
 
+        // The about box from the dialog's context menu (a right click on a blank spot).
+        const platform::ui::Rect frame = tool.OnDialog([](CStavrinDlg& d) { return d.GetWindowRect(); });
+        const int x = frame.left + frame.Width() * 3 / 4, y = frame.bottom - 150;
+        ui.ClickAt(x, y, 3);
+        ui.Settle(300);
+        ui.Screenshot(shot + "_menu");
+        ui.ClickAt(x + 30, y + 12); // the menu's one item opens below the pointer
+        ASSERT_TRUE(ui.WaitUntil([&] { return ui.ActiveCaption() == lang.about; })) << ui.ActiveCaption();
+        ui.Screenshot(shot + "_about");
+        ASSERT_TRUE(ui.Click(1));
+        ASSERT_TRUE(ui.WaitUntil([&] { return ui.ActiveCaption() == lang.caption; }));
+
         // The test dialog comes up beside it.
         ASSERT_TRUE(ui.Click(1097));
         EXPECT_TRUE(ui.WaitUntil(
-            [&] { return onDialog([](CStavrinDlg& d) { return d.DiagDlg().IsWindowVisible(); }); }));
+            [&] { return tool.OnDialog([](CStavrinDlg& d) { return d.DiagDlg().IsWindowVisible(); }); }));
         ui.Settle();
         ui.Screenshot(shot + "_verify");
-        platform::ui::CallOnUiThread([&] { seams.dialog.load()->DiagDlg().ShowWindow(false); });
+        tool.OnDialog([](CStavrinDlg& d) { return d.DiagDlg().ShowWindow(false), 0; });
 
         // Leaving asks first; Cancel keeps it, OK ends the program.
         ASSERT_TRUE(ui.WaitUntil([&] { return ui.ActiveCaption() == lang.caption; }));
@@ -119,9 +109,9 @@ TEST_P(StavrinDlgWindow, CopiesBindsAndSavesThroughRealClicks) {
         ASSERT_TRUE(ui.Click(2));
         ASSERT_TRUE(ui.WaitUntil([&] { return ui.ActiveCaption() == "StavrinTool"; }));
         ASSERT_TRUE(ui.ClickAnswer(platform::kIdOk));
-        EXPECT_TRUE(ui.WaitUntil([&] { return ended.load(); }));
+        EXPECT_TRUE(ui.WaitUntil([&] { return tool.ended.load(); }));
     });
-    EXPECT_EQ(app.GetStage(), CStavrinApp::kDialogClosed);
+    EXPECT_EQ(tool.app.GetStage(), CStavrinApp::kDialogClosed);
 
     // The file holds the copy, bound to the second group, and everything else as it was.
     TemplateStore saved;
@@ -147,9 +137,10 @@ TEST_P(StavrinDlgWindow, CopiesBindsAndSavesThroughRealClicks) {
     EXPECT_EQ(ReadFileBytes(dir / "Terminals.dat"), ReadFileBytes(dir / "expected-saved.dat"));
 }
 
-INSTANTIATE_TEST_SUITE_P(StavrinDlg, StavrinDlgWindow,
-                         ::testing::Values(Language{"cn", u8"Tellvane Modem模板管理工具 V3.0"},
-                                           Language{"en", "Tellvane Modem Template Manager V3.0"}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    StavrinDlg, StavrinDlgWindow,
+    ::testing::Values(Language{"cn", u8"Tellvane Modem模板管理工具 V3.0", u8"关于 模板管理工具"},
+                      Language{"en", "Tellvane Modem Template Manager V3.0", "About Template Manager"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

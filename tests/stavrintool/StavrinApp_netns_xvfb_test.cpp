@@ -95,3 +95,31 @@ TEST_F(StavrinAppBench, StavrinAppSavedFileStillRecognisesTheBenchModem) {
 }
 
 } // namespace
+
+namespace {
+
+// The programs themselves, in the bench PC's namespace with a lock directory of their own.
+TEST_F(StavrinAppBench, StavrinAppSecondProgramSaysSoBesideTheFirstAndCorvay) {
+    if (std::system("command -v Xvfb >/dev/null && command -v xdotool >/dev/null && command -v "
+                    "import >/dev/null") != 0)
+        GTEST_SKIP() << "Xvfb, xdotool or ImageMagick missing";
+    const char* source = std::getenv("CORVAY_SOURCE_DIR");
+    const char* binary = std::getenv("CORVAY_BINARY_DIR");
+    ASSERT_TRUE(source && binary);
+    const fs::path build(binary);
+    const fs::path dir = build / "stavrin-instances";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    fs::create_directories(build / "screenshots");
+    const std::string script =
+        (fs::path(source) / "tests/stavrintool/fixtures/tool-beside-corvay.sh").string();
+    const std::string command = "env -u DISPLAY timeout 300 unshare --mount --propagation private sh -c "
+                                "'mount -t tmpfs stavrin-lock /run/lock && exec \"$0\" \"$@\"' '" +
+                                (build / "bin/corvay-bench").string() + "' --modems 1 --dir '" +
+                                dir.string() + "' -- '" + script + "' {dir} '" + build.string() + "' 2>&1";
+    std::string output;
+    EXPECT_EQ(bench::RunCommandLine(command, &output), 0) << output;
+    EXPECT_NE(output.find("first runs on beside corvay"), std::string::npos) << output;
+}
+
+} // namespace

@@ -27,8 +27,7 @@ CStavrinApp::~CStavrinApp() {
 
 bool CStavrinApp::Fail(Stage stage, const CString& text) {
     m_stage = stage;
-    // No window is up yet: the start-up boxes have no caption of their own.
-    platform::ShowMessageBox(text, "", platform::kMbOk);
+    platform::ShowMessageBox(text, stavrin::ToolAppTitle(), platform::kMbOk);
     return false;
 }
 

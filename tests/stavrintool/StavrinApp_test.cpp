@@ -148,6 +148,7 @@ TEST_F(StavrinAppTest, StavrinAppSecondInstanceSaysSoAndEnds) {
     EXPECT_EQ(seams.dialogRuns, 0);
     ASSERT_EQ(prompts.Count(), 1u);
     EXPECT_EQ(prompts.Boxes()[0].text, "程序已经在运行！");
+    EXPECT_EQ(prompts.Boxes()[0].caption, "StavrinTool");
 
     // Corvay beside the tool takes its own lock.
     platform::InstanceLock corvay((dir / "lock").string().c_str());

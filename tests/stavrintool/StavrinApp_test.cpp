@@ -7,7 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "corvay/CorvayApp.h"
+#include "corvay/app/CorvayApp.h"
 #include "platform/files/InstanceLock.h"
 #include "platform/prompt/Prompt.h"
 #include "stavrintool/app/CStavrinApp.h"

@@ -14,6 +14,7 @@
 #include "platform/wifi/ServiceControl.h"
 #include "tests/support/PrivateLog.h"
 #include "tests/wireless/FakeWlanModule.h"
+#include "wireless/WLanConfiger.h"
 #include "wireless/WifiService.h"
 
 namespace testsupport {
@@ -107,6 +108,10 @@ protected:
         m_logStart = LogText().size();
     }
     void TearDown() override {
+        // The library keeps a module it loaded for a check (IsWlanApiUsable) until one of its
+        // objects comes and goes: the fake's entries must not outlive the test.
+        platform::InstallWlanModule(&module);
+        { WLanConfiger release; }
         platform::InstallWlanModule(nullptr);
         platform::InstallServiceControl(nullptr);
         platform::SetPromptService(nullptr);

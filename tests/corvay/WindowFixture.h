@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "corvay/DialogWindow.h"
+#include "corvay/dialogs/DialogWindow.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/WindowPrompts.h"
 #include "tests/support/UiTestDriver.h"

@@ -1,0 +1,147 @@
+// The main frame as a real window over the telnet switch on loopback: maximised with its tool
+// bar, four panes and the view's rows, the first title, the splash window over it until the
+// view closes it, the about box, a settings dialog, help
+// without its file,
+// close refused while a test runs, and the singletons gone after an orderly close.
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "bench/FakeTelnetSwitch.h"
+#include "corvay/app/CorvayApp.h"
+#include "corvay/app/MainFrame.h"
+#include "corvay/app/SplashDlg.h"
+#include "corvay/view/CorvayViewBinding.h"
+#include "engine/config/Configer.h"
+#include "engine/ping/PingFrames.h"
+#include "platform/files/ProgramDirectory.h"
+#include "platform/prompt/Prompt.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/WindowPrompts.h"
+#include "tests/support/PrivateLog.h"
+#include "tests/support/ProcessConfiguration.h"
+#include "tests/support/UiTestDriver.h"
+
+namespace {
+
+using platform::ui::CallOnUiThread;
+using platform::ui::CallOnUiThreadFor;
+using platform::ui::RunOnUiThread;
+
+const char* kIni = "[System]\r\nLanguage=cn\r\n[Switch]\r\nPortCount=6\r\nTrunkPortNo=6\r\n"
+                   "Ip=127.0.0.1\r\nLogin.User=admin\r\nLogin.Password=pw\r\nConnectMode=TCPIP\r\n";
+
+// Real boxes that also say what they showed.
+class ShownPrompts : public platform::ui::WindowPrompts {
+public:
+    int MessageBox(const CString& text, const CString& caption, unsigned type) override {
+        {
+            std::lock_guard lock(m_mutex);
+            m_texts.push_back(text.GetString());
+        }
+        return WindowPrompts::MessageBox(text, caption, type);
+    }
+    std::vector<std::string> Texts() const {
+        std::lock_guard lock(m_mutex);
+        return m_texts;
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    std::vector<std::string> m_texts;
+};
+
+TEST(MainFrame, MaximisedWithPanesSplashAboutHelpAndARefusedThenOrderlyClose) {
+    testsupport::UiTestDriver ui;
+    SKIP_WITHOUT_DISPLAY(ui);
+    ASSERT_TRUE(ui.UsePack("cn"));
+    testsupport::ProcessConfiguration configuration(kIni);
+    bench::FakeTelnetSwitch fake("admin", "pw", 6);
+    fake.SetSwitchPort(2, {true, true, 3});
+    ASSERT_TRUE(fake.Start());
+    CCorvayView::Options options;
+    options.telnetPort = fake.GetTcpPort();
+    options.telnetGuardMs = 500;
+    ShownPrompts prompts;
+    platform::SetPromptService(&prompts);
+    SetShowSplashFlag(true);
+    auto frame = std::make_unique<CMainFrame>(options);
+    ui.Run([&] {
+        ASSERT_TRUE(CallOnUiThreadFor([&] {
+            bool ok = frame->Create();
+            frame->ShowMaximized();
+            return ok;
+        }));
+        ASSERT_TRUE(ui.WaitUntil([&] { return frame->IsMaximized(); }));
+        ASSERT_TRUE(
+            ui.WaitUntil([] { return CSplashDlg::Instance() && CSplashDlg::Instance()->IsWindowVisible(); }));
+        EXPECT_EQ(std::string(CallOnUiThreadFor([&] { return frame->GetWindowText(); })),
+                  std::string("DSL Modem批量测试系统"));
+        for (int pane = 0; pane < 4; ++pane)
+            EXPECT_EQ(std::string(CallOnUiThreadFor([&] { return frame->GetStatusText(pane); })),
+                      std::string(std::vector<CString>{"就绪", "CAP", "NUM", "SCRL"}[pane]));
+        ui.Settle(300);
+        ui.Screenshot("MainFrame_splash");
+        // The view, hosted as the client area, closes the splash once it has read the switch.
+        CallOnUiThread([&] { frame->GetView()->OnInitialUpdate(); });
+        ASSERT_TRUE(ui.WaitUntil([] { return CSplashDlg::Instance() == nullptr; }));
+        auto& list = frame->GetViewBinding()->List();
+        ASSERT_TRUE(
+            ui.WaitUntil([&] { return CallOnUiThreadFor([&] { return list.GetItemCount(); }) == 5; }));
+        EXPECT_EQ(CallOnUiThreadFor([&] { return list.GetItemImage(1); }), 1);
+        EXPECT_EQ(std::string(CallOnUiThreadFor([&] { return frame->GetWindowText(); })), "Corvay");
+        ui.Settle(300);
+        ui.Screenshot("MainFrame_maximised");
+
+        RunOnUiThread([&] { frame->SendCommand(CMainFrame::ID_APP_ABOUT); });
+        ASSERT_TRUE(ui.WaitUntil([&] { return ui.ActiveCaption() == u8"关于 Corvay"; }));
+        ui.Settle(200);
+        ui.Screenshot("MainFrame_about");
+        ASSERT_TRUE(ui.Click(1));
+        ASSERT_TRUE(ui.WaitUntil([&] { return ui.ActiveCaption() != u8"关于 Corvay"; }));
+
+        // A settings command opens its dialog over the frame.
+        RunOnUiThread([&] { frame->SendCommand(CMainFrame::ID_SYSTEM_CONFIG); });
+        ASSERT_TRUE(ui.WaitUntil([&] { return ui.ActiveCaption() == u8"系统设置"; }));
+        ui.Settle(200);
+        ui.Screenshot("MainFrame_system_settings");
+        ui.Key(27);
+        ASSERT_TRUE(ui.WaitUntil([&] { return ui.ActiveCaption() != u8"系统设置"; }));
+
+        // No help file beside the program.
+        RunOnUiThread([&] { frame->SendCommand(CMainFrame::ID_HELP_FINDER); });
+        ASSERT_TRUE(ui.WaitUntil([&] { return prompts.Texts().size() == 1; }));
+        EXPECT_EQ(prompts.Texts()[0],
+                  "帮助文件不存在：" + std::string(platform::ProgramDirectory()) + "CorvayHelp_cn.chm");
+        ui.Settle(300);
+        ui.Screenshot("MainFrame_help_missing");
+        ASSERT_TRUE(ui.ClickAnswer(platform::kIdOk));
+
+        // Close while testing: refused with the text, the window stays.
+        SetTestingFlag(true);
+        RunOnUiThread([&] { frame->SendCloseRequest(); });
+        ASSERT_TRUE(ui.WaitUntil([&] { return prompts.Texts().size() == 2; }));
+        EXPECT_EQ(prompts.Texts()[1], "正在测试，不能退出。");
+        ui.Settle(300);
+        ui.Screenshot("MainFrame_close_refused");
+        ASSERT_TRUE(ui.ClickAnswer(platform::kIdOk));
+        ui.Settle(200);
+        EXPECT_TRUE(CallOnUiThreadFor([&] { return frame->HasWindow() && frame->IsWindowVisible(); }));
+        SetTestingFlag(false);
+
+        // An orderly close deletes the singletons.
+        ASSERT_NE(Configer::Existing(), nullptr);
+        RunOnUiThread([&] { frame->SendCloseRequest(); });
+        ASSERT_TRUE(ui.WaitUntil([&] { return !frame->HasWindow(); }));
+    });
+    platform::SetPromptService(nullptr);
+    EXPECT_EQ(Configer::Existing(), nullptr);
+    const std::string log = testsupport::LogText();
+    EXPECT_NE(log.find("Singletons deleted."), std::string::npos);
+}
+
+} // namespace

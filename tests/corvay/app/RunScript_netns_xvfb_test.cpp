@@ -1,0 +1,101 @@
+// Whole corvay processes on the simulated bench under Xvfb, from the built tree: the README's
+// main command without a display (F3, the end box pictured and answered, corvay closed), and a
+// second start beside a running one.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "tests/support/NetNamespace.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadAll(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+class WholeProgram : public testsupport::NetnsTest {
+protected:
+    void SetUp() override {
+        NetnsTest::SetUp();
+        if (IsSkipped())
+            return;
+        const char* source = std::getenv("CORVAY_SOURCE_DIR");
+        const char* binary = std::getenv("CORVAY_BINARY_DIR");
+        ASSERT_TRUE(source && binary);
+        m_source = source;
+        m_binary = binary;
+        if (std::system("command -v Xvfb >/dev/null && command -v xdotool >/dev/null && command -v "
+                        "import >/dev/null") != 0)
+            GTEST_SKIP() << "Xvfb, xdotool or ImageMagick missing";
+        fs::create_directories(m_binary / "screenshots");
+    }
+
+    // Runs the words without a display and with a lock directory of its own (another corvay on
+    // this machine is not these ones' first); its exit status, what it printed in 'printed'.
+    int Run(const std::string& words, const std::string& name, std::string& printed) {
+        const fs::path output = m_binary / (name + ".out");
+        const std::string command = "env -u DISPLAY timeout 300 unshare --mount --propagation private sh -c "
+                                    "'mount -t tmpfs corvay-lock /run/lock && exec \"$0\" \"$@\"' " +
+                                    words + " >'" + output.string() + "' 2>&1";
+        const int status = std::system(command.c_str());
+        printed = ReadAll(output);
+        return status;
+    }
+
+    fs::path m_source, m_binary;
+};
+
+using RunScript = WholeProgram;
+using CorvayAppInstances = WholeProgram;
+
+TEST_F(RunScript, HeadlessRunTestsTheBenchAndPicturesTheEndBox) {
+    const fs::path picture = m_binary / "screenshots" / "run.png";
+    fs::remove(picture);
+    std::string printed;
+    ASSERT_EQ(Run("'" + (m_source / "scripts" / "run").string() + "' --no-build --headless --build '" +
+                      m_binary.string() + "'",
+                  "run", printed),
+              0)
+        << printed;
+    EXPECT_TRUE(fs::is_regular_file(picture));
+    EXPECT_GT(fs::file_size(picture), 0u);
+    // The last line is the picture's path.
+    EXPECT_NE(printed.find(picture.string() + "\n"), std::string::npos) << printed;
+    std::string log;
+    for (const auto& entry : fs::directory_iterator(m_binary / "run"))
+        if (entry.path().extension() == ".txt" && entry.path().filename().string().rfind("log", 0) == 0)
+            log += ReadAll(entry.path());
+    EXPECT_NE(log.find("测试完成，详情请看表格。"), std::string::npos);
+    EXPECT_NE(log.find("Super logger has exited."), std::string::npos) << "corvay was not closed in order";
+}
+
+TEST_F(CorvayAppInstances, ASecondStartSaysSoAndEndsWhileTheFirstRunsOn) {
+    const fs::path dir = m_binary / "instances";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    const fs::path picture = m_binary / "screenshots" / "CorvayApp_second_instance.png";
+    fs::remove(picture);
+    std::string printed;
+    // The script waits for the second one's box "程序已经在运行！" in the log.
+    ASSERT_EQ(Run("'" + (m_binary / "bin" / "corvay-bench").string() + "' --modems 2 --dir '" + dir.string() +
+                      "' -- '" +
+                      (m_source / "tests" / "corvay" / "app" / "fixtures" / "two-corvays.sh").string() +
+                      "' {dir} '" + m_binary.string() + "'",
+                  "instances", printed),
+              0)
+        << printed;
+    EXPECT_NE(printed.find("first runs on"), std::string::npos) << printed;
+    EXPECT_TRUE(fs::is_regular_file(picture));
+}
+
+} // namespace

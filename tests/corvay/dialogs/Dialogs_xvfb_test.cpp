@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <future>
+#include <tuple>
 
 #include "bench/FakeWebServer.h"
 #include "corvay/dialogs/AsynWaitingDlg.h"
@@ -30,8 +31,17 @@ TEST(WaitingDlg, AModalCountdownClosesItselfAndShowsTheSecondsLeft) {
         auto start = std::chrono::steady_clock::now();
         std::future<int> result = std::async(std::launch::async, [&] { return dlg.DoModal(); });
         ASSERT_TRUE(ui.WaitUntil([&] { return dlg.Progress().Elapsed() == 1000; }));
-        ui.Screenshot("WaitingDlg_countdown");
         EXPECT_EQ(ui.ActiveCaption(), u8"等待Modem建链...还有2秒");
+        ui.Screenshot("WaitingDlg_countdown");
+        // The bar where the template puts it, at its size: not stretched over the dialog.
+        auto [bar, at, size] = CallOnUiThreadFor([&] {
+            return std::tuple{dlg.Item(WaitingDlg::kProgress).GetRect(), dlg.DialogUnitsToPixels({7, 10}),
+                              dlg.DialogUnitsToPixels({206, 14})};
+        });
+        EXPECT_EQ(bar.left, at.cx);
+        EXPECT_EQ(bar.top, at.cy);
+        EXPECT_EQ(bar.Width(), size.cx);
+        EXPECT_EQ(bar.Height(), size.cy);
         ASSERT_EQ(result.wait_for(std::chrono::seconds(10)), std::future_status::ready);
         EXPECT_EQ(result.get(), 2);
         EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(3500));

@@ -58,6 +58,24 @@ void ReportList::Bind(void* native) {
         if (me && me->OnDoubleClick)
             impl::Guarded("OnDoubleClick", [&] { me->OnDoubleClick(int(event.GetIndex())); });
     });
+    // A double click on the empty area below the rows is one on no row: the selection goes,
+    // as the platform's list lets it go on a click there (the toolkit sends nothing for it).
+    for (wxWindow* part : list->GetChildren())
+        part->Bind(wxEVT_LEFT_DCLICK, [self, list, part](wxMouseEvent& event) {
+            event.Skip();
+            auto* me = static_cast<ReportList*>(self.Get());
+            const int rows = list->GetItemCount();
+            wxRect last;
+            if (!me || !me->OnDoubleClick || rows == 0 || !list->GetItemRect(rows - 1, last))
+                return;
+            const wxPoint at = list->ScreenToClient(part->ClientToScreen(event.GetPosition()));
+            if (at.y < last.GetBottom())
+                return;
+            for (long row = list->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED); row != -1;
+                 row = list->GetNextItem(row, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED))
+                list->SetItemState(row, 0, wxLIST_STATE_SELECTED);
+            impl::Guarded("OnDoubleClick", [&] { me->OnDoubleClick(-1); });
+        });
     list->Bind(wxEVT_SIZE, [self](wxSizeEvent& event) {
         event.Skip();
         auto* me = static_cast<ReportList*>(self.Get());

@@ -5,7 +5,7 @@
 // How a program binds to it: the main view makes one filling the frame
 // (Create(frame)); a dialog binds its XRC list (a wxListCtrl named by the control number, style
 // wxLC_REPORT) with AttachTo(dialog, id) in OnInitDialog; adds its columns and images, then keeps one row per
-// port with InsertItem / SetItemText; OnDoubleClick and OnRightClick give the row (-1 for none) and the point
+// port with InsertItem / SetItemText; OnDoubleClick (also below the rows) and OnRightClick give the row (-1 for none) and the point
 // in screen coordinates; PopupMenu shows a pack menu there and routes its command to the frame.
 
 #include <functional>

@@ -55,27 +55,48 @@ private:
     std::vector<std::string> m_texts;
 };
 
+// A main frame over a telnet switch on loopback, the splash asked for, boxes that say what
+// they showed.
+struct FrameOnSwitch {
+    FrameOnSwitch(const char* ini, int ports) : configuration(ini), fake("admin", "pw", ports) {}
+    ~FrameOnSwitch() { platform::SetPromptService(nullptr); }
+    bool Start() {
+        if (!fake.Start())
+            return false;
+        CCorvayView::Options options;
+        options.telnetPort = fake.GetTcpPort();
+        options.telnetGuardMs = 500;
+        platform::SetPromptService(&prompts);
+        SetShowSplashFlag(true);
+        frame = std::make_unique<CMainFrame>(options);
+        return true;
+    }
+    // From the script: the frame made and shown maximised.
+    bool Open() {
+        return CallOnUiThreadFor([&] {
+            bool ok = frame->Create();
+            frame->ShowMaximized();
+            return ok;
+        });
+    }
+
+    testsupport::ProcessConfiguration configuration;
+    bench::FakeTelnetSwitch fake;
+    ShownPrompts prompts;
+    std::unique_ptr<CMainFrame> frame;
+};
+
 TEST(MainFrame, MaximisedWithPanesSplashAboutHelpAndARefusedThenOrderlyClose) {
     testsupport::UiTestDriver ui;
     SKIP_WITHOUT_DISPLAY(ui);
     ASSERT_TRUE(ui.UsePack("cn"));
-    testsupport::ProcessConfiguration configuration(kIni);
-    bench::FakeTelnetSwitch fake("admin", "pw", 6);
-    fake.SetSwitchPort(2, {true, true, 3});
-    ASSERT_TRUE(fake.Start());
-    CCorvayView::Options options;
-    options.telnetPort = fake.GetTcpPort();
-    options.telnetGuardMs = 500;
-    ShownPrompts prompts;
-    platform::SetPromptService(&prompts);
-    SetShowSplashFlag(true);
-    auto frame = std::make_unique<CMainFrame>(options);
+    FrameOnSwitch bench(kIni, 6);
+    bench.fake.SetSwitchPort(2, {true, true, 3});
+    ASSERT_TRUE(bench.Start());
+    auto& frame = bench.frame;
+    ShownPrompts& prompts = bench.prompts;
     ui.Run([&] {
-        ASSERT_TRUE(CallOnUiThreadFor([&] {
-            bool ok = frame->Create();
-            frame->ShowMaximized();
-            return ok;
-        }));
+        ASSERT_TRUE(bench.Open());
         ASSERT_TRUE(ui.WaitUntil([&] { return frame->IsMaximized(); }));
         ASSERT_TRUE(
             ui.WaitUntil([] { return CSplashDlg::Instance() && CSplashDlg::Instance()->IsWindowVisible(); }));
@@ -177,24 +198,13 @@ TEST(MainFrame, InEnglishWithItsSplashBarsAndIndicators) {
     testsupport::UiTestDriver ui;
     SKIP_WITHOUT_DISPLAY(ui);
     ASSERT_TRUE(ui.UsePack("en"));
-    testsupport::ProcessConfiguration configuration(
-        "[System]\r\nLanguage=en\r\n[Switch]\r\nPortCount=4\r\nTrunkPortNo=4\r\nIp=127.0.0.1\r\n"
-        "Login.User=admin\r\nLogin.Password=pw\r\nConnectMode=TCPIP\r\n");
-    bench::FakeTelnetSwitch fake("admin", "pw", 4);
-    ASSERT_TRUE(fake.Start());
-    CCorvayView::Options options;
-    options.telnetPort = fake.GetTcpPort();
-    options.telnetGuardMs = 500;
-    ShownPrompts prompts;
-    platform::SetPromptService(&prompts);
-    SetShowSplashFlag(true);
-    auto frame = std::make_unique<CMainFrame>(options);
+    FrameOnSwitch bench("[System]\r\nLanguage=en\r\n[Switch]\r\nPortCount=4\r\nTrunkPortNo=4\r\nIp=127.0.0.1\r\n"
+                        "Login.User=admin\r\nLogin.Password=pw\r\nConnectMode=TCPIP\r\n",
+                        4);
+    ASSERT_TRUE(bench.Start());
+    auto& frame = bench.frame;
     ui.Run([&] {
-        ASSERT_TRUE(CallOnUiThreadFor([&] {
-            bool ok = frame->Create();
-            frame->ShowMaximized();
-            return ok;
-        }));
+        ASSERT_TRUE(bench.Open());
         ASSERT_TRUE(
             ui.WaitUntil([] { return CSplashDlg::Instance() && CSplashDlg::Instance()->IsWindowVisible(); }));
         ASSERT_TRUE(ui.SetLockKeys(false, true, false));

@@ -34,12 +34,13 @@ TEST(WaitingDlg, AModalCountdownClosesItselfAndShowsTheSecondsLeft) {
         // decide whether the test sees it.
         ASSERT_TRUE(ui.WaitUntil([&] { return ui.ActiveCaption() == u8"等待Modem建链...还有2秒"; }))
             << ui.ActiveCaption();
-        ui.Screenshot("WaitingDlg_countdown");
-        // The bar where the template puts it, at its size: not stretched over the dialog.
+        // The bar where the template puts it, at its size: not stretched over the dialog (read
+        // at once: the dialog is gone a second later).
         auto [bar, at, size] = CallOnUiThreadFor([&] {
             return std::tuple{dlg.Item(WaitingDlg::kProgress).GetRect(), dlg.DialogUnitsToPixels({7, 10}),
                               dlg.DialogUnitsToPixels({206, 14})};
         });
+        ui.Screenshot("WaitingDlg_countdown");
         EXPECT_EQ(bar.left, at.cx);
         EXPECT_EQ(bar.top, at.cy);
         EXPECT_EQ(bar.Width(), size.cx);

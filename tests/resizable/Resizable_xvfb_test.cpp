@@ -124,14 +124,12 @@ TEST(Resizable, AFixedTemplateGetsASizingFrame) {
         ui.Settle(300);
         EXPECT_TRUE(ui.WindowSizable("Fixed template"));
         EXPECT_FALSE(ui.WindowSizable("Plain dialog"));
+        CallOnUiThread([&] { plain.DestroyWindow(); });
         platform::ui::Size first = CallOnUiThreadFor([&] { return sizing.GetClientSize(); });
         CallOnUiThread([&] { sizing.SetWindowSize(first.cx + 300, first.cy + 200); });
         ui.Settle(300);
         ui.Screenshot("Resizable_fixed_template_grown");
-        CallOnUiThread([&] {
-            sizing.DestroyWindow();
-            plain.DestroyWindow();
-        });
+        CallOnUiThread([&] { sizing.DestroyWindow(); });
     });
 }
 

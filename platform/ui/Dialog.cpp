@@ -2,6 +2,7 @@
 
 #include <wx/filedlg.h>
 #include <wx/mstream.h>
+#include <wx/xml/xml.h>
 #include <wx/xrc/xmlres.h>
 
 #include <cstdlib>
@@ -30,6 +31,28 @@ void CollectControls(wxWindow* parent, std::vector<Control>& out) {
         if (!dynamic_cast<wxTopLevelWindow*>(child))
             CollectControls(child, out);
     }
+}
+
+// The toolkit fixes a window's frame when it makes it: a sizing frame has to be in the
+// template before the dialog is made from it.
+void AddSizingFrame(const wxString& name) {
+    auto* node = const_cast<wxXmlNode*>(wxXmlResource::Get()->GetResourceNode(name));
+    if (!node)
+        return;
+    wxXmlNode* style = node->GetChildren();
+    while (style && style->GetName() != "style")
+        style = style->GetNext();
+    if (!style) {
+        style = new wxXmlNode(node, wxXML_ELEMENT_NODE, "style");
+        new wxXmlNode(style, wxXML_TEXT_NODE, "", "wxDEFAULT_DIALOG_STYLE");
+    }
+    wxXmlNode* text = style->GetChildren();
+    if (!text)
+        text = new wxXmlNode(style, wxXML_TEXT_NODE, "", "");
+    wxString flags = text->GetContent();
+    if (flags.Contains("wxRESIZE_BORDER"))
+        return;
+    text->SetContent(flags.empty() ? wxString("wxRESIZE_BORDER") : flags + "|wxRESIZE_BORDER");
 }
 
 } // namespace
@@ -172,12 +195,24 @@ bool Dialog::Make(Window* parent) {
     auto* parentWindow = owner && owner != this ? static_cast<wxWindow*>(owner->Native()) : nullptr;
     auto* dialog = new wxDialog;
     wxString name = wxString::Format("%d", m_resourceId);
+    if (m_sizingFrame)
+        AddSizingFrame(name);
     if (!wxXmlResource::Get()->LoadDialog(dialog, parentWindow, name)) {
         delete dialog;
         UiLog(4, CString("Dialog resource ") + name.utf8_str().data() + " is missing.");
         return false;
     }
     Attach(dialog);
+    // Without a sizer the toolkit stretches a lone child over the whole dialog; the template's
+    // positions are meant to hold.
+    if (!dialog->GetSizer())
+        dialog->SetAutoLayout(true);
+    // OK is the default button, so that Enter presses it from any field, as the platform's
+    // dialogs do.
+    if (auto* ok = dynamic_cast<wxButton*>(impl::FindControl(dialog, int(kOkId)))) {
+        ok->SetDefault();
+        dialog->SetDefaultItem(ok);
+    }
     BindEvents();
     bool ok = true;
     impl::Guarded("OnInitDialog", [&] { ok = OnInitDialog(); });

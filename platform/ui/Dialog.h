@@ -12,7 +12,8 @@
 //     };
 // DoModal() runs it (on the UI thread; from another thread it is carried there and waited
 // for) and returns the code given to EndDialog: 1 for OK, 2 for Cancel, as the buttons named
-// "1" and "2" end it; Escape and the close box are Cancel. Create() makes it modeless.
+// "1" and "2" end it; button 1 is the default (Enter); Escape and the close box are Cancel.
+// Create() makes it modeless. Controls stay where the template puts them.
 // The rules of a dialog belong in a class of its own without the toolkit; the dialog class
 // only moves values between that class and the controls.
 
@@ -94,6 +95,9 @@ public:
     bool FileOpenDialog(const CString& filter, CString& path, const CString& title = "");
 
 protected:
+    // Made with a sizing frame whatever the template's style (before the window is made).
+    void SetSizingFrame(bool on) { m_sizingFrame = on; }
+
     // Default: loads the fields into the controls.
     virtual bool OnInitDialog();
     virtual void DoDataExchange(DataExchange& dx);
@@ -118,6 +122,7 @@ private:
     Window* m_parent;
     bool m_modal = false;
     bool m_waitCursor = false;
+    bool m_sizingFrame = false;
     struct Timers;
     std::unique_ptr<Timers> m_timers;
 };

@@ -7,9 +7,21 @@
 // and SetPromptService(nullptr) before the loop goes. Once the loop has ended a box gets the
 // safe answer (platform::SafeAnswer) without showing.
 
+#include <vector>
+
 #include "platform/prompt/Prompt.h"
 
 namespace platform::ui {
+
+// A message box's buttons, left to right as the platform lays them out (Yes before No, Cancel
+// last); the first is the default. The label is the pack's string of that id (the program's
+// language), else the English one.
+struct BoxButton {
+    int answer; // platform::kIdOk ...
+    unsigned labelId;
+    const char* english;
+};
+std::vector<BoxButton> MessageBoxButtons(unsigned type);
 
 class WindowPrompts : public platform::PromptService {
 public:

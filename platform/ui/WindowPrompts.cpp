@@ -11,7 +11,7 @@
 namespace platform::ui {
 namespace impl {
 
-int ShowBox(const CString& text, const CString& caption, unsigned type) {
+int ShowBox(const CString& text, const CString& caption, unsigned type, wxWindow* owner) {
     long style = 0;
     switch (type & 0xF) {
     case kMbOkCancel:
@@ -42,7 +42,7 @@ int ShowBox(const CString& text, const CString& caption, unsigned type) {
         break;
     }
     Window* main = MainWindow();
-    wxWindow* parent = main ? static_cast<wxWindow*>(main->Native()) : nullptr;
+    wxWindow* parent = owner ? owner : main ? static_cast<wxWindow*>(main->Native()) : nullptr;
     // The generic box: the same on every desktop, and its buttons are ours to drive in tests.
     wxGenericMessageDialog box(parent, impl::ToWx(text), impl::ToWx(caption), style | wxCENTRE);
     if ((type & 0xF) == kMbRetryCancel)
@@ -61,11 +61,26 @@ int ShowBox(const CString& text, const CString& caption, unsigned type) {
 
 } // namespace impl
 
-int WindowPrompts::MessageBox(const CString& text, const CString& caption, unsigned type) {
+namespace {
+
+int AskOnUiThread(const CString& text, const CString& caption, unsigned type, Window* owner) {
     int answer = SafeAnswer(type);
-    if (!CallOnUiThread([&] { answer = impl::ShowBox(text, caption, type); }))
+    if (!CallOnUiThread([&] {
+            answer =
+                impl::ShowBox(text, caption, type, owner ? static_cast<wxWindow*>(owner->Native()) : nullptr);
+        }))
         UiLog(3, "Message box after the window loop ended: " + caption + ": " + text);
     return answer;
+}
+
+} // namespace
+
+int WindowPrompts::MessageBox(const CString& text, const CString& caption, unsigned type) {
+    return AskOnUiThread(text, caption, type, nullptr);
+}
+
+int OwnedMessageBox(Window& owner, const CString& text, const CString& caption, unsigned type) {
+    return AskOnUiThread(text, caption, type, &owner);
 }
 
 } // namespace platform::ui

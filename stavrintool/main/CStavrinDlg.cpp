@@ -17,7 +17,10 @@ void Fill(platform::ui::Control list, const std::vector<CString>& texts, int sel
 
 CStavrinDlg::CStavrinDlg(TemplateStore& store, TemplateEditor* editor, const platform::Clock& clock,
                          platform::ui::Window* parent)
-    : Dialog(IDD, parent), m_model(store, platform::Prompts(), clock, editor) {}
+    : Dialog(IDD, parent), m_model(store, platform::Prompts(), clock, editor) {
+    // The test dialog beside it takes input while this one runs.
+    KeepModelessWindowsUsable();
+}
 
 CStavrinDlg::~CStavrinDlg() = default;
 
@@ -96,8 +99,11 @@ void CStavrinDlg::OnOK() {
 }
 
 void CStavrinDlg::OnCancel() {
-    if (m_model.Close())
-        EndDialog(2);
+    if (!m_model.Close())
+        return;
+    // A running test job ends first, and the test's temporary addresses go with it.
+    m_diag.Finish();
+    EndDialog(2);
 }
 
 void CStavrinDlg::OnCommand(int id) {

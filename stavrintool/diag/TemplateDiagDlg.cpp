@@ -1,18 +1,8 @@
 #include "stavrintool/diag/TemplateDiagDlg.h"
 
+#include "platform/ui/DialogTools.h"
 #include "platform/ui/WindowPrompts.h"
 #include "stavrintool/app/ToolStrings.h"
-
-namespace {
-
-void Fill(platform::ui::Control list, const std::vector<CString>& texts, int selected) {
-    list.ResetContent();
-    for (const CString& text : texts)
-        list.AddString(text);
-    list.SetCurSel(selected);
-}
-
-} // namespace
 
 TemplateDiagDlg::TemplateDiagDlg(platform::ui::Window* parent, const CString& templatePath)
     : Dialog(IDD, parent),
@@ -53,9 +43,9 @@ void TemplateDiagDlg::Store() {
 void TemplateDiagDlg::Load() {
     if (!m_model)
         return;
-    Fill(Item(IDC_FUNCTIONS), m_model->Functions(), m_model->functionSel);
-    Fill(Item(IDC_PARAMETERS), m_model->Parameters(), m_model->parameterSel);
-    Fill(Item(IDC_UPLOADS), m_model->Uploads(), m_model->uploadSel);
+    platform::ui::FillList(Item(IDC_FUNCTIONS), m_model->Functions(), m_model->functionSel);
+    platform::ui::FillList(Item(IDC_PARAMETERS), m_model->Parameters(), m_model->parameterSel);
+    platform::ui::FillList(Item(IDC_UPLOADS), m_model->Uploads(), m_model->uploadSel);
     if (GetDlgItemText(IDC_FILE_PATH) != m_model->filePath)
         SetDlgItemText(IDC_FILE_PATH, m_model->filePath);
     const bool idle = !m_model->Busy(), functions = m_model->FunctionControlsEnabled();

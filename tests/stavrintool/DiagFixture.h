@@ -46,6 +46,13 @@ inline FixtureTerminal DiagTerminal(const std::string& model = "D-1") {
     return t;
 }
 
+inline std::vector<std::string> Texts(const std::vector<CString>& items) {
+    std::vector<std::string> out;
+    for (const CString& item : items)
+        out.push_back(item.str());
+    return out;
+}
+
 // What the window would show: the output lines in order, the boxes' text ids in order.
 class RecordingDiagSink : public TemplateTestSink {
 public:

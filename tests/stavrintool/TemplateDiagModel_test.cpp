@@ -13,13 +13,6 @@ namespace {
 
 using namespace testsupport;
 
-std::vector<std::string> Texts(const std::vector<CString>& items) {
-    std::vector<std::string> out;
-    for (const CString& item : items)
-        out.push_back(item.str());
-    return out;
-}
-
 TEST(TemplateDiagModel, ParametersInsertAfterTheSelectionTrimmedAndDelete) {
     struct Step {
         const char* what;

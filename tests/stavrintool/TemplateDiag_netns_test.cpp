@@ -63,13 +63,6 @@ protected:
     std::unique_ptr<TemplateTestModel> model;
 };
 
-std::vector<std::string> Texts(const std::vector<CString>& items) {
-    std::vector<std::string> out;
-    for (const CString& item : items)
-        out.push_back(item.str());
-    return out;
-}
-
 TEST_F(TemplateDiagBench, FoundBehindATemporaryAddressThenRunAndUploaded) {
     WriteDiagTerminals(dir / "Terminals.dat", kFactoryGroup, StartModem(kFactory));
     Open();

@@ -6,11 +6,26 @@
 #include <wx/xrc/xmlres.h>
 
 #include <cstdlib>
+#include <dlfcn.h>
 
 #include "platform/prompt/Prompt.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/impl/Images.h"
 #include "platform/ui/impl/Wx.h"
+
+namespace {
+
+// wxGTK's modal run makes the window modal for GTK too, which takes the input of every other
+// window; the toolkit's own disabling of the windows shown at the start stays. GTK is reached
+// by name: its headers are not part of the build, its library is wx's.
+void ReleaseToolkitGrab(wxWindow* dialog) {
+    using SetModal = void (*)(void*, int);
+    static const auto setModal = reinterpret_cast<SetModal>(dlsym(RTLD_DEFAULT, "gtk_window_set_modal"));
+    if (setModal && dialog->GetHandle())
+        setModal(dialog->GetHandle(), 0);
+}
+
+} // namespace
 
 namespace platform::ui {
 namespace {
@@ -313,6 +328,8 @@ int Dialog::DoModal() {
     m_modal = true;
     wxDialog* dialog = D(Native());
     dialog->CentreOnParent();
+    if (m_othersKeepInput)
+        dialog->CallAfter([dialog] { ReleaseToolkitGrab(dialog); });
     int code = dialog->ShowModal();
     m_modal = false;
     m_timers->running.clear();

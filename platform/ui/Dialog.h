@@ -73,6 +73,10 @@ public:
     // Ends a modal run with the code, or hides a modeless dialog's window.
     void EndDialog(int code);
     bool IsModal() const { return m_modal; }
+    // The modal run leaves the input of the windows made before it that were hidden then (the
+    // modeless dialogs beside a dialog-based program's main dialog), as the framework's owner
+    // disabling did; the windows shown at its start are disabled while it runs.
+    void KeepModelessWindowsUsable() { m_othersKeepInput = true; }
 
     // Moves the fields to the controls (false) or back (true); false when a read failed.
     bool UpdateData(bool save = true);
@@ -121,6 +125,7 @@ private:
     int m_resourceId;
     Window* m_parent;
     bool m_modal = false;
+    bool m_othersKeepInput = false;
     bool m_waitCursor = false;
     bool m_sizingFrame = false;
     struct Timers;

@@ -62,9 +62,9 @@ wxArtID BoxIcon(unsigned type) {
 
 } // namespace
 
-int ShowBox(const CString& text, const CString& caption, unsigned type) {
+int ShowBox(const CString& text, const CString& caption, unsigned type, wxWindow* owner) {
     Window* main = MainWindow();
-    wxWindow* parent = main ? static_cast<wxWindow*>(main->Native()) : nullptr;
+    wxWindow* parent = owner ? owner : main ? static_cast<wxWindow*>(main->Native()) : nullptr;
     // A box of our own: the toolkit's stock buttons would follow the desktop's language and
     // order, not the program's.
     // Yes/No has no close box: it has no safe answer of its own to give.
@@ -121,11 +121,26 @@ int ShowBox(const CString& text, const CString& caption, unsigned type) {
 
 } // namespace impl
 
-int WindowPrompts::MessageBox(const CString& text, const CString& caption, unsigned type) {
+namespace {
+
+int AskOnUiThread(const CString& text, const CString& caption, unsigned type, Window* owner) {
     int answer = SafeAnswer(type);
-    if (!CallOnUiThread([&] { answer = impl::ShowBox(text, caption, type); }))
+    if (!CallOnUiThread([&] {
+            answer =
+                impl::ShowBox(text, caption, type, owner ? static_cast<wxWindow*>(owner->Native()) : nullptr);
+        }))
         UiLog(3, "Message box after the window loop ended: " + caption + ": " + text);
     return answer;
+}
+
+} // namespace
+
+int WindowPrompts::MessageBox(const CString& text, const CString& caption, unsigned type) {
+    return AskOnUiThread(text, caption, type, nullptr);
+}
+
+int OwnedMessageBox(Window& owner, const CString& text, const CString& caption, unsigned type) {
+    return AskOnUiThread(text, caption, type, &owner);
 }
 
 } // namespace platform::ui

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/prompt/Prompt.h"
+#include "platform/ui/Window.h"
 
 namespace platform::ui {
 
@@ -27,5 +28,8 @@ class WindowPrompts : public platform::PromptService {
 public:
     int MessageBox(const CString& text, const CString& caption, unsigned type) override;
 };
+
+// A box owned by that window (UI thread or not, as above), not by the main window.
+int OwnedMessageBox(Window& owner, const CString& text, const CString& caption, unsigned type);
 
 } // namespace platform::ui

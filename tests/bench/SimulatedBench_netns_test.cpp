@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <string>
 #include <sys/wait.h>
@@ -11,6 +13,7 @@
 #include <vector>
 
 #include "bench/FakeDslam.h"
+#include "bench/FakeTelnetSwitch.h"
 #include "bench/NetNamespace.h"
 #include "bench/SimulatedBench.h"
 #include "tests/support/NetNamespace.h"
@@ -25,9 +28,9 @@ std::string Program(const char* name) {
     return std::string(binary ? binary : ".") + "/bin/" + name;
 }
 
-// One line of corvay-headless: model, summary and result of a port.
+// One line of corvay-headless: model, summary, result and verdict of a port.
 struct PortLine {
-    std::string model, summary, result;
+    std::string model, summary, result, verdict;
 };
 
 struct HeadlessRun {
@@ -53,8 +56,8 @@ HeadlessRun ParseRun(int status, const std::string& output) {
         for (size_t tab; (tab = line.find('\t', from)) != std::string::npos; from = tab + 1)
             fields.push_back(line.substr(from, tab - from));
         fields.push_back(line.substr(from));
-        if (fields.size() == 3)
-            run.ports[port] = {fields[0], fields[1], fields[2]};
+        if (fields.size() == 4)
+            run.ports[port] = {fields[0], fields[1], fields[2], fields[3]};
     }
     return run;
 }
@@ -65,8 +68,8 @@ bool Has(const std::string& text, const std::string& piece) {
 
 class BenchTest : public testsupport::NetnsTest {
 protected:
-    void Build(bench::SimulatedBenchConfig config) {
-        config.rebootMs = 400;
+    void Build(bench::SimulatedBenchConfig config, int rebootMs = 400) {
+        config.rebootMs = rebootMs;
         config.waitModemConnectMs = 20000;
         config.standTestPeriodMs = 2000;
         config.longPingTestPeriodMs = 3000;
@@ -110,7 +113,14 @@ TEST_F(BenchTest, BenchStandardTestReportsEveryKindOfPort) {
             config.modems.push_back(Modem(ModemKind::Flaky));
         Build(config);
         HeadlessRun run = Headless(0, console ? "--console " + bench->ConsolePath() : "");
-        ASSERT_EQ(run.code, 0) << run.output;
+        // Finished, with failed ports.
+        ASSERT_EQ(run.code, 3) << run.output;
+        // The verdict as the view's icon gives it: a low rate, no answer and an unknown model
+        // fail however the ping went; a port without a modem has none.
+        const std::map<int, std::string> verdicts = {{1, "pass"}, {2, "fail"}, {3, "fail"},
+                                                     {4, "fail"}, {5, "untested"}, {6, "fail"}};
+        for (const auto& [port, verdict] : verdicts)
+            EXPECT_EQ(run.ports[port].verdict, verdict) << port;
 
         const PortLine& ok = run.ports[1];
         EXPECT_EQ(ok.model, "CV-100");
@@ -133,6 +143,13 @@ TEST_F(BenchTest, BenchStandardTestReportsEveryKindOfPort) {
             // Its link went with the enabling: neither scanned nor asked for its line.
             EXPECT_EQ(run.ports[7].model, "");
             EXPECT_EQ(run.ports[7].summary, "");
+        } else {
+            // Without terminal templates no modem is known: every tested port fails.
+            std::filesystem::remove(std::filesystem::path(bench->Directory()) / "Terminals.dat");
+            HeadlessRun blind = Headless(0);
+            EXPECT_EQ(blind.code, 3) << blind.output;
+            for (int port : {1, 2, 3, 4, 6})
+                EXPECT_EQ(blind.ports[port].verdict, "fail") << port << "\n" << blind.output;
         }
         bench.reset();
     }
@@ -180,7 +197,7 @@ TEST_F(BenchTest, BenchUpgradeAsksUploadsWaitsAndRestores) {
          u8"升级成功",
          1,
          1,
-         "V1.0 / V1.1 / V1.2 -> 1"},
+         "V1.1.bin / V1.2\t"},
         {"never back",
          ModemKind::NeverBack,
          {{"V1.0", "V1.1"}},
@@ -212,12 +229,17 @@ TEST_F(BenchTest, BenchUpgradeAsksUploadsWaitsAndRestores) {
         Build(config);
         HeadlessRun run = Headless(4, c.answers);
         EXPECT_EQ(run.code, c.code) << run.output;
+        EXPECT_EQ(run.ports[1].verdict, "untested"); // the upgrade job gives no pass or fail
         EXPECT_TRUE(Has(run.ports[1].summary, std::string(u8"固件版本：") + c.version))
             << run.ports[1].summary;
         EXPECT_EQ(run.ports[1].result, c.result);
         EXPECT_EQ(bench->Uploads(1), c.uploads);
         EXPECT_EQ(bench->Restores(1), c.restores);
         EXPECT_TRUE(Has(run.output, c.asked)) << run.output;
+        if (c.answers == "--choose 1") // each candidate with its firmware file
+            EXPECT_TRUE(Has(run.output, "V1.0 / V1.1\t" + bench->Directory() + "/firmware/V1.1.bin / V1.2\t" +
+                                            bench->Directory() + "/firmware/V1.2.bin -> 1"))
+                << run.output;
         bench.reset();
     }
 }
@@ -239,7 +261,9 @@ TEST_F(BenchTest, BenchSimplifiedPingAndBurnInJobs) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.mode);
         HeadlessRun run = Headless(c.mode);
-        EXPECT_EQ(run.code, 0) << run.output;
+        EXPECT_EQ(run.code, 3) << run.output; // port 2 failed
+        EXPECT_EQ(run.ports[1].verdict, "pass");
+        EXPECT_EQ(run.ports[2].verdict, "fail");
         EXPECT_EQ(run.ports[1].summary, c.summary);
         EXPECT_EQ(run.ports[1].result, c.result);
         EXPECT_TRUE(Has(run.ports[2].result, u8"包丢失率：100%")) << run.ports[2].result;
@@ -308,5 +332,92 @@ TEST_F(BenchTest, BenchToolLeavesNothingBehind) {
         EXPECT_FALSE(directory.empty());
         EXPECT_FALSE(std::filesystem::exists(directory)) << directory;
         EXPECT_NE(bench::RunCommandLine("pgrep -f '[c]orvay-headless.*" + directory + "'"), 0);
+    }
+}
+
+// A modem's reboot on the bench runs in the jobs' time: one that takes 100 s of it is back
+// well inside the job's scaled 240 s limit, where unscaled it would take the limit 40 times over.
+TEST_F(BenchTest, BenchRebootRunsInTheJobsTime) {
+    bench::SimulatedBenchConfig config;
+    config.modems = {Modem(ModemKind::Ok)};
+    config.rules = {{"V1.0", "V1.1"}};
+    config.autoUpgrade = true;
+    config.timeScale = 100;
+    Build(config, 100000);
+    HeadlessRun run = Headless(4, "--yes");
+    EXPECT_EQ(run.code, 0) << run.output;
+    EXPECT_EQ(run.ports[1].result, u8"升级成功") << run.output;
+    EXPECT_EQ(bench->Uploads(1), 1);
+}
+
+namespace {
+
+// corvay-headless on the bench at the jobs' real pace, its output in 'output'; 'pending' sends
+// it SIGINT before it starts (blocked, so it waits in the new program). Returns the child.
+pid_t StartHeadless(const bench::SimulatedBench& sim, bool pending, const std::string& output) {
+    pid_t child = ::fork();
+    if (child == 0) {
+        FILE* out = std::fopen(output.c_str(), "w");
+        if (out) {
+            ::dup2(fileno(out), 1);
+            ::dup2(fileno(out), 2);
+        }
+        if (pending) {
+            sigset_t signals;
+            sigemptyset(&signals);
+            sigaddset(&signals, SIGINT);
+            sigprocmask(SIG_BLOCK, &signals, nullptr);
+            ::raise(SIGINT);
+        }
+        const std::string headless = Program("corvay-headless");
+        ::execlp("ip", "ip", "netns", "exec", sim.Pc().Name().c_str(), headless.c_str(), "--mode", "0",
+                 "--dir", sim.Directory().c_str(), "--time-scale", "1", nullptr);
+        ::_exit(127);
+    }
+    return child;
+}
+
+// Its exit status, or -1 when it has not ended within the time (then it is killed).
+int WaitExit(pid_t child, int ms) {
+    for (int waited = 0; waited < ms; waited += 20) {
+        int status = 0;
+        if (::waitpid(child, &status, WNOHANG) == child)
+            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        ::usleep(20000);
+    }
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+    return -1;
+}
+
+} // namespace
+
+// A stop during the start ends its waits at once and runs no job, also one sent before the
+// program could catch it.
+TEST_F(BenchTest, BenchStopDuringTheStartRunsNoJob) {
+    bench::SimulatedBenchConfig config;
+    config.modems = {Modem(ModemKind::Ok), Modem(ModemKind::Ok)};
+    Build(config); // the modems' wait is 20 s
+    const std::string output = (std::filesystem::path(bench->Directory()) / "headless.out").string();
+    for (bool pending : {true, false}) {
+        SCOPED_TRACE(pending ? "sent before the start" : "sent in the wait for the modems");
+        // Port 1 off: the start's enabling of every port tells where it is.
+        bench->TelnetSwitch().SetSwitchPort(1, {false, false, 2});
+        const pid_t child = StartHeadless(*bench, pending, output);
+        ASSERT_GT(child, 0);
+        if (!pending) {
+            for (int waited = 0; waited < 20000 && !bench->TelnetSwitch().GetSwitchPort(1).enabled; waited += 20)
+                ::usleep(20000);
+            ASSERT_TRUE(bench->TelnetSwitch().GetSwitchPort(1).enabled);
+            ::usleep(300000);
+            ::kill(child, SIGINT);
+        }
+        // Far sooner than the 20 s wait, stopped, and no port touched by a job.
+        EXPECT_EQ(WaitExit(child, 5000), 1);
+        std::ifstream in(output);
+        const std::string printed((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        EXPECT_FALSE(Has(printed, "port 1\t")) << printed;
+        for (int p = 2; p <= bench->PortCount(); ++p)
+            EXPECT_TRUE(bench->TelnetSwitch().GetSwitchPort(p).enabled) << p;
     }
 }

@@ -62,6 +62,9 @@ public:
     bool Select(int controlId, int index);
     // The text of a control of the active window, UTF-8.
     std::string Text(int controlId);
+    // A report list's cell of the active window, UTF-8 ("" when there is none); its row count.
+    std::string CellText(int controlId, int row, int column);
+    int RowCount(int controlId);
     // Moves and resizes the active window (client size in pixels).
     void ResizeActive(int width, int height);
     // The whole screen into <build>/screenshots/<name>.png; the path, "" on failure.

@@ -5,6 +5,8 @@
 
 #include "bench/FakeTelnetSwitch.h"
 #include "bench/SimulatedBench.h"
+#include "corvay/app/CorvayPrompts.h"
+#include "corvay/firmware/CChoseVersionDlg.h"
 #include "corvay/view/CorvayViewBinding.h"
 #include "engine/config/Configer.h"
 #include "engine/log/StringTable.h"
@@ -125,6 +127,72 @@ TEST_F(CorvayViewBench, KeysRunAndStopTestsWithLiveRows) {
             << ui.ActiveCaption();
         for (int p = 1; p <= sim.PortCount(); ++p)
             EXPECT_TRUE(sim.TelnetSwitch().GetSwitchPort(p).enabled) << p;
+        platform::SetPromptService(nullptr);
+    });
+}
+
+// The upgrade job through the program's own prompt service: two matching rules open the
+// chooser with each version and its file, and the modem comes back with the one chosen.
+TEST_F(CorvayViewBench, UpgradeChooserOpensAndTheChosenVersionIsFlashed) {
+    testsupport::UiTestDriver ui;
+    SKIP_WITHOUT_DISPLAY(ui);
+    ASSERT_TRUE(ui.UsePack("cn"));
+    bench::SimulatedBenchConfig config;
+    config.modems.assign(1, {});
+    config.rules = {{"V1.0", "V2.0"}, {"V1.0", "V3.0"}};
+    config.autoUpgrade = true;
+    config.rebootMs = 400;
+    config.waitModemConnectMs = 3000;
+    bench::SimulatedBench sim(config);
+    sim.Build();
+    platform::SetProgramDirectory((sim.Directory() + "/").c_str());
+    platform::SetRegistryRoot((sim.Directory() + "/registry").c_str());
+    ASSERT_TRUE(bench::EnterNamespace(sim.Pc()));
+    Configer::GetInstance();
+    SwitchManager2::DeleteInstance();
+    struct Gone {
+        ~Gone() {
+            SwitchManager2::DeleteInstance();
+            Configer::DeleteInstance();
+        }
+    } gone;
+    CCorvayView::Options options;
+    options.timeScale = 10;
+    platform::ui::Frame frame;
+    CorvayViewBinding binding(frame, options);
+    CorvayPrompts prompts;
+    ui.Run([&] {
+        platform::SetPromptService(&prompts);
+        ASSERT_TRUE(CallOnUiThreadFor([&] { return OpenViewFrame(frame, binding); }));
+        ui.Settle(200);
+        CallOnUiThread([&] { binding.View().OnInitialUpdate(); });
+        // F11: the upgrade job.
+        ui.Key(0x7A);
+        ASSERT_TRUE(ui.WaitUntil([&] { return ui.ActiveCaption() == u8"请选择一个升级版本"; }, 30000))
+            << ui.ActiveCaption();
+        EXPECT_EQ(ui.Text(CChoseVersionDlg::IDC_CURRENT_VERSION), "V1.0");
+        ASSERT_EQ(ui.RowCount(CChoseVersionDlg::IDC_LIST), 2);
+        for (int row = 0; row < 2; ++row) {
+            const std::string version = row == 0 ? "V2.0" : "V3.0";
+            EXPECT_EQ(ui.CellText(CChoseVersionDlg::IDC_LIST, row, 0), std::to_string(row + 1));
+            EXPECT_EQ(ui.CellText(CChoseVersionDlg::IDC_LIST, row, 1), version);
+            EXPECT_EQ(ui.CellText(CChoseVersionDlg::IDC_LIST, row, 2),
+                      sim.Directory() + "/firmware/" + version + ".bin");
+        }
+        // The second row, chosen with the keys.
+        ui.Click(CChoseVersionDlg::IDC_LIST);
+        ui.Key(317);
+        ui.Key(317);
+        ui.Screenshot("CorvayView_bench_chooser");
+        ASSERT_TRUE(ui.Click(1));
+        ASSERT_TRUE(ui.WaitUntil([&] { return !IsTestingFlagSet(); }, 60000));
+        ui.Settle(300);
+        EXPECT_TRUE(ui.ClickAnswer(platform::kIdOk));
+        EXPECT_EQ(sim.Uploads(1), 1);
+        const TestInfo::Data d = binding.View().GetTestInfo(1)->Get();
+        EXPECT_EQ(d.Modem.FirmwareVersion, "V3.0");
+        EXPECT_EQ(d.Modem.Status, 1);
+        EXPECT_EQ(GbkToUtf8(CallOnUiThreadFor([&] { return binding.List().GetItemText(0, 2); })), u8"升级成功");
         platform::SetPromptService(nullptr);
     });
 }

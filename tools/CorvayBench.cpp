@@ -26,7 +26,8 @@ int Usage() {
         "usage: corvay-bench [--modems N] [--console] [--modem P=KIND] [--version P=V] [--line "
         "P=STATE,DOWN,UP]\n"
         "                    [--loss P=K] [--rule OLD=NEW] [--upgrade] [--restore] [--period MS]\n"
-        "                    [--long-period MS] [--wait-connect MS] [--reboot MS] [--time-scale K] [--dir D]\n"
+        "                    [--long-period MS] [--wait-connect MS] [--reboot MS] [--time-scale K] [--dir "
+        "D]\n"
         "                    [-- CMD ...]\n"
         "  KIND: ok absent noping unknown neverback oldversion flaky; --loss drops every K-th big upstream "
         "frame\n"
@@ -185,9 +186,9 @@ int main(int argc, char** argv) {
         ::setenv("CORVAY_BENCH_CONSOLE", bench.ConsolePath().c_str(), 1);
         std::vector<std::string> words = {"ip", "netns", "exec", bench.Pc().Name()};
         for (const std::string& word : command)
-            words.push_back(Replace(Replace(Replace(word, "{dir}", bench.Directory()), "{console}",
-                                            bench.ConsolePath()),
-                                    "{scale}", std::to_string(config.timeScale)));
+            words.push_back(
+                Replace(Replace(Replace(word, "{dir}", bench.Directory()), "{console}", bench.ConsolePath()),
+                        "{scale}", std::to_string(config.timeScale)));
         std::vector<char*> args;
         for (std::string& word : words)
             args.push_back(word.data());

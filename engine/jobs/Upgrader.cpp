@@ -39,7 +39,8 @@ bool RebootPing(JobEnvironment& env, const CString& address) {
     const auto sent = env.clock->Now();
     if (env.ping(address, env.timings.pingTimeoutMs))
         return true;
-    const auto left = milliseconds(env.timings.pingTimeoutMs) - duration_cast<milliseconds>(env.clock->Now() - sent);
+    const auto left =
+        milliseconds(env.timings.pingTimeoutMs) - duration_cast<milliseconds>(env.clock->Now() - sent);
     if (left.count() > 0)
         env.clock->SleepFor(left);
     return false;

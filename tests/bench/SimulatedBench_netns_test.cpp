@@ -117,7 +117,7 @@ TEST_F(BenchTest, BenchStandardTestReportsEveryKindOfPort) {
         ASSERT_EQ(run.code, 3) << run.output;
         // The verdict as the view's icon gives it: a low rate, no answer and an unknown model
         // fail however the ping went; a port without a modem has none.
-        const std::map<int, std::string> verdicts = {{1, "pass"}, {2, "fail"}, {3, "fail"},
+        const std::map<int, std::string> verdicts = {{1, "pass"}, {2, "fail"},     {3, "fail"},
                                                      {4, "fail"}, {5, "untested"}, {6, "fail"}};
         for (const auto& [port, verdict] : verdicts)
             EXPECT_EQ(run.ports[port].verdict, verdict) << port;
@@ -406,7 +406,8 @@ TEST_F(BenchTest, BenchStopDuringTheStartRunsNoJob) {
         const pid_t child = StartHeadless(*bench, pending, output);
         ASSERT_GT(child, 0);
         if (!pending) {
-            for (int waited = 0; waited < 20000 && !bench->TelnetSwitch().GetSwitchPort(1).enabled; waited += 20)
+            for (int waited = 0; waited < 20000 && !bench->TelnetSwitch().GetSwitchPort(1).enabled;
+                 waited += 20)
                 ::usleep(20000);
             ASSERT_TRUE(bench->TelnetSwitch().GetSwitchPort(1).enabled);
             ::usleep(300000);

@@ -192,7 +192,8 @@ TEST_F(CorvayViewBench, UpgradeChooserOpensAndTheChosenVersionIsFlashed) {
         const TestInfo::Data d = binding.View().GetTestInfo(1)->Get();
         EXPECT_EQ(d.Modem.FirmwareVersion, "V3.0");
         EXPECT_EQ(d.Modem.Status, 1);
-        EXPECT_EQ(GbkToUtf8(CallOnUiThreadFor([&] { return binding.List().GetItemText(0, 2); })), u8"升级成功");
+        EXPECT_EQ(GbkToUtf8(CallOnUiThreadFor([&] { return binding.List().GetItemText(0, 2); })),
+                  u8"升级成功");
         platform::SetPromptService(nullptr);
     });
 }

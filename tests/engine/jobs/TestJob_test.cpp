@@ -74,8 +74,8 @@ TEST_F(TestJob, UpgradeRulesGiveTheBoxTheChooserOrNothing) {
         {"same pair twice", {{"V1.2", "V1.3", "fw13.bin"}, {"V1.", "V1.3", "fw13.bin"}}, {box}},
         {"two versions",
          {{"V1.2", "V1.4", "fw14.bin"}, {"1.2.3", "V1.3", "fw13.bin"}},
-         {"V1.2.3\nV1.3\t" + SharedBench::Get().dir.str() + "/fw13.bin\nV1.4\t" + SharedBench::Get().dir.str() +
-          "/fw14.bin"}},
+         {"V1.2.3\nV1.3\t" + SharedBench::Get().dir.str() + "/fw13.bin\nV1.4\t" +
+          SharedBench::Get().dir.str() + "/fw14.bin"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -253,7 +253,8 @@ TEST_F(TestJob, RebootWaitWithAPingThatFailsAtOnceWaitsItsTimeOut) {
     EXPECT_LE(pings, cycles + 2);
     const std::string log = LogText().substr(logBefore);
     size_t lines = 0;
-    for (size_t at = log.find("Modem is rebooting."); at != std::string::npos; at = log.find("Modem is rebooting.", at + 1))
+    for (size_t at = log.find("Modem is rebooting."); at != std::string::npos;
+         at = log.find("Modem is rebooting.", at + 1))
         ++lines;
     EXPECT_EQ(lines, static_cast<size_t>(pings));
 }

@@ -216,7 +216,8 @@ TEST(ModemResult, RowIconAndVerdict) {
             d.Modem = Rates(c.down, 512, c.version);
             d.TestMode = c.mode;
             d.Ping.State = 2;
-            d.Ping.BigPingCount = d.Ping.SmallPingCount = d.Ping.BigPingReplyCount = d.Ping.SmallPingReplyCount = 10;
+            d.Ping.BigPingCount = d.Ping.SmallPingCount = d.Ping.BigPingReplyCount =
+                d.Ping.SmallPingReplyCount = 10;
             d.Ping.BigPingRecvCount = d.Ping.SmallPingRecvCount = d.Ping.BigPingReplyRecvCount =
                 d.Ping.SmallPingReplyRecvCount = c.pingPassed ? 10 : 0;
         });
@@ -226,6 +227,7 @@ TEST(ModemResult, RowIconAndVerdict) {
     }
     EXPECT_EQ(VerdictOfIcon(WifiIcon({96, 4, true, 0})), PortVerdict::Pass);
     EXPECT_EQ(VerdictOfIcon(WifiIcon({95, 5, true, 0})), PortVerdict::Fail);
-    for (int icon : std::initializer_list<int>{-1, Icon_LinkDown, Icon_LinkUp, Icon_Disabled, Icon_Identified})
+    for (int icon :
+         std::initializer_list<int>{-1, Icon_LinkDown, Icon_LinkUp, Icon_Disabled, Icon_Identified})
         EXPECT_EQ(VerdictOfIcon(icon), PortVerdict::Untested) << icon;
 }

@@ -1,6 +1,6 @@
 // Whole corvay processes on the simulated bench under Xvfb, from the built tree: the README's
-// main command without a display (F3, the end box pictured and answered, corvay closed), and a
-// second start beside a running one.
+// main command without a display (F3, the end box pictured and answered, corvay closed), a
+// second start beside a running one, and the upgrade chooser of F11.
 
 #include <gtest/gtest.h>
 
@@ -57,6 +57,7 @@ protected:
 
 using RunScript = WholeProgram;
 using CorvayAppInstances = WholeProgram;
+using CorvayAppUpgrade = WholeProgram;
 
 TEST_F(RunScript, HeadlessRunTestsTheBenchAndPicturesTheEndBox) {
     const fs::path picture = m_binary / "screenshots" / "run.png";
@@ -95,6 +96,28 @@ TEST_F(CorvayAppInstances, ASecondStartSaysSoAndEndsWhileTheFirstRunsOn) {
               0)
         << printed;
     EXPECT_NE(printed.find("first runs on"), std::string::npos) << printed;
+    EXPECT_TRUE(fs::is_regular_file(picture));
+}
+
+// Two rules match the modem's version: F11 opens the chooser through the program's own prompt
+// service, and the second version chosen there is the one the modem comes back with.
+TEST_F(CorvayAppUpgrade, TwoMatchingRulesOpenTheChooserAndTheChosenVersionIsFlashed) {
+    const fs::path dir = m_binary / "upgrade-chooser";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    const fs::path picture = m_binary / "screenshots" / "CorvayApp_upgrade_chooser_second.png";
+    fs::remove(picture);
+    std::string printed;
+    ASSERT_EQ(Run("'" + (m_binary / "bin" / "corvay-bench").string() +
+                      "' --modems 1 --rule V1.0=V2.0 --rule V1.0=V3.0 --upgrade --reboot 1000 --wait-connect "
+                      "3000 --dir '" +
+                      dir.string() + "' -- '" +
+                      (m_source / "tests" / "corvay" / "app" / "fixtures" / "upgrade-chooser.sh").string() +
+                      "' {dir} '" + m_binary.string() + "' V3.0",
+                  "upgrade-chooser", printed),
+              0)
+        << printed;
+    EXPECT_NE(printed.find("upgraded to V3.0"), std::string::npos) << printed;
     EXPECT_TRUE(fs::is_regular_file(picture));
 }
 

@@ -3,10 +3,12 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <poll.h>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -16,6 +18,7 @@
 #include "bench/FakeTelnetSwitch.h"
 #include "bench/NetNamespace.h"
 #include "bench/SimulatedBench.h"
+#include "platform/files/UniqueFd.h"
 #include "tests/support/NetNamespace.h"
 
 using bench::BenchModemSpec;
@@ -236,10 +239,11 @@ TEST_F(BenchTest, BenchUpgradeAsksUploadsWaitsAndRestores) {
         EXPECT_EQ(bench->Uploads(1), c.uploads);
         EXPECT_EQ(bench->Restores(1), c.restores);
         EXPECT_TRUE(Has(run.output, c.asked)) << run.output;
-        if (c.answers == "--choose 1") // each candidate with its firmware file
+        if (c.answers == "--choose 1") { // each candidate with its firmware file
             EXPECT_TRUE(Has(run.output, "V1.0 / V1.1\t" + bench->Directory() + "/firmware/V1.1.bin / V1.2\t" +
                                             bench->Directory() + "/firmware/V1.2.bin -> 1"))
                 << run.output;
+        }
         bench.reset();
     }
 }
@@ -350,17 +354,41 @@ TEST_F(BenchTest, BenchRebootRunsInTheJobsTime) {
     EXPECT_EQ(bench->Uploads(1), 1);
 }
 
+// The tool's modems reboot in the time of the command's --time-scale: 3.1 s of the jobs' time
+// is well inside their 240 s reboot limit, where 3.1 s of real time is past its hundredth.
+TEST_F(BenchTest, BenchToolRebootsInTheCommandsTime) {
+    std::string output;
+    const int status = bench::RunCommandLine(
+        Program("corvay-bench") + " --modems 1 --rule V1.0=V1.1 --upgrade --reboot 3100 -- " +
+            Program("corvay-headless") + " --mode 4 --dir {dir} --time-scale 100 --yes 2>&1",
+        &output);
+    EXPECT_EQ(status, 0) << output;
+    EXPECT_TRUE(Has(output, "port 1\tCV-100\t")) << output;
+    EXPECT_TRUE(Has(output, u8"固件版本：V1.1;")) << output;
+    EXPECT_TRUE(Has(output, u8"\t升级成功\t")) << output;
+}
+
 namespace {
 
-// corvay-headless on the bench at the jobs' real pace, its output in 'output'; 'pending' sends
-// it SIGINT before it starts (blocked, so it waits in the new program). Returns the child.
-pid_t StartHeadless(const bench::SimulatedBench& sim, bool pending, const std::string& output) {
+// corvay-headless on the bench at the jobs' real pace, its output in 'output', the extra words
+// after its own; 'pending' sends it SIGINT before it starts (blocked, so it waits in the new
+// program). Returns the child, which only execs: the words are made before the fork.
+pid_t StartHeadless(const bench::SimulatedBench& sim, bool pending, const std::string& output,
+                    std::vector<std::string> extra = {}) {
+    std::vector<std::string> words = {"ip",   "netns", "exec",          sim.Pc().Name(),
+                                      Program("corvay-headless"), "--mode", "0", "--dir",
+                                      sim.Directory(), "--time-scale", "1"};
+    words.insert(words.end(), extra.begin(), extra.end());
+    std::vector<char*> args;
+    for (std::string& word : words)
+        args.push_back(word.data());
+    args.push_back(nullptr);
     pid_t child = ::fork();
     if (child == 0) {
-        FILE* out = std::fopen(output.c_str(), "w");
-        if (out) {
-            ::dup2(fileno(out), 1);
-            ::dup2(fileno(out), 2);
+        const int out = ::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        if (out >= 0) {
+            ::dup2(out, 1);
+            ::dup2(out, 2);
         }
         if (pending) {
             sigset_t signals;
@@ -369,9 +397,7 @@ pid_t StartHeadless(const bench::SimulatedBench& sim, bool pending, const std::s
             sigprocmask(SIG_BLOCK, &signals, nullptr);
             ::raise(SIGINT);
         }
-        const std::string headless = Program("corvay-headless");
-        ::execlp("ip", "ip", "netns", "exec", sim.Pc().Name().c_str(), headless.c_str(), "--mode", "0",
-                 "--dir", sim.Directory().c_str(), "--time-scale", "1", nullptr);
+        ::execvp(args[0], args.data());
         ::_exit(127);
     }
     return child;
@@ -388,6 +414,11 @@ int WaitExit(pid_t child, int ms) {
     ::kill(child, SIGKILL);
     ::waitpid(child, nullptr, 0);
     return -1;
+}
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
 } // namespace
@@ -415,10 +446,35 @@ TEST_F(BenchTest, BenchStopDuringTheStartRunsNoJob) {
         }
         // Far sooner than the 20 s wait, stopped, and no port touched by a job.
         EXPECT_EQ(WaitExit(child, 5000), 1);
-        std::ifstream in(output);
-        const std::string printed((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const std::string printed = ReadAll(output);
         EXPECT_FALSE(Has(printed, "port 1\t")) << printed;
         for (int p = 2; p <= bench->PortCount(); ++p)
             EXPECT_TRUE(bench->TelnetSwitch().GetSwitchPort(p).enabled) << p;
     }
+}
+
+// The console's log-in wait ends at a stop too: a console line that never answers holds the
+// start in it for a minute.
+TEST_F(BenchTest, BenchStopDuringTheConsoleLogInRunsNoJob) {
+    bench::SimulatedBenchConfig config;
+    config.console = true;
+    config.modems = {Modem(ModemKind::Ok)};
+    Build(config);
+    platform::UniqueFd silent(::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC));
+    ASSERT_TRUE(silent.IsValid());
+    ASSERT_EQ(::grantpt(silent.Get()), 0);
+    ASSERT_EQ(::unlockpt(silent.Get()), 0);
+    const std::string line = ::ptsname(silent.Get());
+    const std::string output = (std::filesystem::path(bench->Directory()) / "headless.out").string();
+    const pid_t child = StartHeadless(*bench, false, output, {"--console", line});
+    ASSERT_GT(child, 0);
+    // In the log-in wait once the line has been opened and spoken to.
+    char said[64];
+    pollfd fd = {silent.Get(), POLLIN, 0};
+    ASSERT_EQ(::poll(&fd, 1, 20000), 1) << ReadAll(output);
+    ASSERT_GT(::read(silent.Get(), said, sizeof said), 0);
+    ::usleep(300000);
+    ::kill(child, SIGINT);
+    EXPECT_EQ(WaitExit(child, 5000), 1) << ReadAll(output);
+    EXPECT_FALSE(Has(ReadAll(output), "port 1\t"));
 }

@@ -375,9 +375,9 @@ namespace {
 // program). Returns the child, which only execs: the words are made before the fork.
 pid_t StartHeadless(const bench::SimulatedBench& sim, bool pending, const std::string& output,
                     std::vector<std::string> extra = {}) {
-    std::vector<std::string> words = {"ip",   "netns", "exec",          sim.Pc().Name(),
-                                      Program("corvay-headless"), "--mode", "0", "--dir",
-                                      sim.Directory(), "--time-scale", "1"};
+    std::vector<std::string> words = {"ip",     "netns", "exec",  sim.Pc().Name(), Program("corvay-headless"),
+                                      "--mode", "0",     "--dir", sim.Directory(), "--time-scale",
+                                      "1"};
     words.insert(words.end(), extra.begin(), extra.end());
     std::vector<char*> args;
     for (std::string& word : words)

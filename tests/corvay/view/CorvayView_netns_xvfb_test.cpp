@@ -1,7 +1,9 @@
 // The main window on the simulated bench over telnet: real keys start the standard test and
-// stop a burn-in, a double click opens a port's result.
+// stop a burn-in, a double click opens a port's result, F11 opens the upgrade chooser.
 
 #include <gtest/gtest.h>
+
+#include <memory>
 
 #include "bench/FakeTelnetSwitch.h"
 #include "bench/SimulatedBench.h"
@@ -30,7 +32,28 @@ std::string Utf8(unsigned id) {
     return GbkToUtf8(LoadStringId(id));
 }
 
-class CorvayViewBench : public testsupport::NetnsTest {};
+class CorvayViewBench : public testsupport::NetnsTest {
+protected:
+    // The bench built with short waits, the program's directory and registry on it, and this
+    // thread, where the window, the view and its jobs live, in the PC's namespace.
+    void Enter(bench::SimulatedBenchConfig config) {
+        config.rebootMs = 400;
+        config.waitModemConnectMs = 3000;
+        sim = std::make_unique<bench::SimulatedBench>(config);
+        sim->Build();
+        platform::SetProgramDirectory((sim->Directory() + "/").c_str());
+        platform::SetRegistryRoot((sim->Directory() + "/registry").c_str());
+        ASSERT_TRUE(bench::EnterNamespace(sim->Pc()));
+        Configer::GetInstance();
+        SwitchManager2::DeleteInstance();
+    }
+    // The program's singletons go before the bench does.
+    void TearDown() override {
+        SwitchManager2::DeleteInstance();
+        Configer::DeleteInstance();
+    }
+    std::unique_ptr<bench::SimulatedBench> sim;
+};
 
 TEST_F(CorvayViewBench, KeysRunAndStopTestsWithLiveRows) {
     testsupport::UiTestDriver ui;
@@ -38,24 +61,9 @@ TEST_F(CorvayViewBench, KeysRunAndStopTestsWithLiveRows) {
     ASSERT_TRUE(ui.UsePack("cn"));
     bench::SimulatedBenchConfig config;
     config.modems.assign(2, {});
-    config.rebootMs = 400;
-    config.waitModemConnectMs = 3000;
     config.standTestPeriodMs = 3000;
     config.longPingTestPeriodMs = 60000;
-    bench::SimulatedBench sim(config);
-    sim.Build();
-    platform::SetProgramDirectory((sim.Directory() + "/").c_str());
-    platform::SetRegistryRoot((sim.Directory() + "/registry").c_str());
-    // The window, the view and its jobs live in the PC's namespace.
-    ASSERT_TRUE(bench::EnterNamespace(sim.Pc()));
-    Configer::GetInstance();
-    SwitchManager2::DeleteInstance();
-    struct Gone {
-        ~Gone() {
-            SwitchManager2::DeleteInstance();
-            Configer::DeleteInstance();
-        }
-    } gone;
+    ASSERT_NO_FATAL_FAILURE(Enter(config));
     CCorvayView::Options options;
     options.timeScale = 10;
     platform::ui::Frame frame;
@@ -67,7 +75,7 @@ TEST_F(CorvayViewBench, KeysRunAndStopTestsWithLiveRows) {
         ui.Settle(200);
         CallOnUiThread([&] { binding.View().OnInitialUpdate(); });
         auto& list = binding.List();
-        ASSERT_EQ(CallOnUiThreadFor([&] { return list.GetItemCount(); }), sim.PortCount() - 1);
+        ASSERT_EQ(CallOnUiThreadFor([&] { return list.GetItemCount(); }), sim->PortCount() - 1);
 
         // F3: the standard test, its phases in the title, to its end.
         ui.Key(0x72);
@@ -108,8 +116,8 @@ TEST_F(CorvayViewBench, KeysRunAndStopTestsWithLiveRows) {
         ui.Settle(300);
         ui.Screenshot("CorvayView_bench_stopped");
         EXPECT_TRUE(ui.ClickAnswer(platform::kIdOk));
-        for (int p = 1; p <= sim.PortCount(); ++p)
-            EXPECT_TRUE(sim.TelnetSwitch().GetSwitchPort(p).enabled) << p;
+        for (int p = 1; p <= sim->PortCount(); ++p)
+            EXPECT_TRUE(sim->TelnetSwitch().GetSwitchPort(p).enabled) << p;
         EXPECT_EQ(binding.View().GetTestInfo(1)->Get().EndState, 1);
 
         // F12 on the second row: only its port on, the factory address answers, its pages open.
@@ -118,15 +126,15 @@ TEST_F(CorvayViewBench, KeysRunAndStopTestsWithLiveRows) {
         ASSERT_TRUE(
             ui.WaitUntil([&] { return ui.ActiveCaption() == "Modem Web Admin-http://192.168.1.1"; }, 20000))
             << ui.ActiveCaption();
-        EXPECT_FALSE(sim.TelnetSwitch().GetSwitchPort(1).enabled);
-        EXPECT_TRUE(sim.TelnetSwitch().GetSwitchPort(2).enabled);
+        EXPECT_FALSE(sim->TelnetSwitch().GetSwitchPort(1).enabled);
+        EXPECT_TRUE(sim->TelnetSwitch().GetSwitchPort(2).enabled);
         ui.Settle(3000);
         ui.Screenshot("CorvayView_bench_web");
         ui.Key(27);
         ASSERT_TRUE(ui.WaitUntil([&] { return ui.ActiveCaption() == "Corvay-" + Utf8(38); }))
             << ui.ActiveCaption();
-        for (int p = 1; p <= sim.PortCount(); ++p)
-            EXPECT_TRUE(sim.TelnetSwitch().GetSwitchPort(p).enabled) << p;
+        for (int p = 1; p <= sim->PortCount(); ++p)
+            EXPECT_TRUE(sim->TelnetSwitch().GetSwitchPort(p).enabled) << p;
         platform::SetPromptService(nullptr);
     });
 }
@@ -141,21 +149,7 @@ TEST_F(CorvayViewBench, UpgradeChooserOpensAndTheChosenVersionIsFlashed) {
     config.modems.assign(1, {});
     config.rules = {{"V1.0", "V2.0"}, {"V1.0", "V3.0"}};
     config.autoUpgrade = true;
-    config.rebootMs = 400;
-    config.waitModemConnectMs = 3000;
-    bench::SimulatedBench sim(config);
-    sim.Build();
-    platform::SetProgramDirectory((sim.Directory() + "/").c_str());
-    platform::SetRegistryRoot((sim.Directory() + "/registry").c_str());
-    ASSERT_TRUE(bench::EnterNamespace(sim.Pc()));
-    Configer::GetInstance();
-    SwitchManager2::DeleteInstance();
-    struct Gone {
-        ~Gone() {
-            SwitchManager2::DeleteInstance();
-            Configer::DeleteInstance();
-        }
-    } gone;
+    ASSERT_NO_FATAL_FAILURE(Enter(config));
     CCorvayView::Options options;
     options.timeScale = 10;
     platform::ui::Frame frame;
@@ -177,7 +171,7 @@ TEST_F(CorvayViewBench, UpgradeChooserOpensAndTheChosenVersionIsFlashed) {
             EXPECT_EQ(ui.CellText(CChoseVersionDlg::IDC_LIST, row, 0), std::to_string(row + 1));
             EXPECT_EQ(ui.CellText(CChoseVersionDlg::IDC_LIST, row, 1), version);
             EXPECT_EQ(ui.CellText(CChoseVersionDlg::IDC_LIST, row, 2),
-                      sim.Directory() + "/firmware/" + version + ".bin");
+                      sim->Directory() + "/firmware/" + version + ".bin");
         }
         // The second row, chosen with the keys.
         ui.Click(CChoseVersionDlg::IDC_LIST);
@@ -188,7 +182,7 @@ TEST_F(CorvayViewBench, UpgradeChooserOpensAndTheChosenVersionIsFlashed) {
         ASSERT_TRUE(ui.WaitUntil([&] { return !IsTestingFlagSet(); }, 60000));
         ui.Settle(300);
         EXPECT_TRUE(ui.ClickAnswer(platform::kIdOk));
-        EXPECT_EQ(sim.Uploads(1), 1);
+        EXPECT_EQ(sim->Uploads(1), 1);
         const TestInfo::Data d = binding.View().GetTestInfo(1)->Get();
         EXPECT_EQ(d.Modem.FirmwareVersion, "V3.0");
         EXPECT_EQ(d.Modem.Status, 1);

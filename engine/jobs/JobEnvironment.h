@@ -21,9 +21,14 @@ struct TestTimings {
     int rebootPingPauseMs = 1000; // between the confirmation pings of the reboot wait
     int lateFrameWaitMs = 5000;   // the ping test's wait for late frames after its last pass
 
-    // Every wait divided by 'scale' (1 or less keeps them).
+    // Every wait divided by 'scale' (1 or less keeps them); the time-outs not below the floor.
     TestTimings Scaled(int scale) const;
 };
+
+// A time-out divided by 'scale' (1 or less keeps it), never below what a peer on loopback can
+// meet, however fast the job's time runs.
+constexpr int kScaledTimeoutFloorMs = 50;
+int ScaledTimeout(int ms, int scale);
 
 // 1 when the address answered an echo within the time-out.
 using ModemPing = std::function<bool(const CString& ip, int timeoutMs)>;

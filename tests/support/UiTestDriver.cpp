@@ -3,6 +3,7 @@
 
 #include <wx/wx.h>
 
+#include <wx/listctrl.h>
 #include <wx/uiaction.h>
 
 #include <gtest/gtest.h>
@@ -372,6 +373,22 @@ std::string UiTestDriver::Text(int controlId) {
         if (auto* edit = dynamic_cast<wxTextCtrl*>(control))
             return std::string(edit->GetValue().utf8_str());
         return std::string(control->GetLabel().utf8_str());
+    });
+}
+
+std::string UiTestDriver::CellText(int controlId, int row, int column) {
+    return CallOnUiThreadFor([=] {
+        auto* list = dynamic_cast<wxListCtrl*>(platform::ui::impl::FindControl(ActiveWindow(), controlId));
+        if (!list || row < 0 || row >= list->GetItemCount() || column < 0 || column >= list->GetColumnCount())
+            return std::string();
+        return std::string(list->GetItemText(row, column).utf8_str());
+    });
+}
+
+int UiTestDriver::RowCount(int controlId) {
+    return CallOnUiThreadFor([=] {
+        auto* list = dynamic_cast<wxListCtrl*>(platform::ui::impl::FindControl(ActiveWindow(), controlId));
+        return list ? list->GetItemCount() : -1;
     });
 }
 

@@ -69,6 +69,9 @@ public:
     bool Select(int controlId, int index);
     // The text of a control of the active window, UTF-8.
     std::string Text(int controlId);
+    // A report list's cell of the active window, UTF-8 ("" when there is none); its row count.
+    std::string CellText(int controlId, int row, int column);
+    int RowCount(int controlId);
     // Moves and resizes the active window (client size in pixels).
     void ResizeActive(int width, int height);
     // Whether the window system is told that the top-level window of that (ASCII) title may be

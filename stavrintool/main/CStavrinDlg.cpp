@@ -4,16 +4,7 @@
 #include "stavrintool/app/CAboutDlg.h"
 #include "stavrintool/app/ToolStrings.h"
 
-namespace {
-
-void Fill(platform::ui::Control list, const std::vector<CString>& texts, int selected) {
-    list.ResetContent();
-    for (const CString& text : texts)
-        list.AddString(text);
-    list.SetCurSel(selected);
-}
-
-} // namespace
+using platform::ui::FillListBox;
 
 CStavrinDlg::CStavrinDlg(TemplateStore& store, TemplateEditor* editor, const platform::Clock& clock,
                          platform::ui::Window* parent)
@@ -59,11 +50,11 @@ void CStavrinDlg::Store() {
 }
 
 void CStavrinDlg::Load() {
-    Fill(Item(IDC_GROUPS), m_model.Groups(), m_model.groupSel);
-    Fill(Item(IDC_PORTS), m_model.Ports(), m_model.portSel);
-    Fill(Item(IDC_ACCOUNTS), m_model.Accounts(), m_model.accountSel);
-    Fill(Item(IDC_DEVICES), m_model.Devices(), m_model.deviceSel);
-    Fill(Item(IDC_TEMPLATES), m_model.Templates(), m_model.templateSel);
+    FillListBox(Item(IDC_GROUPS), m_model.Groups(), m_model.groupSel);
+    FillListBox(Item(IDC_PORTS), m_model.Ports(), m_model.portSel);
+    FillListBox(Item(IDC_ACCOUNTS), m_model.Accounts(), m_model.accountSel);
+    FillListBox(Item(IDC_DEVICES), m_model.Devices(), m_model.deviceSel);
+    FillListBox(Item(IDC_TEMPLATES), m_model.Templates(), m_model.templateSel);
     if (GetDlgItemText(IDC_PORT_TEXT) != m_model.portText)
         SetDlgItemText(IDC_PORT_TEXT, m_model.portText);
     if (GetDlgItemText(IDC_ACCOUNT_TEXT) != m_model.accountText)

@@ -20,6 +20,7 @@ namespace testsupport {
 struct ToolLanguage {
     const char* name;
     const char* mainCaption; // UTF-8
+    const char* addCaption;
     const char* editorCaption;
     const char* functionsCaption;
 };
@@ -29,8 +30,9 @@ inline void PrintTo(const ToolLanguage& language, std::ostream* out) {
 }
 
 inline const ToolLanguage kToolLanguages[] = {
-    {"cn", u8"Tellvane Modem模板管理工具 V3.0", u8"修改设备模板", u8"模板函数"},
-    {"en", "Tellvane Modem Template Manager V3.0", "Edit device template", "Template functions"},
+    {"cn", u8"Tellvane Modem模板管理工具 V3.0", u8"增加设备模板", u8"修改设备模板", u8"模板函数"},
+    {"en", "Tellvane Modem Template Manager V3.0", "Add device template", "Edit device template",
+     "Template functions"},
 };
 
 // The packs, the fixture's template file and the language in dir.

@@ -1,7 +1,8 @@
 // The template editor as an operator meets it, in both languages: opened with Edit from the
 // main dialog on the fixture's B2, a parameter with a locator in each language and a rule
 // entered through real clicks and typing, the function editor opened and closed, the template
-// confirmed and the file saved; the file read back holds exactly that.
+// confirmed and the file saved; the file read back holds exactly that, and the template
+// added before it with a name (after a refusal without one).
 
 #include <gtest/gtest.h>
 
@@ -36,6 +37,21 @@ TEST_P(TemplateEditorWindow, EntersAParameterWithLocatorsAndARuleThroughRealClic
     ui.Run([&] {
         tool.Start();
         ASSERT_TRUE(WaitForCaption(ui, lang.mainCaption)) << ui.ActiveCaption();
+
+        // Add: a template without a name is refused; with one it joins the list on OK.
+        ASSERT_TRUE(ui.Click(1026));
+        ASSERT_TRUE(WaitForCaption(ui, lang.addCaption)) << ui.ActiveCaption();
+        EXPECT_TRUE(ui.Items(1053).empty());
+        ASSERT_TRUE(ui.Click(1));
+        ASSERT_TRUE(WaitForCaption(ui, "StavrinTool"));
+        ui.Screenshot(shot + "_no_name");
+        ASSERT_TRUE(ui.ClickAnswer(platform::kIdOk));
+        ASSERT_TRUE(WaitForCaption(ui, lang.addCaption));
+        TypeInto(ui, 1028, "N1");
+        ASSERT_TRUE(ui.Click(1));
+        ASSERT_TRUE(WaitForCaption(ui, lang.mainCaption));
+        EXPECT_EQ(ui.Items(1022), (Items{"A1", "B2", "C3", "N1"}));
+
         ASSERT_TRUE(ui.Select(1022, 1));
         ASSERT_TRUE(ui.Click(1027));
         ASSERT_TRUE(WaitForCaption(ui, lang.editorCaption)) << ui.ActiveCaption();
@@ -132,7 +148,10 @@ TEST_P(TemplateEditorWindow, EntersAParameterWithLocatorsAndARuleThroughRealClic
 
     TemplateStore saved;
     ASSERT_TRUE(saved.Load((dir / "Terminals.dat").string().c_str()));
-    ASSERT_EQ(saved.Terminals().size(), 3u);
+    ASSERT_EQ(saved.Terminals().size(), 4u);
+    EXPECT_EQ(saved.Terminals()[3]->name, "N1");
+    EXPECT_EQ(saved.Terminals()[3]->id.GetLength(), 14);
+    EXPECT_EQ(saved.Terminals()[3]->authKind, "BRW");
     const TerminalRecord& b2 = *saved.Terminals()[1];
     EXPECT_EQ(b2.name, "B2 v2");
     EXPECT_EQ(b2.authKind, "WEB");

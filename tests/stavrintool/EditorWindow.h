@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/prompt/Prompt.h"
+#include "platform/ui/WindowPrompts.h"
 #include "tests/stavrintool/ToolFixture.h"
 #include "tests/stavrintool/ToolWindow.h"
 #include "tests/support/TempDir.h"
@@ -42,6 +43,20 @@ inline void WriteToolDir(const std::filesystem::path& dir, const std::string& la
     WriteFileBytes(dir / "Terminals.dat", TerminalsFile(ToolFixture()));
     WriteFileBytes(dir / "Config.ini", "[System]\r\nLanguage=" + language + "\r\n");
 }
+
+// One run of the tool under an X server of its own: the program directory written for the
+// language, its boxes on the screen, the start-up ready to be queued (tool.Start()).
+struct ToolSession {
+    ToolSession(const ToolLanguage& language, const char* dirName) : dir(dirName) {
+        WriteToolDir(dir.path(), language.name);
+    }
+    UiTestDriver ui;
+    TempDir dir;
+    ProgramDirScope programDir{dir.path()};
+    platform::ui::WindowPrompts prompts;
+    platform::ScopedPromptService usePrompts{prompts};
+    ToolWindow tool{dir.path()};
+};
 
 inline bool WaitForCaption(UiTestDriver& ui, const std::string& caption) {
     return ui.WaitUntil([&] { return ui.ActiveCaption() == caption; });

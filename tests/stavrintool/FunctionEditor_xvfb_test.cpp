@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/ui/WindowPrompts.h"
 #include "tests/stavrintool/EditorWindow.h"
 
 namespace {
@@ -21,14 +20,11 @@ class FunctionEditorWindow : public ::testing::TestWithParam<ToolLanguage> {};
 
 TEST_P(FunctionEditorWindow, EntersAFunctionWithTwoStepsAndAnUploadThroughRealClicks) {
     const ToolLanguage lang = GetParam();
-    UiTestDriver ui;
-    SKIP_WITHOUT_DISPLAY(ui);
-    TempDir dir("function-editor-window");
-    WriteToolDir(dir.path(), lang.name);
-    ProgramDirScope programDir(dir.path());
-    platform::ui::WindowPrompts prompts;
-    platform::ScopedPromptService usePrompts(prompts);
-    ToolWindow tool(dir.path());
+    ToolSession session(lang, "function-editor-window");
+    SKIP_WITHOUT_DISPLAY(session.ui);
+    UiTestDriver& ui = session.ui;
+    ToolWindow& tool = session.tool;
+    const TempDir& dir = session.dir;
     const std::string shot = std::string("FunctionEditor_") + lang.name;
 
     ui.Run([&] {

@@ -107,12 +107,8 @@ TEST_F(TemplateEditorModelTest, AddedParametersTakeTheArrayFieldFromTheBox) {
     model.isArray = true;
     model.arrayText = "2";
     model.ModifyParameter();
-    const ParameterRecord& changed = *Stored(1).parameters[0];
-    EXPECT_EQ(changed.name, "Version");
-    EXPECT_EQ(changed.keyFlag, "FALSE");
-    EXPECT_EQ(changed.arraySpec, "2");
-    EXPECT_EQ(changed.page, "/info.html");
-    EXPECT_EQ(changed.englishLocators.size(), 1u);
+    EXPECT_EQ(ParameterLine(*Stored(1).parameters[0]),
+              "Version|/info.html|FALSE|2|OR local:[ver=,;] english:[ver=,;] rules:");
 }
 
 // The operator boxes checked (in the order "=", ">=", "<", "!=", "包含") and the word added.
@@ -242,18 +238,9 @@ TEST_F(TemplateEditorModelTest, TheVersionParameterIsReusedAndItsEnglishLocators
     model.SetVersionParameter(first, "/ver.htm", "V2.0");
     model.SetVersionParameter({{"Version: ", "\r\n"}}, "/about.htm", "V2.1");
     ASSERT_EQ(Stored(0).parameters.size(), 3u);
-    const ParameterRecord& p = *Stored(0).parameters[0];
-    EXPECT_EQ(p.page, "/about.htm");
-    EXPECT_EQ(p.keyFlag, "TRUE");
-    EXPECT_EQ(p.arraySpec, "FALSE");
-    EXPECT_EQ(p.joinWord, "OR");
-    ASSERT_EQ(p.englishLocators.size(), 1u);
-    EXPECT_EQ(p.englishLocators[0].head, "Version: ");
-    ASSERT_EQ(p.localLocators.size(), 1u);
-    ASSERT_EQ(p.rules.size(), 1u);
-    EXPECT_EQ(p.rules[0].op, "INCLUDE");
-    EXPECT_EQ(p.rules[0].setValue, "V2.1");
-    EXPECT_EQ(p.rules[0].code, 1);
+    EXPECT_EQ(ParameterLine(*Stored(0).parameters[0]),
+              "Firmware_Version|/about.htm|TRUE|FALSE|OR local:[<td>\xB0\xE6\xB1\xBE</td><td>,</td>] "
+              "english:[Version: ,\r\n] rules:[INCLUDE,V2.1,1]");
     EXPECT_EQ(model.parameterSel, 0);
     EXPECT_EQ(model.LocatorRows(), (Rows{{"Version: ", "\r\n"}}));
     EXPECT_EQ(model.RuleRows(), (Rows{{"INCLUDE", "V2.1", "1"}}));

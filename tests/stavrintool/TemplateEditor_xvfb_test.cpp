@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/ui/WindowPrompts.h"
 #include "tests/stavrintool/EditorWindow.h"
 
 namespace {
@@ -24,14 +23,11 @@ class TemplateEditorWindow : public ::testing::TestWithParam<ToolLanguage> {};
 
 TEST_P(TemplateEditorWindow, EntersAParameterWithLocatorsAndARuleThroughRealClicks) {
     const ToolLanguage lang = GetParam();
-    UiTestDriver ui;
-    SKIP_WITHOUT_DISPLAY(ui);
-    TempDir dir("template-editor-window");
-    WriteToolDir(dir.path(), lang.name);
-    ProgramDirScope programDir(dir.path());
-    platform::ui::WindowPrompts prompts;
-    platform::ScopedPromptService usePrompts(prompts);
-    ToolWindow tool(dir.path());
+    ToolSession session(lang, "template-editor-window");
+    SKIP_WITHOUT_DISPLAY(session.ui);
+    UiTestDriver& ui = session.ui;
+    ToolWindow& tool = session.tool;
+    const TempDir& dir = session.dir;
     const std::string shot = std::string("TemplateEditor_") + lang.name;
 
     ui.Run([&] {
@@ -157,20 +153,9 @@ TEST_P(TemplateEditorWindow, EntersAParameterWithLocatorsAndARuleThroughRealClic
     EXPECT_EQ(b2.authKind, "WEB");
     EXPECT_EQ(b2.https, "TRUE");
     ASSERT_EQ(b2.parameters.size(), 2u);
-    const ParameterRecord& p = *b2.parameters[1];
-    EXPECT_EQ(p.name, "Firmware_Version_2");
-    EXPECT_EQ(p.page, "/info.html?lan=1");
-    EXPECT_EQ(p.keyFlag, "TRUE");
-    EXPECT_EQ(p.arraySpec, "2");
-    ASSERT_EQ(p.englishLocators.size(), 1u);
-    EXPECT_EQ(p.englishLocators[0].head, "<td>IP</td><td>");
-    ASSERT_EQ(p.localLocators.size(), 1u);
-    EXPECT_EQ(p.localLocators[0].tail, "</td><");
-    EXPECT_EQ(p.joinWord, "AND");
-    ASSERT_EQ(p.rules.size(), 1u);
-    EXPECT_EQ(p.rules[0].op, "INCLUDE");
-    EXPECT_EQ(p.rules[0].setValue, "192.168.");
-    EXPECT_EQ(p.rules[0].code, -5);
+    EXPECT_EQ(ParameterLine(*b2.parameters[1]),
+              "Firmware_Version_2|/info.html?lan=1|TRUE|2|AND local:[<td>IP</td><td>,</td><] "
+              "english:[<td>IP</td><td>,</td>] rules:[INCLUDE,192.168.,-5]");
 }
 
 INSTANTIATE_TEST_SUITE_P(TemplateEditor, TemplateEditorWindow, ::testing::ValuesIn(kToolLanguages),

@@ -48,6 +48,13 @@ protected:
         return texts;
     }
 
+    // The two records written as device template files give the same bytes.
+    bool SameRecord(const TerminalRecord& a, const TerminalRecord& b) {
+        const std::string pathA = dir / "a.tpl", pathB = dir / "b.tpl";
+        return store.ExportTerminal(pathA.c_str(), a) && store.ExportTerminal(pathB.c_str(), b) &&
+               ReadFileBytes(pathA) == ReadFileBytes(pathB);
+    }
+
     platform::ui::LanguagePack pack;
     TempDir dir{"stavrin-model"};
     std::filesystem::path file = dir / "Terminals.dat";

@@ -1,6 +1,7 @@
 #include "platform/ui/Dialog.h"
 
 #include <wx/filedlg.h>
+#include <wx/listctrl.h>
 #include <wx/mstream.h>
 #include <wx/xml/xml.h>
 #include <wx/xrc/xmlres.h>
@@ -292,6 +293,8 @@ void Dialog::BindEvents() {
     for (auto type :
          {wxEVT_TEXT, wxEVT_CHOICE, wxEVT_COMBOBOX, wxEVT_CHECKBOX, wxEVT_RADIOBUTTON, wxEVT_LISTBOX})
         dialog->Bind(type, changed);
+    // A report list's row chosen, as a list box's selection is.
+    dialog->Bind(wxEVT_LIST_ITEM_SELECTED, changed);
 }
 
 bool Dialog::OnInitDialog() {

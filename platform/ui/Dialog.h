@@ -115,7 +115,8 @@ protected:
     virtual void OnShowWindow(bool show);
     // type: 0 restored, 1 minimised, 2 maximised; client width and height.
     virtual void OnSize(unsigned type, int cx, int cy);
-    // The control's value changed (edit text, combo selection, check box, list selection).
+    // The control's value changed (edit text, combo selection, check box, list selection, a
+    // report list's row chosen).
     virtual void OnControlChanged(int id);
 
 private:

@@ -4,6 +4,7 @@
 #include <wx/listbox.h>
 #include <wx/menu.h>
 #include <wx/utils.h>
+#include <wx/valtext.h>
 
 #include "platform/ui/impl/Wx.h"
 
@@ -31,6 +32,34 @@ void OnListBoxDoubleClick(Window& dialog, int controlId, std::function<void()> h
         return;
     list->Bind(wxEVT_LISTBOX_DCLICK,
                [handler](wxCommandEvent&) { impl::Guarded("a double click", handler); });
+}
+
+void FillReportList(ListControl list, const std::vector<std::vector<CString>>& rows, int selected) {
+    bool same = list.GetItemCount() == int(rows.size());
+    for (int r = 0; same && r < int(rows.size()); ++r)
+        for (int c = 0; same && c < int(rows[r].size()); ++c)
+            same = list.GetItemText(r, c) == rows[r][c];
+    if (!same) {
+        list.DeleteAllItems();
+        for (int r = 0; r < int(rows.size()); ++r) {
+            list.InsertItem(r, rows[r].empty() ? CString() : rows[r][0]);
+            for (int c = 1; c < int(rows[r].size()); ++c)
+                list.SetItemText(r, c, rows[r][c]);
+        }
+    }
+    for (int r = 0; r < list.GetItemCount(); ++r)
+        if (list.IsSelected(r) != (r == selected))
+            list.Select(r, r == selected);
+}
+
+void LimitToChars(Window& dialog, int controlId, const CString& allowed) {
+    auto* edit =
+        dynamic_cast<wxTextCtrl*>(impl::FindControl(static_cast<wxWindow*>(dialog.Native()), controlId));
+    if (!edit)
+        return;
+    wxTextValidator validator(wxFILTER_INCLUDE_CHAR_LIST);
+    validator.SetCharIncludes(impl::ToWx(allowed));
+    edit->SetValidator(validator);
 }
 
 bool FileSaveDialog(Window& owner, const CString& filter, CString& path, const CString& title) {

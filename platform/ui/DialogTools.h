@@ -8,6 +8,7 @@
 
 #include "platform/text/CString.h"
 #include "platform/ui/Control.h"
+#include "platform/ui/ListControl.h"
 #include "platform/ui/Window.h"
 
 namespace platform::ui {
@@ -18,6 +19,14 @@ void AddContextMenuItem(Window& dialog, const CString& label, std::function<void
 
 // The handler runs on a double click of an entry of the list box with that number.
 void OnListBoxDoubleClick(Window& dialog, int controlId, std::function<void()> handler);
+
+// A report list showing the rows (column texts) with one selected (-1 none). Rows it already
+// shows are kept, only the selection moves, so a list may be shown again from its own
+// selection handler.
+void FillReportList(ListControl list, const std::vector<std::vector<CString>>& rows, int selected);
+
+// The edit with that number takes only the characters of 'allowed' from the keyboard.
+void LimitToChars(Window& dialog, int controlId, const CString& allowed);
 
 // The save-file chooser over the window: 'path' holds the default file name and, on OK, the
 // chosen path; an existing file is confirmed before. Filter in the framework's form ("" none).

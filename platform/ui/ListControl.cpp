@@ -104,6 +104,11 @@ bool ListControl::IsSelected(int row) const {
     return ValidRow(list, row) && list->GetItemState(row, wxLIST_STATE_SELECTED) != 0;
 }
 
+int ListControl::GetFirstSelected() const {
+    wxListCtrl* list = L(m_control);
+    return list ? int(list->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED)) : -1;
+}
+
 void ListControl::Select(int row, bool selected) {
     wxListCtrl* list = L(m_control);
     if (ValidRow(list, row))

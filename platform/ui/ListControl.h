@@ -36,6 +36,8 @@ public:
     int GetItemCount() const;
 
     bool IsSelected(int row) const;
+    // The first selected row, -1 for none.
+    int GetFirstSelected() const;
     void Select(int row, bool selected);
     bool IsChecked(int row) const;
     void SetCheck(int row, bool checked);

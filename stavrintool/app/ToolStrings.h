@@ -13,6 +13,21 @@ namespace stavrin {
 // The texts of the tool's boxes and windows.
 enum StringId : unsigned {
     kIdsAbout = 101,
+    // The template editor and the function editor.
+    kIdsAddTemplate = 102,
+    kIdsEditTemplate = 103,
+    kIdsHeadColumn = 104,
+    kIdsTailColumn = 105,
+    kIdsRuleColumn = 106,
+    kIdsSetValueColumn = 107,
+    kIdsCodeColumn = 108,
+    kIdsPropertyNameColumn = 109,
+    kIdsPropertyValueColumn = 110,
+    kIdsParameterNameColumn = 111,
+    kIdsKeywordColumn = 112,
+    kIdsArrayColumn = 113,
+    kIdsUrlColumn = 114,
+    kIdsCaptureFailed = 135,
     kIdsHelpFile = 115,
     kIdsQuit = 116,
     kIdsSaved = 117,
@@ -48,5 +63,8 @@ void SetToolStringSource(std::function<bool(unsigned, CString&)> source);
 CString ToolAppTitle();
 // A box with the application's title as caption.
 int ShowToolMessage(platform::PromptService& prompts, const CString& text, unsigned type = platform::kMbOk);
+
+// True when the text fits a string of the template file; else string 144 is shown.
+bool FitsTemplateFile(platform::PromptService& prompts, const CString& text);
 
 } // namespace stavrin

@@ -349,6 +349,25 @@ void UiTestDriver::Type(const std::string& ascii) {
     Settle(50);
 }
 
+bool UiTestDriver::ClickRow(int controlId, int row) {
+    bool found = CallOnUiThreadFor([controlId, row] {
+        auto* list = dynamic_cast<wxListCtrl*>(platform::ui::impl::FindControl(ActiveWindow(), controlId));
+        wxRect r;
+        if (!list || !list->GetItemRect(row, r))
+            return false;
+        list->EnsureVisible(row);
+        list->GetItemRect(row, r);
+        const wxPoint at = list->ClientToScreen(wxPoint(r.x + 24, r.y + r.height / 2));
+        wxUIActionSimulator sim;
+        sim.MouseMove(at);
+        wxYield();
+        sim.MouseClick();
+        return true;
+    });
+    Settle(50);
+    return found;
+}
+
 bool UiTestDriver::Select(int controlId, int index) {
     return CallOnUiThreadFor([controlId, index] {
         wxWindow* control = platform::ui::impl::FindControl(ActiveWindow(), controlId);
@@ -389,6 +408,59 @@ int UiTestDriver::RowCount(int controlId) {
     return CallOnUiThreadFor([=] {
         auto* list = dynamic_cast<wxListCtrl*>(platform::ui::impl::FindControl(ActiveWindow(), controlId));
         return list ? list->GetItemCount() : -1;
+    });
+}
+
+std::vector<std::string> UiTestDriver::Items(int controlId) {
+    return CallOnUiThreadFor([controlId] {
+        std::vector<std::string> items;
+        wxWindow* control = platform::ui::impl::FindControl(ActiveWindow(), controlId);
+        if (auto* list = dynamic_cast<wxListCtrl*>(control)) {
+            for (int row = 0; row < list->GetItemCount(); ++row) {
+                wxString line;
+                for (int column = 0; column < list->GetColumnCount(); ++column)
+                    line += (column ? "|" : "") + list->GetItemText(row, column);
+                items.push_back(std::string(line.utf8_str()));
+            }
+        } else if (auto* entries = dynamic_cast<wxItemContainer*>(control)) {
+            for (unsigned i = 0; i < entries->GetCount(); ++i)
+                items.push_back(std::string(entries->GetString(i).utf8_str()));
+        }
+        return items;
+    });
+}
+
+int UiTestDriver::SelectedItem(int controlId) {
+    return CallOnUiThreadFor([controlId] {
+        wxWindow* control = platform::ui::impl::FindControl(ActiveWindow(), controlId);
+        if (auto* list = dynamic_cast<wxListCtrl*>(control))
+            return int(list->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED));
+        auto* entries = dynamic_cast<wxItemContainer*>(control);
+        return entries ? entries->GetSelection() : -1;
+    });
+}
+
+bool UiTestDriver::IsChecked(int controlId) {
+    return CallOnUiThreadFor([controlId] {
+        wxWindow* control = platform::ui::impl::FindControl(ActiveWindow(), controlId);
+        if (auto* box = dynamic_cast<wxCheckBox*>(control))
+            return box->GetValue();
+        auto* radio = dynamic_cast<wxRadioButton*>(control);
+        return radio && radio->GetValue();
+    });
+}
+
+bool UiTestDriver::IsEnabled(int controlId) {
+    return CallOnUiThreadFor([controlId] {
+        wxWindow* control = platform::ui::impl::FindControl(ActiveWindow(), controlId);
+        return control && control->IsEnabled();
+    });
+}
+
+bool UiTestDriver::IsShown(int controlId) {
+    return CallOnUiThreadFor([controlId] {
+        wxWindow* control = platform::ui::impl::FindControl(ActiveWindow(), controlId);
+        return control && control->IsShown();
     });
 }
 

@@ -80,29 +80,32 @@ std::string FakeDslam::Body(int slot, int port) {
     return body;
 }
 
-// Writes the body a page at a time; false when the client quit or left at a pager prompt.
-bool FakeDslam::Page(Connection& c, const std::string& body) {
+// Each reply goes out in one write, as a device answers: pieces written one after the other
+// would wait for the client's acknowledgement of the first (Nagle).
+bool FakeDslam::Page(Connection& c, std::string& reply, const std::string& body) {
     int perPage;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         perPage = m_linesPerPage;
     }
-    if (perPage <= 0)
-        return c.Write(body);
+    if (perPage <= 0) {
+        reply += body;
+        return true;
+    }
     size_t pos = 0;
     int lines = 0;
     while (pos < body.size()) {
         size_t end = body.find("\r\n", pos);
         end = end == std::string::npos ? body.size() : end + 2;
-        c.Write(body.substr(pos, end - pos));
+        reply += body.substr(pos, end - pos);
         pos = end;
         if (++lines == perPage && pos < body.size()) {
             lines = 0;
-            c.Write(kPager);
+            c.Write(reply + kPager);
             std::string key;
             if (!c.ReadLine(key, '\r', '\n') || key == "Q" || key == "q")
                 return false;
-            c.Write("\r\n");
+            reply = "\r\n";
         }
     }
     return true;
@@ -127,14 +130,14 @@ void FakeDslam::Serve(Connection& c) {
             continue;
         }
         int slot = 0, port = 0;
-        c.Write(line + "\r\n");
+        std::string reply = line + "\r\n";
         if (std::sscanf(line.c_str(), "show interface %d/%d port-status", &slot, &port) == 2) {
-            if (!Page(c, Body(slot, port)))
+            if (!Page(c, reply, Body(slot, port)))
                 continue;
         } else {
-            c.Write("% Unknown command.\r\n");
+            reply += "% Unknown command.\r\n";
         }
-        c.Write(m_prompt + "# ");
+        c.Write(reply + m_prompt + "# ");
     }
 }
 

@@ -37,7 +37,9 @@ protected:
 
 private:
     bool Login(Connection& c);
-    bool Page(Connection& c, const std::string& body);
+    // Adds the body to the reply a page at a time, writing the reply out at each pager prompt;
+    // false when the client quit or left there.
+    bool Page(Connection& c, std::string& reply, const std::string& body);
 
     const std::string m_prompt, m_user, m_password;
     std::mutex m_mutex;

@@ -1,7 +1,9 @@
 #include "bench/LoopbackServer.h"
 
 #include <arpa/inet.h>
+#include <linux/tcp.h>
 #include <cerrno>
+#include <cstddef>
 #include <chrono>
 #include <netinet/in.h>
 #include <poll.h>
@@ -81,6 +83,11 @@ std::vector<std::string> LoopbackServer::Received() const {
     return m_received;
 }
 
+std::vector<int> LoopbackServer::DataSegmentsReceived() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_dataSegments;
+}
+
 int LoopbackServer::ConnectionCount() const {
     std::lock_guard<std::mutex> lock(m_mutex);
     return static_cast<int>(m_received.size());
@@ -115,11 +122,14 @@ void LoopbackServer::Loop() {
             index = m_received.size();
             m_received.emplace_back();
         }
+        int segments;
         {
             Connection connection(*this, std::move(client), index);
             Serve(connection);
+            segments = connection.DataSegmentsIn();
         }
         std::lock_guard<std::mutex> lock(m_mutex);
+        m_dataSegments.push_back(segments);
         ++m_served;
         m_servedChanged.notify_all();
     }
@@ -173,6 +183,15 @@ bool LoopbackServer::Connection::Write(const std::string& bytes) {
         sent += static_cast<size_t>(n);
     }
     return true;
+}
+
+int LoopbackServer::Connection::DataSegmentsIn() const {
+    tcp_info info{};
+    socklen_t length = sizeof info;
+    if (::getsockopt(m_fd.Get(), IPPROTO_TCP, TCP_INFO, &info, &length) != 0 ||
+        length < offsetof(tcp_info, tcpi_data_segs_in) + sizeof info.tcpi_data_segs_in)
+        return -1;
+    return static_cast<int>(info.tcpi_data_segs_in);
 }
 
 void LoopbackServer::Connection::Drain() {

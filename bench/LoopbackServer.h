@@ -36,6 +36,9 @@ public:
 
     // The bytes each connection received, one entry per connection, in order.
     std::vector<std::string> Received() const;
+    // How many TCP segments with data each served connection's client sent: a line written in
+    // one send arrives as one segment.
+    std::vector<int> DataSegmentsReceived() const;
     int ConnectionCount() const;
     void SetBehaviour(Behaviour behaviour);
     Behaviour GetBehaviour() const;
@@ -53,6 +56,8 @@ protected:
         bool Write(const std::string& bytes);
         // Keeps reading (and recording) until the client leaves or the server stops.
         void Drain();
+        // The kernel's count of data segments received so far, -1 when unknown.
+        int DataSegmentsIn() const;
 
     private:
         bool Fill();
@@ -81,6 +86,7 @@ private:
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_servedChanged;
     std::vector<std::string> m_received;
+    std::vector<int> m_dataSegments;
     int m_served = 0;
     Behaviour m_behaviour = Behaviour::Normal;
 };

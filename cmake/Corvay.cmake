@@ -54,13 +54,21 @@ function(corvay_library name)
   target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR})
   target_link_libraries(${name} PUBLIC ${ARG_DEPS} PRIVATE ${ARG_PRIVATE_DEPS})
   corvay_target_options(${name})
+  # A shared library exports what its headers mark and nothing else, so the static code linked
+  # into it (its own copy of the platform layer) stays its own: no call of one library lands in
+  # another's copy, and no definition is there twice for the dynamic linker to choose from.
+  set_target_properties(${name} PROPERTIES CXX_VISIBILITY_PRESET hidden C_VISIBILITY_PRESET hidden
+                        VISIBILITY_INLINES_HIDDEN ON)
+  if(ARG_SHARED)
+    target_link_options(${name} PRIVATE -Wl,--exclude-libs,ALL)
+  endif()
 endfunction()
 
 # The project's libraries that exist in this tree (tests and benchmarks link them all; the linker
 # keeps only what each one uses).
 function(corvay_project_libraries out)
   set(found "")
-  foreach(lib platform_text platform_files platform_sync platform_clock platform_prompt platform_net platform_http
+  foreach(lib platform_host platform_text platform_files platform_sync platform_clock platform_prompt platform_net platform_http
               platform_wmi platform_wifi platform_ui engine wireless templates bench dunmore pellar ostrel resizable
               corvay_dialogs)
     if(TARGET ${lib})

@@ -77,3 +77,7 @@ struct TerminalRecord {
     CStringArray keyPages;
     CStringArray allPages;
 };
+
+// A deep copy of everything the terminal holds, derived page lists included (the copy is
+// equal to the source; callers give it its own id and name).
+std::unique_ptr<TerminalRecord> CopyTerminalRecord(const TerminalRecord& source);

@@ -52,10 +52,8 @@ DslamClient::DslamClient(const CString& ip, const CString& user, const CString& 
     : m_ip(ip), m_user(user), m_password(password) {}
 
 void DslamClient::Send(const CString& text) {
-    // Text, CR and LF go out as three sends.
-    SendTelnetText(m_socket, text);
-    SendTelnetText(m_socket, "\r");
-    SendTelnetText(m_socket, "\n");
+    // One send: each piece would be a segment of its own.
+    SendTelnetText(m_socket, text + "\r\n");
 }
 
 void DslamClient::Receive() {

@@ -6,11 +6,6 @@
 #include "engine/log/Logger.h"
 #include "engine/switch/SwitchManagerUIThread.h"
 
-namespace {
-std::mutex g_instanceMutex;
-std::unique_ptr<SwitchManager> g_instance;
-} // namespace
-
 SwitchManager::SwitchManager(const SwitchConfig& config, SwitchConsoleOptions options)
     : m_replyWaitMs(static_cast<uint32_t>(std::max(options.timings.replyWaitMs, 0))),
       m_thread(std::make_unique<SwitchManagerUIThread>(config, std::move(options))) {
@@ -38,10 +33,7 @@ SwitchManager::~SwitchManager() {
 }
 
 SwitchManager* SwitchManager::Instance(const SwitchConfig& config, SwitchConsoleOptions options) {
-    std::lock_guard<std::mutex> lock(g_instanceMutex);
-    if (!g_instance)
-        g_instance = std::make_unique<SwitchManager>(config, std::move(options));
-    return g_instance.get();
+    return InstanceOf(config, std::move(options));
 }
 
 SwitchManager* SwitchManager::InstanceWithObserver(const SwitchConfig& config, Observer* observer,
@@ -49,14 +41,6 @@ SwitchManager* SwitchManager::InstanceWithObserver(const SwitchConfig& config, O
     SwitchManager* manager = Instance(config, std::move(options));
     manager->Attach(observer);
     return manager;
-}
-
-void SwitchManager::DeleteInstance() {
-    std::unique_ptr<SwitchManager> instance;
-    {
-        std::lock_guard<std::mutex> lock(g_instanceMutex);
-        instance = std::move(g_instance);
-    }
 }
 
 void SwitchManager::WaitForReply() {

@@ -9,6 +9,7 @@
 #include <memory>
 #include <mutex>
 
+#include "engine/ProcessInstance.h"
 #include "engine/config/ConfigRecords.h"
 #include "engine/switch/ISwitchManager.h"
 #include "engine/switch/SwitchManagerImpl.h"
@@ -16,7 +17,7 @@
 
 class SwitchManagerUIThread;
 
-class SwitchManager : public Observer, public ISwitchManager {
+class SwitchManager : public Observer, public ISwitchManager, public ProcessInstance<SwitchManager> {
 public:
     // Starts the console's thread and attaches to its console.
     explicit SwitchManager(const SwitchConfig& config, SwitchConsoleOptions options = {});
@@ -28,7 +29,7 @@ public:
     static SwitchManager* Instance(const SwitchConfig& config, SwitchConsoleOptions options = {});
     static SwitchManager* InstanceWithObserver(const SwitchConfig& config, Observer* observer,
                                                SwitchConsoleOptions options = {});
-    static void DeleteInstance();
+    // DeleteInstance() ends it.
 
     std::vector<SwitchPort*> GetAllPortStatus() override;
     SwitchPort* GetPortStatus(int port) override;

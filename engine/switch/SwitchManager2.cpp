@@ -9,9 +9,6 @@
 namespace {
 const char* const kTooManyClients = "Telnet client too much to login, please try again later";
 const char* const kConfigPrompt = "(cfg)#";
-
-std::mutex g_instanceMutex;
-std::unique_ptr<SwitchManager2> g_instance;
 } // namespace
 
 // One logged-in telnet session; closed when it goes out of scope, thrown out of or not.
@@ -82,18 +79,7 @@ SwitchManager2::~SwitchManager2() {
 }
 
 SwitchManager2* SwitchManager2::Instance(const SwitchConfig& config, uint16_t telnetPort, uint32_t guardMs) {
-    std::lock_guard<std::mutex> lock(g_instanceMutex);
-    if (!g_instance)
-        g_instance = std::make_unique<SwitchManager2>(config, telnetPort, guardMs);
-    return g_instance.get();
-}
-
-void SwitchManager2::DeleteInstance() {
-    std::unique_ptr<SwitchManager2> instance;
-    {
-        std::lock_guard<std::mutex> lock(g_instanceMutex);
-        instance = std::move(g_instance);
-    }
+    return InstanceOf(config, telnetPort, guardMs);
 }
 
 SwitchPort* SwitchManager2::Record(int port) const {

@@ -8,11 +8,12 @@
 #include <mutex>
 #include <vector>
 
+#include "engine/ProcessInstance.h"
 #include "engine/config/ConfigRecords.h"
 #include "engine/switch/ISwitchManager.h"
 #include "platform/net/TimeOutSocket.h"
 
-class SwitchManager2 : public ISwitchManager {
+class SwitchManager2 : public ISwitchManager, public ProcessInstance<SwitchManager2> {
 public:
     // The switch at config.Ip; tests reach a fake on another port with a shorter guard.
     explicit SwitchManager2(const SwitchConfig& config, uint16_t telnetPort = 23,
@@ -23,8 +24,7 @@ public:
     // arguments given then; later calls return it as it is.
     static SwitchManager2* Instance(const SwitchConfig& config, uint16_t telnetPort = 23,
                                     uint32_t guardMs = platform::TimeOutSocket::kDefaultGuardMs);
-    // Deletes it (the main frame at exit); the next Instance builds a new one.
-    static void DeleteInstance();
+    // DeleteInstance() deletes it (the main frame at exit); the next Instance builds a new one.
 
     std::vector<SwitchPort*> GetAllPortStatus() override;
     SwitchPort* GetPortStatus(int port) override;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 
+#include "hostnet/Export.h"
 #include "platform/text/Arrays.h"
 #include "platform/text/CString.h"
 
@@ -25,7 +26,7 @@ struct NetCardDataSendRecvStruct {
     uint32_t dwOutOctets;
 };
 
-class CFunction {
+class HOSTNET_API CFunction {
 public:
     CFunction();
     CFunction(const CFunction& other) = default;

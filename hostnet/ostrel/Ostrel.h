@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "hostnet/Export.h"
 #include "platform/text/Arrays.h"
 #include "platform/text/CString.h"
 
@@ -39,6 +40,7 @@ struct FindModemGroups {
 };
 
 extern "C" {
+#pragma GCC visibility push(default)
 
 // 1 when the management stand-in can be connected.
 int IsWMIInstalled();
@@ -78,4 +80,5 @@ int Pinging(char* address, int* maximumMs, int* minimumMs);
 // The modem is reachable directly, or through a temporary address of its network on one of the
 // interfaces (those addresses stay until DeleteIpAddress).
 int GetConnectedNetCardEx(CString address, CString mask, unsigned long* interfaceIndex, int waitTimeMs);
+#pragma GCC visibility pop
 }

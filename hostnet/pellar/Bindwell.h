@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "hostnet/Export.h"
 #include "platform/text/CString.h"
 
 // A window of the windowed program; opaque here.
@@ -19,13 +20,13 @@ struct GUID {
     uint16_t Data2;
     uint16_t Data3;
     uint8_t Data4[8];
-    friend bool operator==(const GUID& a, const GUID& b);
 };
+HOSTNET_API bool operator==(const GUID& a, const GUID& b);
 
 // "XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX" (no braces) to a GUID; false for any other text.
-bool GuidFromString(const char* text, GUID& guid);
+HOSTNET_API bool GuidFromString(const char* text, GUID& guid);
 // "{XXXXXXXX-...}" in upper case.
-CString GuidToString(const GUID& guid);
+HOSTNET_API CString GuidToString(const GUID& guid);
 
 // One card under one protocol. Texts are zero-terminated UTF-16.
 struct NetCardBindingStruct {
@@ -48,7 +49,7 @@ struct ProtocolBindingStruct {
     uint8_t reserved2[8];
 };
 
-class CBindwell {
+class HOSTNET_API CBindwell {
 public:
     CBindwell();
     ~CBindwell();
@@ -73,6 +74,6 @@ private:
 };
 
 // UTF-16 text to narrow (ASCII passes, anything else becomes '?').
-CString NarrowText(const char16_t* text);
+HOSTNET_API CString NarrowText(const char16_t* text);
 // Copies narrow ASCII text into a fixed UTF-16 slot, always terminated.
-void CopyWide(char16_t* slot, int slotLength, const char* text);
+HOSTNET_API void CopyWide(char16_t* slot, int slotLength, const char* text);

@@ -5,11 +5,12 @@
 #include <memory>
 #include <vector>
 
+#include "hostnet/Export.h"
 #include "platform/text/Arrays.h"
 
 namespace pellar {
 
-class OwnedTexts {
+class HOSTNET_API OwnedTexts {
 public:
     int GetSize() const { return static_cast<int>(m_texts.size()); }
     // The text at a position; nullptr outside the list.

@@ -12,6 +12,7 @@
 #include <memory>
 #include <vector>
 
+#include "hostnet/Export.h"
 #include "hostnet/pellar/Bindwell.h"
 #include "hostnet/pellar/OwnedTexts.h"
 #include "platform/files/Registry.h"
@@ -33,7 +34,7 @@ namespace pellar {
 using MessagePoster = std::function<void(HWND window, unsigned message, uintptr_t wParam, intptr_t lParam)>;
 // The windowed program hands its poster in (platform::ui::PostMessage); without one nothing is
 // posted. A refused binding change is posted even to a null window (the caller's own queue).
-void SetMessagePoster(MessagePoster poster);
+HOSTNET_API void SetMessagePoster(MessagePoster poster);
 } // namespace pellar
 
 // One present network device of the device tree.
@@ -62,7 +63,7 @@ struct MediaStatusStruct {
     CString name;          // the connection name, the Windows 2000 listing only
 };
 
-class PCInfo {
+class HOSTNET_API PCInfo {
 public:
     static constexpr int kMaxCards = 50;
 

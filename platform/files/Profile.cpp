@@ -17,6 +17,7 @@ std::mutex g_writeMutex;
 
 struct Line {
     std::string raw; // without its line end
+    std::string end; // "\r\n", "\n", or nothing on a last line without one; written back as read
     enum Kind { kOther, kSection, kEntry } kind = kOther;
     CString name;  // section name or key, trimmed
     CString value; // entry value, trimmed and unquoted
@@ -24,12 +25,16 @@ struct Line {
 
 struct Document {
     std::vector<Line> lines;
-    std::string eol = "\r\n";
+    std::string eol = "\r\n"; // for lines the writer adds
 };
+
+// A CR counts as a blank: a line reads the same whether or not a line end follows it, and
+// stray CRs from an editor do not become part of names or values.
+constexpr char kBlanks[] = " \t\r";
 
 CString Trimmed(std::string_view text) {
     CString s{std::string(text)};
-    s.Trim(" \t");
+    s.Trim(kBlanks);
     return s;
 }
 
@@ -45,9 +50,7 @@ Line ParseLine(std::string raw) {
     Line line;
     line.raw = std::move(raw);
     std::string_view t(line.raw);
-    if (!t.empty() && t.back() == '\r')
-        t.remove_suffix(1);
-    size_t start = t.find_first_not_of(" \t");
+    size_t start = t.find_first_not_of(kBlanks);
     if (start == std::string_view::npos)
         return line;
     t.remove_prefix(start);
@@ -89,9 +92,16 @@ std::optional<Document> TryLoad(const CString& file) {
         size_t lf = bytes.find('\n', pos);
         size_t end = lf == std::string::npos ? bytes.size() : lf;
         std::string raw = bytes.substr(pos, end - pos);
-        if (lf != std::string::npos && !raw.empty() && raw.back() == '\r')
-            raw.pop_back();
+        std::string ending;
+        if (lf != std::string::npos) {
+            ending = "\n";
+            if (!raw.empty() && raw.back() == '\r') {
+                raw.pop_back();
+                ending = "\r\n";
+            }
+        }
         doc.lines.push_back(ParseLine(std::move(raw)));
+        doc.lines.back().end = std::move(ending);
         pos = end + 1;
     }
     return doc;
@@ -185,16 +195,23 @@ bool WriteProfileString(const CString& file, const CString& section, const CStri
     Document& doc = *loaded;
     std::string entryText = key.str() + "=" + value.str();
     auto header = FindSection(doc, section);
+    auto added = [&doc](std::string raw) {
+        Line line = ParseLine(std::move(raw));
+        line.end = doc.eol;
+        return line;
+    };
     if (!header) {
-        doc.lines.push_back(ParseLine("[" + section.str() + "]"));
-        doc.lines.push_back(ParseLine(entryText));
+        doc.lines.push_back(added("[" + section.str() + "]"));
+        doc.lines.push_back(added(entryText));
     } else {
         size_t end = SectionEnd(doc, *header);
         bool replaced = false;
         for (size_t i = *header + 1; i < end && !replaced; ++i) {
             Line& line = doc.lines[i];
             if (line.kind == Line::kEntry && line.name.CompareNoCase(key) == 0) {
+                std::string ending = std::move(line.end);
                 line = ParseLine(line.name.str() + "=" + value.str());
+                line.end = std::move(ending);
                 replaced = true;
             }
         }
@@ -203,12 +220,16 @@ bool WriteProfileString(const CString& file, const CString& section, const CStri
             size_t at = end;
             while (at > *header + 1 && Trimmed(doc.lines[at - 1].raw).IsEmpty())
                 --at;
-            doc.lines.insert(doc.lines.begin() + static_cast<long>(at), ParseLine(entryText));
+            doc.lines.insert(doc.lines.begin() + static_cast<long>(at), added(entryText));
         }
     }
+    // Every line keeps its own line end; one that lacked it and is no longer last takes the file's.
     std::string bytes;
-    for (const Line& line : doc.lines)
-        bytes += line.raw + doc.eol;
+    for (size_t i = 0; i < doc.lines.size(); ++i) {
+        const Line& line = doc.lines[i];
+        bool needsEnd = line.end.empty() && i + 1 < doc.lines.size();
+        bytes += line.raw + (needsEnd ? doc.eol : line.end);
+    }
     return SaveFileAtomically(file.str(), bytes);
 }
 

@@ -1,14 +1,12 @@
 #include "platform/files/ProgramDirectory.h"
 
 #include <climits>
-#include <mutex>
 #include <unistd.h>
+
+#include "platform/host/HostState.h"
 
 namespace platform {
 namespace {
-
-std::mutex g_mutex;
-CString g_override;
 
 CString WithSlash(CString dir) {
     if (!dir.IsEmpty() && dir[dir.GetLength() - 1] != '/')
@@ -19,11 +17,8 @@ CString WithSlash(CString dir) {
 } // namespace
 
 CString ProgramDirectory() {
-    {
-        std::lock_guard lock(g_mutex);
-        if (!g_override.IsEmpty())
-            return g_override;
-    }
+    if (std::string chosen = host::ProgramDirectory().Get(); !chosen.empty())
+        return CString(chosen);
     char path[PATH_MAX];
     ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
     if (n <= 0)
@@ -34,8 +29,7 @@ CString ProgramDirectory() {
 }
 
 void SetProgramDirectory(const CString& directory) {
-    std::lock_guard lock(g_mutex);
-    g_override = directory.IsEmpty() ? CString() : WithSlash(directory);
+    host::ProgramDirectory().Set(directory.IsEmpty() ? std::string() : WithSlash(directory).str());
 }
 
 CString JoinPath(const CString& directory, const CString& name) {

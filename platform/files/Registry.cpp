@@ -3,13 +3,13 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
-#include <mutex>
 #include <optional>
 #include <unistd.h>
 #include <vector>
 
 #include "platform/files/FileIo.h"
 #include "platform/files/FileLock.h"
+#include "platform/host/HostState.h"
 #include "platform/text/Hex.h"
 
 // Hive file format, one item per line:
@@ -25,8 +25,6 @@ namespace {
 constexpr char kHeader[] = "corvay-registry 1";
 constexpr size_t kMaxHiveBytes = 64u << 20;
 
-std::mutex g_rootMutex;
-CString g_rootOverride;
 
 struct Value {
     CString name;
@@ -283,11 +281,8 @@ long GetValue(Hive hive, const CString& key, const CString& name, std::initializ
 } // namespace
 
 CString RegistryRoot() {
-    {
-        std::lock_guard lock(g_rootMutex);
-        if (!g_rootOverride.IsEmpty())
-            return g_rootOverride;
-    }
+    if (std::string chosen = host::RegistryRoot().Get(); !chosen.empty())
+        return CString(chosen);
     if (const char* env = std::getenv("CORVAY_REGISTRY_ROOT"); env && *env)
         return CString(env);
     if (::geteuid() == 0)
@@ -297,9 +292,9 @@ CString RegistryRoot() {
 }
 
 void SetRegistryRoot(const CString& directory) {
-    std::lock_guard lock(g_rootMutex);
-    g_rootOverride = directory;
-    g_rootOverride.TrimRight('/');
+    CString root(directory);
+    root.TrimRight('/');
+    host::RegistryRoot().Set(root.str());
 }
 
 long RegSetString(Hive hive, const CString& key, const CString& name, const CString& value) {

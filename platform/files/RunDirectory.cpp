@@ -2,22 +2,12 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <mutex>
+
+#include "platform/host/HostState.h"
 
 namespace platform {
-namespace {
-
-std::mutex g_mutex;
-std::string g_override;
-
-} // namespace
-
 std::string RunDirectory() {
-    std::string directory;
-    {
-        std::lock_guard lock(g_mutex);
-        directory = g_override;
-    }
+    std::string directory = host::RunDirectory().Get();
     if (directory.empty()) {
         const char* fromEnvironment = std::getenv("CORVAY_RUN_DIR");
         directory = fromEnvironment && *fromEnvironment ? fromEnvironment : "/run/corvay";
@@ -30,8 +20,7 @@ std::string RunDirectory() {
 }
 
 void SetRunDirectory(const std::string& directory) {
-    std::lock_guard lock(g_mutex);
-    g_override = directory;
+    host::RunDirectory().Set(directory);
 }
 
 } // namespace platform

@@ -5,19 +5,17 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
-#include <mutex>
 #include <sstream>
 #include <strings.h>
 #include <sys/statvfs.h>
+
+#include "platform/host/HostState.h"
 
 #include "platform/files/FileIo.h"
 
 namespace platform::wmi {
 
 namespace {
-
-std::mutex g_rootMutex;
-std::string g_root;
 
 // CIM's OSType of a Linux system.
 constexpr int kOsTypeLinux = 36;
@@ -185,13 +183,11 @@ std::vector<Object> UsbControllers() {
 } // namespace
 
 void SetHostRoot(const std::string& root) {
-    std::lock_guard lock(g_rootMutex);
-    g_root = root;
+    host::WmiHostRoot().Set(root);
 }
 
 std::string HostRoot() {
-    std::lock_guard lock(g_rootMutex);
-    return g_root;
+    return host::WmiHostRoot().Get();
 }
 
 int QueryHostClass(const std::string& className, std::vector<Object>& objects) {

@@ -1,7 +1,6 @@
 #include "platform/wmi/Provider.h"
 
-#include <atomic>
-
+#include "platform/host/HostState.h"
 #include "platform/wmi/LinuxProvider.h"
 
 namespace platform::wmi {
@@ -42,17 +41,13 @@ int Provider::ListDevices(std::vector<Device>& devices) {
     return 0;
 }
 
-namespace {
-std::atomic<Provider*> g_provider{nullptr};
-}
-
 Provider& CurrentProvider() {
-    Provider* installed = g_provider.load();
+    Provider* installed = host::WmiProvider().load();
     return installed ? *installed : LinuxProvider::Instance();
 }
 
 void SetProvider(Provider* provider) {
-    g_provider = provider;
+    host::WmiProvider() = provider;
 }
 
 } // namespace platform::wmi

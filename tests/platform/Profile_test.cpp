@@ -2,6 +2,9 @@
 
 #include <sys/stat.h>
 
+#include <array>
+#include <vector>
+
 #include "platform/files/Profile.h"
 #include "tests/support/TempDir.h"
 
@@ -112,6 +115,38 @@ TEST_F(Profile, CreatesFileAndKeepsUnixLineEnds) {
     WriteFileBytes(unix.str(), "[A]\nx=1");
     ASSERT_TRUE(WriteProfileString(unix, "A", "y", "2"));
     EXPECT_EQ(ReadFileBytes(unix.str()), "[A]\nx=1\ny=2\n");
+}
+
+// A write changes its key's line alone: every other byte stays, whatever the line ends (CRLF,
+// LF, lone CRs, a last line without one), and every other key reads back its old value.
+TEST_F(Profile, WriteLeavesEveryOtherLineAsItWas) {
+    struct Case {
+        std::string before;
+        const char *section, *key;
+        std::string after;
+    } cases[] = {
+        {std::string("[t]\n\x01=\n=\r\r"), "t", "\x01", "[t]\n\x01=w\n=\r\r"}, // found by ConfigIni_fuzz
+        {"[t]\nb=1\r\r", "t", "a", "[t]\nb=1\r\r\na=w\n"}, // CRs before the added line end
+        {"[A]\r\nx=1\ny=2\r\n[B]\nz=3", "A", "y", "[A]\r\nx=1\ny=w\r\n[B]\nz=3"}, // mixed
+        {"[A]\nx=1", "A", "x", "[A]\nx=w"},                                     // last line keeps no line end
+        {"[A]\r\nx=1", "B", "y", "[A]\r\nx=1\r\n[B]\r\ny=w\r\n"},               // new section after it
+        {"[A]\nk=a\rb\r\n\r\r\nm=1\n", "A", "m", "[A]\nk=a\rb\r\n\r\r\nm=w\n"}, // lone CRs
+        {"[A]\n\x02\x03=v\n=e\n", "A", "\x02\x03", "[A]\n\x02\x03=w\n=e\n"},    // control bytes, empty key
+        {"[A]\n=e\nx=1\r\n", "A", "x", "[A]\n=e\nx=w\r\n"},
+    };
+    for (const auto& c : cases) {
+        WriteFileBytes(file.str(), c.before);
+        std::vector<std::array<CString, 3>> others;
+        for (const char* section : {"t", "A", "B"})
+            for (const CString& key : ReadProfileKeys(file, section))
+                if (CString(key).CompareNoCase(c.key) != 0)
+                    others.push_back({section, key, ReadProfileString(file, section, key, "\x01")});
+        ASSERT_TRUE(WriteProfileString(file, c.section, c.key, "w")) << c.before;
+        EXPECT_EQ(ReadFileBytes(file.str()), c.after) << c.before;
+        EXPECT_EQ(ReadProfileString(file, c.section, c.key, ""), CString("w")) << c.before;
+        for (const auto& [section, key, value] : others)
+            EXPECT_EQ(ReadProfileString(file, section, key, "\x01"), value) << c.before << " " << key;
+    }
 }
 
 TEST_F(Profile, RefusesTextThatWouldReadBackAsOtherKeys) {

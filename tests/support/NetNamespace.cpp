@@ -21,20 +21,21 @@ namespace testsupport {
 
 using bench::EnterNamespace;
 
-void RunInChild(const NetNamespace& ns, const std::function<void()>& body, int seconds) {
-    enum { kPassed = 0, kFailed = 1, kThrew = 2, kNoNamespace = 3, kSkipped = 4 };
+namespace {
+// In a child of RunInChildProcess: whether it has a mount namespace of its own.
+bool g_ownMounts = false;
+} // namespace
+
+void RunInChildProcess(const std::function<void()>& body, int seconds) {
+    enum { kPassed = 0, kFailed = 1, kThrew = 2, kSkipped = 4 };
     std::fflush(nullptr);
     pid_t child = ::fork();
     ASSERT_GE(child, 0) << "fork: " << std::strerror(errno);
     if (child == 0) {
         ::alarm(static_cast<unsigned>(seconds));
-        // A mount namespace of its own, so that a fresh sysfs shows the network namespace.
-        bool ownSys =
+        // Mounts of its own: a fresh sysfs, and the namespaces a bench makes here go with it.
+        g_ownMounts =
             ::unshare(CLONE_NEWNS) == 0 && ::mount(nullptr, "/", nullptr, MS_SLAVE | MS_REC, nullptr) == 0;
-        if (!EnterNamespace(ns))
-            ::_exit(kNoNamespace);
-        if (ownSys && ::umount2("/sys", MNT_DETACH) == 0)
-            ::mount("sysfs", "/sys", "sysfs", 0, nullptr);
         int code = kPassed;
         // Only what this body adds counts: the child inherits the test's earlier results.
         const ::testing::TestResult* result =
@@ -71,12 +72,31 @@ void RunInChild(const NetNamespace& ns, const std::function<void()>& body, int s
         return;
     case kSkipped:
         GTEST_SKIP() << "skipped inside the namespace child";
-    case kNoNamespace:
-        ADD_FAILURE() << "namespace child could not enter " << ns.Name();
-        return;
     default:
         ADD_FAILURE() << "namespace child failed (exit " << WEXITSTATUS(status) << "); see its output above";
     }
+}
+
+bool EnterWithOwnSys(const NetNamespace& ns) {
+    if (!EnterNamespace(ns))
+        return false;
+    // sysfs shows the network namespace of the one who mounts it.
+    if (g_ownMounts && ::umount2("/sys", MNT_DETACH) == 0)
+        ::mount("sysfs", "/sys", "sysfs", 0, nullptr);
+    return true;
+}
+
+void RunInChild(const NetNamespace& ns, const std::function<void()>& body, int seconds) {
+    RunInChildProcess(
+        [&] {
+            if (!EnterWithOwnSys(ns)) {
+                ADD_FAILURE() << "namespace child could not enter " << ns.Name() << ": "
+                              << std::strerror(errno);
+                return;
+            }
+            body();
+        },
+        seconds);
 }
 
 NamespaceThread::NamespaceThread(const NetNamespace& ns, std::function<void(std::stop_token)> body)

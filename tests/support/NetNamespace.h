@@ -1,8 +1,9 @@
 #pragma once
 // The test side of the bench's network namespaces (bench/NetNamespace.h): bodies run on a
 // dedicated thread that has entered the namespace (RunInside, NamespaceThread) or in a forked
-// child (RunInChild), which also remounts /sys so that sysfs and /proc/net show the namespace
-// too (libpcap reads both); fixtures that skip without root and remove what they made.
+// child (RunInChild), whose main thread enters it with /sys mounted afresh, so that sysfs and
+// /proc/net show the namespace too (libpcap reads both); fixtures that skip without root and
+// remove what they made.
 
 #include <functional>
 #include <gtest/gtest.h>
@@ -21,10 +22,18 @@ using bench::NetNamespace;
 using bench::NetNamespaceUnavailableReason;
 using bench::RunInside;
 
-// Runs the body in a forked child that has entered the namespace (its only thread, its own
-// /sys); a failed assertion, an exception or a crash in the child fails the calling test.
-// The child is killed after 'seconds'. Only the calling thread lives on in the child: start no
-// thread that may hold a lock (a logger's, say) before the fork.
+// Runs the body in a forked child with a mount namespace of its own; a failed assertion, an
+// exception or a crash in the child fails the calling test. The child is killed after
+// 'seconds'. Call it before the test starts any thread: only the calling thread lives on in the
+// child, a lock another thread held stays held there, and TSan refuses new threads in it. A
+// bench with threads of its own is therefore built inside the body.
+void RunInChildProcess(const std::function<void()>& body, int seconds = 120);
+
+// In such a child: the calling thread enters the namespace, and /sys is mounted afresh so that
+// it shows the namespace. Call it from the child's main thread (/proc/net follows that one).
+bool EnterWithOwnSys(const NetNamespace& ns);
+
+// RunInChildProcess with the body in the namespace.
 void RunInChild(const NetNamespace& ns, const std::function<void()>& body, int seconds = 120);
 
 // A helper thread that lives inside a namespace (a peer, a server) until it is stopped; the

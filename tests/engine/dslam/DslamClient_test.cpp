@@ -53,6 +53,23 @@ TEST(DslamClient, AlderQuerySendsTheDialogueAndReadsTheRow) {
     EXPECT_EQ(f.fake.Received()[0], std::string(kLogin) + "show interface 3/5 port-status\r\n");
 }
 
+// A command and its CR LF leave in one send, so one segment each: three small sends per line
+// made the exchange wait on acknowledgements.
+TEST(DslamClient, EachLineGoesOutInOneSegment) {
+    DslamFixture f("Alder");
+    ASSERT_TRUE(f.started);
+    f.fake.SetRow(3, 5, "3/5  ADSL2+  up  4064  512");
+    ModemResult r;
+    f.Client().QueryAlder(3, 5, r);
+    ASSERT_TRUE(f.fake.WaitForServed(1));
+    const std::string sent = f.fake.Received()[0];
+    int lines = 0;
+    for (size_t at = sent.find("\r\n"); at != std::string::npos; at = sent.find("\r\n", at + 2))
+        ++lines;
+    EXPECT_EQ(lines, 6); // Enter, user, password, enable, password, the query
+    EXPECT_EQ(f.fake.DataSegmentsReceived(), std::vector<int>{lines});
+}
+
 TEST(DslamClient, BirchQueryFollowsThePager) {
     DslamFixture f("Birch");
     ASSERT_TRUE(f.started);

@@ -1,0 +1,30 @@
+#pragma once
+// What a dialog-based program asks of its main dialog beyond the controls: a context menu in
+// place of the window menu's extra item, a list box's double click, the save-file chooser,
+// bringing a window forward and opening a file with the desktop's own viewer.
+
+#include <functional>
+
+#include "platform/text/CString.h"
+#include "platform/ui/Window.h"
+
+namespace platform::ui {
+
+// A right click anywhere on the dialog offers one item with that label; choosing it runs the
+// handler. An empty label adds nothing.
+void AddContextMenuItem(Window& dialog, const CString& label, std::function<void()> handler);
+
+// The handler runs on a double click of an entry of the list box with that number.
+void OnListBoxDoubleClick(Window& dialog, int controlId, std::function<void()> handler);
+
+// The save-file chooser over the window: 'path' holds the default file name and, on OK, the
+// chosen path; an existing file is confirmed before. Filter in the framework's form ("" none).
+bool FileSaveDialog(Window& owner, const CString& filter, CString& path, const CString& title = "");
+
+// Shows the window, raised above the others and given the focus.
+void BringToFront(Window& window);
+
+// Opens the file with the desktop's default application; false when none could be started.
+bool OpenWithDesktopViewer(const CString& path);
+
+} // namespace platform::ui

@@ -1,0 +1,50 @@
+#include "stavrintool/app/ToolStrings.h"
+
+#include <mutex>
+
+namespace stavrin {
+
+namespace {
+
+std::mutex g_mutex;
+std::function<bool(unsigned, CString&)> g_source;
+
+// What the program says before its pack is loaded.
+CString BuiltIn(unsigned id) {
+    switch (id) {
+    case kIdsInitFailed:
+        return "初始化失败！";
+    case kIdsAlreadyRunning:
+        return "程序已经在运行！";
+    default:
+        return CString();
+    }
+}
+
+} // namespace
+
+CString ToolString(unsigned id) {
+    {
+        std::lock_guard lock(g_mutex);
+        CString text;
+        if (g_source && g_source(id, text))
+            return text;
+    }
+    return BuiltIn(id);
+}
+
+void SetToolStringSource(std::function<bool(unsigned, CString&)> source) {
+    std::lock_guard lock(g_mutex);
+    g_source = std::move(source);
+}
+
+CString ToolAppTitle() {
+    CString title = ToolString(kIdsAppTitle);
+    return title.IsEmpty() ? CString("StavrinTool") : title;
+}
+
+int ShowToolMessage(platform::PromptService& prompts, const CString& text, unsigned type) {
+    return prompts.MessageBox(text, ToolAppTitle(), type);
+}
+
+} // namespace stavrin

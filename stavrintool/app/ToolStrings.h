@@ -1,0 +1,43 @@
+#pragma once
+// The tool's numbered texts. Its ids are its own (they collide with Corvay's), so it keeps a
+// look-up of its own: the language pack once loaded, else the few texts the start-up shows
+// before any pack is there.
+
+#include <functional>
+
+#include "platform/prompt/Prompt.h"
+#include "platform/text/CString.h"
+
+namespace stavrin {
+
+// The texts of the tool's boxes and windows.
+enum StringId : unsigned {
+    kIdsAbout = 101,
+    kIdsHelpFile = 115,
+    kIdsQuit = 116,
+    kIdsSaved = 117,
+    kIdsSaveFailed = 118,
+    kIdsBadTemplateFile = 119,
+    kIdsInitFailed = 128,
+    kIdsAlreadyRunning = 129,
+    kIdsGroupFormat = 140,
+    kIdsAccountFormat = 141,
+    kIdsExported = 142,
+    kIdsPortFormat = 143,
+    kIdsTooLong = 144,
+    kIdsHelpMissing = 145,
+    kIdsHelpNoViewer = 146,
+    kIdsAppTitle = 57344,
+};
+
+// The text of an id (GBK); empty when nothing has it.
+CString ToolString(unsigned id);
+// The pack's look-up (LanguagePack::StringLookup); empty to remove it.
+void SetToolStringSource(std::function<bool(unsigned, CString&)> source);
+
+// The application's title: the caption of every box of the tool.
+CString ToolAppTitle();
+// A box with the application's title as caption.
+int ShowToolMessage(platform::PromptService& prompts, const CString& text, unsigned type = platform::kMbOk);
+
+} // namespace stavrin

@@ -1,0 +1,16 @@
+# Sourced by the whole-program scripts: an Xvfb of their own on the first free display from
+# $1 (its pid in xvfb_pid, DISPLAY set), and await SECONDS COMMAND... that polls until the
+# command holds.
+start_xvfb() {
+  local n="$1"
+  while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
+  Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+  xvfb_pid=$!
+  export DISPLAY=":$n"
+  unset XAUTHORITY
+  until xdotool getdisplaygeometry >/dev/null 2>&1; do sleep 0.2; done
+}
+await() {
+  local limit=$(($1 * 5)); shift
+  until "$@"; do limit=$((limit - 1)); [ "$limit" -gt 0 ] || return 1; sleep 0.2; done
+}

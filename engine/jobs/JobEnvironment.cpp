@@ -11,7 +11,7 @@ TestTimings TestTimings::Scaled(int scale) const {
         return *this;
     TestTimings t = *this;
     for (int* wait : {&t.portSettleMs, &t.pingTimeoutMs, &t.beforePingTestMs, &t.rebootLimitMs,
-                      &t.rebootPingPauseMs, &t.lateFrameWaitMs})
+                      &t.rebootPingPauseMs, &t.lateFrameWaitMs, &t.wlanJoinWaitMs, &t.lanCardWaitMs})
         *wait /= scale;
     // Frames need real time to cross the bench, however fast the job's time runs.
     t.lateFrameWaitMs = std::max(t.lateFrameWaitMs, std::min(lateFrameWaitMs, 1000));

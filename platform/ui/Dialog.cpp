@@ -2,6 +2,8 @@
 
 #include <wx/filedlg.h>
 #include <wx/mstream.h>
+#include <wx/notebook.h>
+#include <wx/xml/xml.h>
 #include <wx/xrc/xmlres.h>
 
 #include <cstdlib>
@@ -18,8 +20,9 @@ constexpr unsigned kOkId = 1, kCancelId = 2;
 // The framework's prompt for an integer out of its range.
 constexpr unsigned kIntRangePrompt = 61715;
 
+// Null for a page (a panel resource).
 wxDialog* D(void* native) {
-    return static_cast<wxDialog*>(native);
+    return wxDynamicCast(static_cast<wxWindow*>(native), wxDialog);
 }
 
 // Every control with a number, depth first in creation order.
@@ -170,14 +173,28 @@ bool Dialog::Make(Window* parent) {
     impl::EnsureResourcesLoaded();
     Window* owner = parent ? parent : MainWindow();
     auto* parentWindow = owner && owner != this ? static_cast<wxWindow*>(owner->Native()) : nullptr;
-    auto* dialog = new wxDialog;
     wxString name = wxString::Format("%d", m_resourceId);
-    if (!wxXmlResource::Get()->LoadDialog(dialog, parentWindow, name)) {
-        delete dialog;
-        UiLog(4, CString("Dialog resource ") + name.utf8_str().data() + " is missing.");
-        return false;
+    const wxXmlNode* node = wxXmlResource::Get()->GetResourceNode(name);
+    if (node && node->GetAttribute("class") == "wxPanel") {
+        // A page: a child window of its parent, without caption or frame.
+        auto* panel = new wxPanel;
+        if (!parentWindow || !wxXmlResource::Get()->LoadPanel(panel, parentWindow, name)) {
+            delete panel;
+            UiLog(4, CString("Page resource ") + name.utf8_str().data() + " cannot be made.");
+            return false;
+        }
+        // Made hidden, as a modeless dialog is: showing it then tells it.
+        panel->Hide();
+        Attach(panel);
+    } else {
+        auto* dialog = new wxDialog;
+        if (!wxXmlResource::Get()->LoadDialog(dialog, parentWindow, name)) {
+            delete dialog;
+            UiLog(4, CString("Dialog resource ") + name.utf8_str().data() + " is missing.");
+            return false;
+        }
+        Attach(dialog);
     }
-    Attach(dialog);
     BindEvents();
     bool ok = true;
     impl::Guarded("OnInitDialog", [&] { ok = OnInitDialog(); });
@@ -186,7 +203,8 @@ bool Dialog::Make(Window* parent) {
 }
 
 void Dialog::BindEvents() {
-    wxDialog* dialog = D(Native());
+    auto* dialog = static_cast<wxWindow*>(Native());
+    const bool page = D(Native()) == nullptr;
     WindowHandle self = Handle();
     auto route = [self](auto&& body) {
         return [self, body](auto& event) {
@@ -212,28 +230,33 @@ void Dialog::BindEvents() {
                 dialog->OnCommand(id);
         });
     });
-    dialog->Bind(wxEVT_CHAR_HOOK, [self](wxKeyEvent& event) {
-        auto* dialog = static_cast<Dialog*>(self.Get());
-        if (dialog && event.GetKeyCode() == WXK_ESCAPE) {
-            impl::Guarded("OnCancel", [&] { dialog->OnCancel(); });
-            return;
-        }
-        event.Skip();
-    });
-    dialog->Bind(wxEVT_CLOSE_WINDOW, [self](wxCloseEvent& event) {
-        auto* dialog = static_cast<Dialog*>(self.Get());
-        if (!dialog) {
+    // A page's keys and closing belong to the dialog that holds it.
+    if (!page) {
+        dialog->Bind(wxEVT_CHAR_HOOK, [self](wxKeyEvent& event) {
+            auto* dialog = static_cast<Dialog*>(self.Get());
+            if (dialog && event.GetKeyCode() == WXK_ESCAPE) {
+                impl::Guarded("OnCancel", [&] { dialog->OnCancel(); });
+                return;
+            }
             event.Skip();
-            return;
-        }
-        impl::Guarded("OnCancel", [&] { dialog->OnCancel(); });
-    });
+        });
+        dialog->Bind(wxEVT_CLOSE_WINDOW, [self](wxCloseEvent& event) {
+            auto* dialog = static_cast<Dialog*>(self.Get());
+            if (!dialog) {
+                event.Skip();
+                return;
+            }
+            impl::Guarded("OnCancel", [&] { dialog->OnCancel(); });
+        });
+    }
     dialog->Bind(wxEVT_SHOW, route([](Dialog& d, wxShowEvent& e) { d.OnShowWindow(e.IsShown()); }));
-    dialog->Bind(wxEVT_SIZE, route([](Dialog& d, wxSizeEvent&) {
-                     auto* top = static_cast<wxDialog*>(d.Native());
-                     wxSize client = top->GetClientSize();
-                     d.OnSize(top->IsMaximized() ? 2 : top->IsIconized() ? 1 : 0, client.x, client.y);
-                 }));
+    dialog->Bind(
+        wxEVT_SIZE, route([](Dialog& d, wxSizeEvent&) {
+            auto* window = static_cast<wxWindow*>(d.Native());
+            auto* top = wxDynamicCast(window, wxTopLevelWindow);
+            wxSize client = window->GetClientSize();
+            d.OnSize(top && top->IsMaximized() ? 2 : top && top->IsIconized() ? 1 : 0, client.x, client.y);
+        }));
     auto changed = route([](Dialog& d, wxCommandEvent& e) {
         int id = impl::ControlId(dynamic_cast<wxWindow*>(e.GetEventObject()));
         if (id)
@@ -242,6 +265,12 @@ void Dialog::BindEvents() {
     for (auto type :
          {wxEVT_TEXT, wxEVT_CHOICE, wxEVT_COMBOBOX, wxEVT_CHECKBOX, wxEVT_RADIOBUTTON, wxEVT_LISTBOX})
         dialog->Bind(type, changed);
+    // A tab control's new page.
+    dialog->Bind(wxEVT_NOTEBOOK_PAGE_CHANGED, route([](Dialog& d, wxBookCtrlEvent& e) {
+                     int id = impl::ControlId(dynamic_cast<wxWindow*>(e.GetEventObject()));
+                     if (id)
+                         d.OnControlChanged(id);
+                 }));
 }
 
 bool Dialog::OnInitDialog() {
@@ -275,8 +304,12 @@ int Dialog::DoModal() {
     }
     if (!Make(m_parent))
         return -1;
-    m_modal = true;
     wxDialog* dialog = D(Native());
+    if (!dialog) {
+        DestroyWindow();
+        return -1;
+    }
+    m_modal = true;
     dialog->CentreOnParent();
     int code = dialog->ShowModal();
     m_modal = false;
@@ -294,7 +327,7 @@ bool Dialog::Create(Window* parent) {
 void Dialog::EndDialog(int code) {
     if (!HasWindow())
         return;
-    if (m_modal && D(Native())->IsModal())
+    if (m_modal && D(Native()) && D(Native())->IsModal())
         D(Native())->EndModal(code);
     else
         ShowWindow(false);
@@ -344,7 +377,7 @@ void Dialog::SetIcon(const std::string& imageName) {
     if (!HasWindow())
         return;
     wxBitmap bitmap = impl::PackBitmap(imageName);
-    if (bitmap.IsOk()) {
+    if (bitmap.IsOk() && D(Native())) {
         wxIcon icon;
         icon.CopyFromBitmap(bitmap);
         D(Native())->SetIcon(icon);
@@ -355,7 +388,7 @@ void Dialog::SetWaitCursor(bool on) {
     if (!HasWindow() || on == m_waitCursor)
         return;
     m_waitCursor = on;
-    D(Native())->SetCursor(on ? wxCursor(wxCURSOR_WAIT) : wxNullCursor);
+    static_cast<wxWindow*>(Native())->SetCursor(on ? wxCursor(wxCURSOR_WAIT) : wxNullCursor);
 }
 
 bool Dialog::FileOpenDialog(const CString& filter, CString& path, const CString& title) {

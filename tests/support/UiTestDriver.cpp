@@ -1,5 +1,6 @@
 #include "tests/support/UiTestDriver.h"
 
+#include <wx/notebook.h>
 #include <wx/wx.h>
 
 #include <wx/uiaction.h>
@@ -331,6 +332,13 @@ void UiTestDriver::Type(const std::string& ascii) {
 bool UiTestDriver::Select(int controlId, int index) {
     return CallOnUiThreadFor([controlId, index] {
         wxWindow* control = platform::ui::impl::FindControl(ActiveWindow(), controlId);
+        // A tab control: the tab as a click would choose it, the dialog told by the toolkit.
+        if (auto* book = dynamic_cast<wxBookCtrlBase*>(control)) {
+            if (index < 0 || index >= int(book->GetPageCount()))
+                return false;
+            book->SetSelection(size_t(index));
+            return true;
+        }
         auto* items = dynamic_cast<wxControlWithItems*>(control);
         if (!items || index < 0 || index >= int(items->GetCount()))
             return false;

@@ -58,7 +58,8 @@ public:
     // F1 ... 0x87 F24, letters and digits as their capitals), and text.
     void Key(int keyCode);
     void Type(const std::string& ascii);
-    // Selects an entry of a combo or list box as a user would, the dialog told of the change.
+    // Selects an entry of a combo or list box, or a tab, as a user would, the dialog told of
+    // the change.
     bool Select(int controlId, int index);
     // The text of a control of the active window, UTF-8.
     std::string Text(int controlId);

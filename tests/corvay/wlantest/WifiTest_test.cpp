@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <stdexcept>
 #include <thread>
 
 #include "corvay/wlantest/WLanTestSession.h"
@@ -300,6 +301,23 @@ TEST_F(WifiTestSteps, EachWayThroughThePanelsTest) {
          0,
          {"off 0", "on 0"},
          S(99)},
+        {"a failure during the pings",
+         {"port3", 0, ""},
+         [](auto& t) {
+             t.Network();
+             t.onPing = [](size_t n) {
+                 if (n == 2)
+                     throw std::runtime_error("ping broke");
+             };
+         },
+         {},
+         0,
+         true,
+         0,
+         0,
+         {"off 0", "on 0"},
+         S(71),
+         "WLanTestPanel: ping broke"},
         {"abort in the ping phase",
          {"port3", 0, ""},
          [](auto& t) {

@@ -150,7 +150,7 @@ CString PingStatistics::GetProgressText() {
     if (Remaining < 0)
         Remaining = 0;
     CString percent, remaining;
-    percent.Format("%d%%,", Percent);
+    percent.Format(LoadStringId(192), Percent);
     remaining.Format(LoadStringId(44), Remaining);
     return LoadStringId(30) + percent + remaining;
 }

@@ -7,11 +7,26 @@
 #include <wx/xrc/xmlres.h>
 
 #include <cstdlib>
+#include <dlfcn.h>
 
 #include "platform/prompt/Prompt.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/impl/Images.h"
 #include "platform/ui/impl/Wx.h"
+
+namespace {
+
+// wxGTK's modal run makes the window modal for GTK too, which takes the input of every other
+// window; the toolkit's own disabling of the windows shown at the start stays. GTK is reached
+// by name: its headers are not part of the build, its library is wx's.
+void ReleaseToolkitGrab(wxWindow* dialog) {
+    using SetModal = void (*)(void*, int);
+    static const auto setModal = reinterpret_cast<SetModal>(dlsym(RTLD_DEFAULT, "gtk_window_set_modal"));
+    if (setModal && dialog->GetHandle())
+        setModal(dialog->GetHandle(), 0);
+}
+
+} // namespace
 
 namespace platform::ui {
 namespace {
@@ -33,6 +48,28 @@ void CollectControls(wxWindow* parent, std::vector<Control>& out) {
         if (!dynamic_cast<wxTopLevelWindow*>(child))
             CollectControls(child, out);
     }
+}
+
+// The toolkit fixes a window's frame when it makes it: a sizing frame has to be in the
+// template before the dialog is made from it.
+void AddSizingFrame(const wxString& name) {
+    auto* node = const_cast<wxXmlNode*>(wxXmlResource::Get()->GetResourceNode(name));
+    if (!node)
+        return;
+    wxXmlNode* style = node->GetChildren();
+    while (style && style->GetName() != "style")
+        style = style->GetNext();
+    if (!style) {
+        style = new wxXmlNode(node, wxXML_ELEMENT_NODE, "style");
+        new wxXmlNode(style, wxXML_TEXT_NODE, "", "wxDEFAULT_DIALOG_STYLE");
+    }
+    wxXmlNode* text = style->GetChildren();
+    if (!text)
+        text = new wxXmlNode(style, wxXML_TEXT_NODE, "", "");
+    wxString flags = text->GetContent();
+    if (flags.Contains("wxRESIZE_BORDER"))
+        return;
+    text->SetContent(flags.empty() ? wxString("wxRESIZE_BORDER") : flags + "|wxRESIZE_BORDER");
 }
 
 } // namespace
@@ -188,12 +225,24 @@ bool Dialog::Make(Window* parent) {
         Attach(panel);
     } else {
         auto* dialog = new wxDialog;
+        if (m_sizingFrame)
+            AddSizingFrame(name);
         if (!wxXmlResource::Get()->LoadDialog(dialog, parentWindow, name)) {
             delete dialog;
             UiLog(4, CString("Dialog resource ") + name.utf8_str().data() + " is missing.");
             return false;
         }
         Attach(dialog);
+        // Without a sizer the toolkit stretches a lone child over the whole dialog; the
+        // template's positions are meant to hold.
+        if (!dialog->GetSizer())
+            dialog->SetAutoLayout(true);
+        // OK is the default button, so that Enter presses it from any field, as the platform's
+        // dialogs do.
+        if (auto* ok = dynamic_cast<wxButton*>(impl::FindControl(dialog, int(kOkId)))) {
+            ok->SetDefault();
+            dialog->SetDefaultItem(ok);
+        }
     }
     BindEvents();
     bool ok = true;
@@ -311,6 +360,8 @@ int Dialog::DoModal() {
     }
     m_modal = true;
     dialog->CentreOnParent();
+    if (m_othersKeepInput)
+        dialog->CallAfter([dialog] { ReleaseToolkitGrab(dialog); });
     int code = dialog->ShowModal();
     m_modal = false;
     m_timers->running.clear();

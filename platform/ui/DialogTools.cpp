@@ -60,4 +60,11 @@ bool OpenWithDesktopViewer(const CString& path) {
     return wxLaunchDefaultApplication(impl::ToWx(path));
 }
 
+void FillList(Control list, const std::vector<CString>& texts, int selected) {
+    list.ResetContent();
+    for (const CString& text : texts)
+        list.AddString(text);
+    list.SetCurSel(selected);
+}
+
 } // namespace platform::ui

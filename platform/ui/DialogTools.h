@@ -4,8 +4,10 @@
 // bringing a window forward and opening a file with the desktop's own viewer.
 
 #include <functional>
+#include <vector>
 
 #include "platform/text/CString.h"
+#include "platform/ui/Control.h"
 #include "platform/ui/Window.h"
 
 namespace platform::ui {
@@ -23,6 +25,9 @@ bool FileSaveDialog(Window& owner, const CString& filter, CString& path, const C
 
 // Shows the window, raised above the others and given the focus.
 void BringToFront(Window& window);
+
+// A list or combo box emptied and filled with the texts, the entry at 'selected' selected (-1 none).
+void FillList(Control list, const std::vector<CString>& texts, int selected);
 
 // Opens the file with the desktop's default application; false when none could be started.
 bool OpenWithDesktopViewer(const CString& path);

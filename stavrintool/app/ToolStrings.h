@@ -30,6 +30,15 @@ enum StringId : unsigned {
     kIdsAppTitle = 57344,
 };
 
+// The template test dialog's boxes.
+enum DiagStringId : unsigned {
+    kIdsFunctionRan = 130,
+    kIdsFunctionFailed = 131,
+    kIdsChooseUploadFile = 132,
+    kIdsUploaded = 133,
+    kIdsUploadFailed = 134,
+};
+
 // The text of an id (GBK); empty when nothing has it.
 CString ToolString(unsigned id);
 // The pack's look-up (LanguagePack::StringLookup); empty to remove it.

@@ -1,4 +1,5 @@
 #include "tests/support/UiTestDriver.h"
+#include "tests/support/X11Server.h"
 
 #include <wx/notebook.h>
 #include <wx/wx.h>
@@ -281,12 +282,31 @@ bool UiTestDriver::Click(int controlId) {
     return found;
 }
 
+namespace {
+
+int AnswerId(int answer) {
+    return answer == platform::kIdOk       ? wxID_OK
+           : answer == platform::kIdCancel ? wxID_CANCEL
+           : answer == platform::kIdYes    ? wxID_YES
+           : answer == platform::kIdNo     ? wxID_NO
+           : answer == platform::kIdRetry  ? wxID_RETRY
+                                           : wxID_OK;
+}
+
+} // namespace
+
+UiTestDriver::AnswerButton UiTestDriver::Answer(int answer) {
+    return CallOnUiThreadFor([wxId = AnswerId(answer)] {
+        wxWindow* top = ActiveWindow();
+        auto* button = dynamic_cast<wxButton*>(top ? top->FindWindow(wxId) : nullptr);
+        if (!button)
+            return AnswerButton{};
+        return AnswerButton{std::string(button->GetLabel().utf8_str()), button->GetScreenRect().x};
+    });
+}
+
 bool UiTestDriver::ClickAnswer(int answer) {
-    int wxId = answer == platform::kIdOk       ? wxID_OK
-               : answer == platform::kIdCancel ? wxID_CANCEL
-               : answer == platform::kIdYes    ? wxID_YES
-               : answer == platform::kIdNo     ? wxID_NO
-                                               : wxID_OK;
+    int wxId = AnswerId(answer);
     bool found = CallOnUiThreadFor([wxId] {
         wxWindow* top = ActiveWindow();
         wxWindow* button = top ? top->FindWindow(wxId) : nullptr;
@@ -369,6 +389,17 @@ void UiTestDriver::ResizeActive(int width, int height) {
             top->SetClientSize(width, height);
     });
     Settle(200);
+}
+
+bool UiTestDriver::WindowSizable(const std::string& title) {
+    Settle(100);
+    return X11WindowSizable(m_display, title);
+}
+
+bool UiTestDriver::SetLockKeys(bool caps, bool num, bool scroll) {
+    bool ok = X11SetLockKeys(m_display, caps, num, scroll);
+    Settle(50);
+    return ok;
 }
 
 std::string UiTestDriver::Screenshot(const std::string& name) {

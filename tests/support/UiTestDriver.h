@@ -52,6 +52,13 @@ public:
     // standard id: platform's kIdOk, kIdCancel, kIdYes, kIdNo for message boxes).
     bool Click(int controlId);
     bool ClickAnswer(int answer);
+    // A message box's button of that answer: its label (UTF-8, "" when there is none) and the
+    // screen x of its left edge.
+    struct AnswerButton {
+        std::string label;
+        int left = -1;
+    };
+    AnswerButton Answer(int answer);
     // Real clicks at a screen point: button 1 left, 3 right; twice for a double click.
     void ClickAt(int x, int y, int button = 1, bool twice = false);
     // Real keys to the active window, by the platform's key codes (27 Escape, 13 Return, 0x70
@@ -65,6 +72,11 @@ public:
     std::string Text(int controlId);
     // Moves and resizes the active window (client size in pixels).
     void ResizeActive(int width, int height);
+    // Whether the window system is told that the top-level window of that (ASCII) title may be
+    // resized: its size hints leave room between the smallest and the largest size.
+    bool WindowSizable(const std::string& title);
+    // The keyboard's lock keys as if pressed into that state.
+    bool SetLockKeys(bool caps, bool num, bool scroll);
     // The whole screen into <build>/screenshots/<name>.png; the path, "" on failure.
     std::string Screenshot(const std::string& name);
 

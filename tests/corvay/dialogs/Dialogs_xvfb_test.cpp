@@ -25,18 +25,41 @@ TEST(WaitingDlg, AModalCountdownClosesItselfAndShowsTheSecondsLeft) {
     SKIP_WITHOUT_DISPLAY(ui);
     ASSERT_TRUE(ui.UsePack("cn"));
     ui.Run([&] {
-        WaitingDlg dlg(3000, "等待Modem建链...", nullptr, true);
+        WaitingDlg dlg(6000, "等待Modem建链...", nullptr, true);
         // A job thread runs it; it is carried to the UI thread.
         auto start = std::chrono::steady_clock::now();
         std::future<int> result = std::async(std::launch::async, [&] { return dlg.DoModal(); });
-        // The caption holds "2 seconds left" for a whole second; a slow screenshot must not
-        // decide whether the test sees it.
-        ASSERT_TRUE(ui.WaitUntil([&] { return ui.ActiveCaption() == u8"等待Modem建链...还有2秒"; }))
-            << ui.ActiveCaption();
+        ASSERT_TRUE(ui.WaitUntil([&] { return dlg.Progress().Elapsed() >= 1000; }));
+        // Caption and bar read together with the ticks counted, so that a slow machine cannot
+        // tell a different second from the one the test expects.
+        struct Seen {
+            bool open;
+            int elapsed;
+            CString caption;
+            platform::ui::Rect bar;
+            platform::ui::Size at, size;
+        };
+        Seen seen = CallOnUiThreadFor([&] {
+            return Seen{dlg.HasWindow(),
+                        dlg.Progress().Elapsed(),
+                        dlg.GetWindowText(),
+                        dlg.Item(WaitingDlg::kProgress).GetRect(),
+                        dlg.DialogUnitsToPixels({7, 10}),
+                        dlg.DialogUnitsToPixels({206, 14})};
+        });
         ui.Screenshot("WaitingDlg_countdown");
-        ASSERT_EQ(result.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+        ASSERT_TRUE(seen.open);
+        CString caption;
+        caption.Format("等待Modem建链...还有%d秒", (6000 - seen.elapsed) / 1000);
+        EXPECT_EQ(std::string(seen.caption), std::string(caption));
+        // The bar where the template puts it, at its size: not stretched over the dialog.
+        EXPECT_EQ(seen.bar.left, seen.at.cx);
+        EXPECT_EQ(seen.bar.top, seen.at.cy);
+        EXPECT_EQ(seen.bar.Width(), seen.size.cx);
+        EXPECT_EQ(seen.bar.Height(), seen.size.cy);
+        ASSERT_EQ(result.wait_for(std::chrono::seconds(20)), std::future_status::ready);
         EXPECT_EQ(result.get(), 2);
-        EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(3500));
+        EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(6500));
     });
 }
 

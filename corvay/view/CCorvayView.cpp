@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "corvay/app/TestFlags.h"
+#include "corvay/wlantest/WifiTester.h"
 #include "engine/config/Configer.h"
 #include "engine/config/PcNICInfo.h"
 #include "engine/log/Logger.h"
@@ -614,6 +615,7 @@ bool CCorvayView::Start(int mode) {
         env.system = system;
         env.switchConfig = m_switch;
         env.timings = TestTimings().Scaled(m_options.timeScale);
+        env.wifiTest = &RunWifiTester;
         auto tester = std::make_unique<Tester>(this, mode);
         tester->SetEnvironment(env);
         if (m_options.routine)

@@ -16,7 +16,8 @@ TestTimings TestTimings::Scaled(int scale) const {
     if (scale <= 1)
         return *this;
     TestTimings t = *this;
-    for (int* wait : {&t.portSettleMs, &t.beforePingTestMs, &t.rebootPingPauseMs, &t.lateFrameWaitMs})
+    for (int* wait : {&t.portSettleMs, &t.beforePingTestMs, &t.rebootPingPauseMs, &t.lateFrameWaitMs,
+                      &t.wlanJoinWaitMs, &t.lanCardWaitMs})
         *wait /= scale;
     t.pingTimeoutMs = ScaledTimeout(pingTimeoutMs, scale);
     t.rebootLimitMs = ScaledTimeout(rebootLimitMs, scale);

@@ -13,7 +13,9 @@
 // DoModal() runs it (on the UI thread; from another thread it is carried there and waited
 // for) and returns the code given to EndDialog: 1 for OK, 2 for Cancel, as the buttons named
 // "1" and "2" end it; button 1 is the default (Enter); Escape and the close box are Cancel.
-// Create() makes it modeless. Controls stay where the template puts them.
+// Create() makes it modeless. Controls stay where the template puts them. A resource of class
+// wxPanel is a page: Create(parent) makes it a child window of the parent, placed with
+// MoveWindow in the parent's client coordinates.
 // The rules of a dialog belong in a class of its own without the toolkit; the dialog class
 // only moves values between that class and the controls.
 

@@ -1,6 +1,7 @@
 #include "tests/support/UiTestDriver.h"
 #include "tests/support/X11Server.h"
 
+#include <wx/notebook.h>
 #include <wx/wx.h>
 
 #include <wx/listctrl.h>
@@ -371,6 +372,13 @@ bool UiTestDriver::ClickRow(int controlId, int row) {
 bool UiTestDriver::Select(int controlId, int index) {
     return CallOnUiThreadFor([controlId, index] {
         wxWindow* control = platform::ui::impl::FindControl(ActiveWindow(), controlId);
+        // A tab control: the tab as a click would choose it, the dialog told by the toolkit.
+        if (auto* book = dynamic_cast<wxBookCtrlBase*>(control)) {
+            if (index < 0 || index >= int(book->GetPageCount()))
+                return false;
+            book->SetSelection(size_t(index));
+            return true;
+        }
         auto* items = dynamic_cast<wxControlWithItems*>(control);
         if (!items || index < 0 || index >= int(items->GetCount()))
             return false;

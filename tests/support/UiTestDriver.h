@@ -69,7 +69,8 @@ public:
     // Real click on a row of a report list of the active window (away from its first column's
     // edge, where a check box would be).
     bool ClickRow(int controlId, int row);
-    // Selects an entry of a combo or list box as a user would, the dialog told of the change.
+    // Selects an entry of a combo or list box, or a tab, as a user would, the dialog told of
+    // the change.
     bool Select(int controlId, int index);
     // The text of a control of the active window, UTF-8.
     std::string Text(int controlId);

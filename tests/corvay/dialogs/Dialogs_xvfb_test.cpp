@@ -189,17 +189,23 @@ TEST(MyIE, IePanelOpensItsAddressAndHidesThePleaseWaitBoxWhenShown) {
     server.Start();
     ui.Run([&] {
         AsynWaitingDlg::Show(nullptr, "请稍等...");
+        // A page: it lives inside a dialog.
+        platform::ui::Dialog host(158);
+        ASSERT_TRUE(CallOnUiThreadFor([&] { return host.Create() && (host.ShowWindow(true), true); }));
         IePanel panel;
         EXPECT_EQ(std::string(panel.Address()), "192.168.1.1");
         panel.SetAddress(("http://127.0.0.1:" + std::to_string(server.Port()) + "/").c_str());
-        ASSERT_TRUE(CallOnUiThreadFor([&] { return panel.Create(); }));
+        ASSERT_TRUE(CallOnUiThreadFor([&] { return panel.Create(&host); }));
         EXPECT_EQ(ui.WaitUntil([&] { return server.RequestCount() > 0; }, 20000), true);
         CallOnUiThread([&] { panel.ShowWindow(true); });
         EXPECT_TRUE(ui.WaitUntil([] { return !AsynWaitingDlg::Instance()->IsWindowVisible(); }));
         EXPECT_NE(testsupport::LogText().find("IePanel is shown."), std::string::npos);
         ASSERT_TRUE(ui.WaitUntil([&] { return std::string(panel.Browser().GetTitle()) == "Panel"; }, 20000));
         ui.Screenshot("IePanel_page");
-        CallOnUiThread([&] { panel.DestroyWindow(); });
+        CallOnUiThread([&] {
+            panel.DestroyWindow();
+            host.DestroyWindow();
+        });
         AsynWaitingDlg::Destroy();
     });
     server.Stop();

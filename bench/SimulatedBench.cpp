@@ -1,5 +1,6 @@
 #include "bench/SimulatedBench.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -249,7 +250,8 @@ void SimulatedBench::Reboot(Port& port, const std::string& newVersion, bool come
         if (!waitMs(10))
             return;
         SetModemUp(port.number, false);
-        if (!comesBack || !waitMs(m_config.rebootMs))
+        // Away as long in the jobs' time as their reboot limit counts it.
+        if (!comesBack || !waitMs(m_config.rebootMs / std::max(1, m_config.timeScale)))
             return;
         if (!newVersion.empty()) {
             auto values = port.modem->Values();

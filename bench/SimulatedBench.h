@@ -65,7 +65,8 @@ struct SimulatedBenchConfig {
     int standTestPeriodMs = 3000;
     int longPingTestPeriodMs = 3000;
     int waitModemConnectMs = 60000;
-    int rebootMs = 3000;   // how long a modem is away for a reboot
+    int rebootMs = 3000;   // how long a modem is away for a reboot, in the jobs' time
+    int timeScale = 1;     // the jobs' time scale: the reboot takes rebootMs / timeScale
     std::string directory; // the program directory to write; a fresh one under /tmp when empty
 };
 

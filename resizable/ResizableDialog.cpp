@@ -80,7 +80,10 @@ bool CResizableState::SaveWindowRect(const CString& section, bool rectOnly) {
 
 // ---- dialog ----
 
-CResizableDialog::CResizableDialog(int resourceId, Window* parent) : Dialog(resourceId, parent) {}
+CResizableDialog::CResizableDialog(int resourceId, Window* parent) : Dialog(resourceId, parent) {
+    // A sizing frame whatever the template says.
+    SetSizingFrame(true);
+}
 
 CResizableDialog::~CResizableDialog() = default;
 

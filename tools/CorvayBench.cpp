@@ -1,7 +1,8 @@
 // corvay-bench: builds the simulated bench, prints where it is, and removes all it made at
 // SIGINT or SIGTERM; with "-- CMD ..." it runs CMD in the PC's namespace instead, tears down
-// when CMD ends and exits with CMD's status. In CMD, "{dir}" and "{console}" stand for the
-// program directory and the console's line (also in $CORVAY_BENCH_DIR, $CORVAY_BENCH_CONSOLE).
+// when CMD ends and exits with CMD's status. In CMD, "{dir}", "{console}" and "{scale}" stand for the
+// program directory, the console's line (also in $CORVAY_BENCH_DIR, $CORVAY_BENCH_CONSOLE) and the
+// jobs' time scale.
 
 #include <csignal>
 #include <cstdio>
@@ -25,9 +26,13 @@ int Usage() {
         "usage: corvay-bench [--modems N] [--console] [--modem P=KIND] [--version P=V] [--line "
         "P=STATE,DOWN,UP]\n"
         "                    [--loss P=K] [--rule OLD=NEW] [--upgrade] [--restore] [--period MS]\n"
-        "                    [--long-period MS] [--wait-connect MS] [--reboot MS] [--dir D] [-- CMD ...]\n"
+        "                    [--long-period MS] [--wait-connect MS] [--reboot MS] [--time-scale K] [--dir "
+        "D]\n"
+        "                    [-- CMD ...]\n"
         "  KIND: ok absent noping unknown neverback oldversion flaky; --loss drops every K-th big upstream "
-        "frame\n");
+        "frame\n"
+        "  --time-scale K: the jobs' time scale (\"{scale}\" in CMD); a modem's reboot takes --reboot / K.\n"
+        "  Without it, the K of a \"--time-scale K\" in CMD.\n");
     return 2;
 }
 
@@ -71,6 +76,7 @@ int main(int argc, char** argv) {
     std::map<int, std::string> kinds, versions, lines;
     std::map<int, int> losses;
     std::vector<std::string> command;
+    bool scaleGiven = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool hasValue = i + 1 < argc;
@@ -118,12 +124,20 @@ int main(int argc, char** argv) {
              : arg == "--long-period"  ? config.longPingTestPeriodMs
              : arg == "--wait-connect" ? config.waitModemConnectMs
                                        : config.rebootMs) = ms;
+        } else if (arg == "--time-scale" && hasValue) {
+            if (!ToInt(argv[++i], config.timeScale, 1, 1000000))
+                return Usage();
+            scaleGiven = true;
         } else if (arg == "--dir" && hasValue) {
             config.directory = argv[++i];
         } else {
             return Usage();
         }
     }
+    // The modems reboot in the time of the job that tests them.
+    for (size_t i = 0; !scaleGiven && i + 1 < command.size(); ++i)
+        if (command[i] == "--time-scale" && ToInt(command[i + 1], config.timeScale, 1, 1000000))
+            break;
     config.modems.assign(static_cast<size_t>(modems), bench::BenchModemSpec());
     const std::map<std::string, bench::ModemKind> kindNames = {{"ok", bench::ModemKind::Ok},
                                                                {"absent", bench::ModemKind::Absent},
@@ -173,7 +187,8 @@ int main(int argc, char** argv) {
         std::vector<std::string> words = {"ip", "netns", "exec", bench.Pc().Name()};
         for (const std::string& word : command)
             words.push_back(
-                Replace(Replace(word, "{dir}", bench.Directory()), "{console}", bench.ConsolePath()));
+                Replace(Replace(Replace(word, "{dir}", bench.Directory()), "{console}", bench.ConsolePath()),
+                        "{scale}", std::to_string(config.timeScale)));
         std::vector<char*> args;
         for (std::string& word : words)
             args.push_back(word.data());

@@ -1,6 +1,8 @@
 // corvay-headless --mode N [--dir D] [--console PTY] [--time-scale K] [--yes] [--choose I]
-// Runs one test job as the main view starts it, without windows, and prints a line per port.
-// Exits with the job's end code (2 when it could not start).
+// Runs one test job as the main view starts it, without windows, and prints a line per port
+// with the port's verdict. Exits 0 when the job finished and every tested port passed, 3 when
+// it finished with a failed port, 1 when stopped (SIGINT, SIGTERM), 2 when aborted or unable
+// to start.
 
 #include <atomic>
 #include <csignal>
@@ -8,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <signal.h>
 #include <string>
 
 #include "engine/jobs/HeadlessJob.h"
@@ -23,10 +26,31 @@ void OnSignal(int) {
     g_stop.store(true);
 }
 
+const char* const kUsage =
+    "usage: corvay-headless --mode N [--dir D] [--console PTY] [--time-scale K] [--yes] [--choose I]\n"
+    "  prints a line per port: port N, model, summary, result, verdict (pass, fail or untested),\n"
+    "  tab-separated\n"
+    "  exit status: 0 finished and every tested port passed, 3 finished with a failed port,\n"
+    "  1 stopped (SIGINT, SIGTERM), 2 aborted or the test could not start\n";
+
 int Usage() {
-    std::fprintf(stderr, "usage: corvay-headless --mode N [--dir D] [--console PTY] [--time-scale K] [--yes] "
-                         "[--choose I]\n");
+    std::fputs(kUsage, stderr);
     return 2;
+}
+
+// Installed first thing, and unblocked in case the starter blocked them: a stop asked at any
+// point of the run, even before the arguments are read, reaches the job.
+void CatchStopSignals() {
+    struct sigaction action {};
+    action.sa_handler = OnSignal;
+    sigemptyset(&action.sa_mask);
+    sigset_t signals;
+    sigemptyset(&signals);
+    for (int signal : {SIGINT, SIGTERM}) {
+        sigaction(signal, &action, nullptr);
+        sigaddset(&signals, signal);
+    }
+    sigprocmask(SIG_UNBLOCK, &signals, nullptr);
 }
 
 bool ToInt(const char* text, int& value) {
@@ -41,13 +65,17 @@ bool ToInt(const char* text, int& value) {
 } // namespace
 
 int main(int argc, char** argv) {
+    CatchStopSignals();
     HeadlessOptions options;
     bool haveMode = false;
     std::string dir;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool hasValue = i + 1 < argc;
-        if (arg == "--mode" && hasValue) {
+        if (arg == "--help") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        } else if (arg == "--mode" && hasValue) {
             if (!ToInt(argv[++i], options.mode))
                 return Usage();
             haveMode = true;
@@ -80,9 +108,8 @@ int main(int argc, char** argv) {
             !std::getenv("CORVAY_REGISTRY_ROOT"))
             platform::SetRegistryRoot((std::filesystem::absolute(dir) / "registry").string().c_str());
     }
-    std::signal(SIGINT, OnSignal);
-    std::signal(SIGTERM, OnSignal);
     StartSuperLogger();
+    options.start.stop = &g_stop;
     const int code = RunHeadlessJob(options, stdout, stderr, &g_stop);
     ShutdownSuperLogger();
     return code;

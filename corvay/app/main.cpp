@@ -4,27 +4,17 @@
 #include <memory>
 
 #include "corvay/app/CorvayApp.h"
+#include "corvay/app/CorvayPrompts.h"
 #include "corvay/app/MainFrame.h"
 #include "engine/log/Logger.h"
 #include "platform/prompt/Prompt.h"
 #include "platform/ui/Application.h"
-#include "platform/ui/WindowPrompts.h"
 
 namespace {
 
 void LogUi(int level, const CString& text) {
     WriteLog(level, text, false);
 }
-
-// Boxes as the operator sees them, each also in the log: what a line's operator answered is
-// found there afterwards.
-class LoggedPrompts : public platform::ui::WindowPrompts {
-public:
-    int MessageBox(const CString& text, const CString& caption, unsigned type) override {
-        LogInfo("Box: %s", text.GetString());
-        return WindowPrompts::MessageBox(text, caption, type);
-    }
-};
 
 // The program's start-up: the defaults, with the frame as the main window.
 class ProgramSeams : public StartupSeams {
@@ -58,7 +48,7 @@ int main(int argc, char** argv) {
         LogError("The window system cannot be started.");
         code = 1;
     } else {
-        LoggedPrompts prompts;
+        CorvayPrompts prompts;
         platform::SetPromptService(&prompts);
         {
             ProgramSeams seams;

@@ -3,12 +3,14 @@
 #include <algorithm>
 
 #include "corvay/app/TestFlags.h"
+#include "corvay/wlantest/WifiTester.h"
 #include "engine/config/Configer.h"
 #include "engine/config/PcNICInfo.h"
 #include "engine/log/Logger.h"
 #include "engine/log/StringTable.h"
 #include "engine/ping/NicMonitors.h"
 #include "engine/ping/PingFrames.h"
+#include "engine/records/PortRow.h"
 #include "engine/records/TestRecords.h"
 #include "engine/switch/SwitchManager.h"
 #include "engine/switch/SwitchManager2.h"
@@ -20,12 +22,6 @@ constexpr int kFixedColumn = 50;
 
 void Box(unsigned id) {
     platform::ShowMessageBox(LoadStringId(id), "", platform::kMbOk);
-}
-
-// Icon of a port whose link is up and that has a wireless verdict.
-int WifiIcon(const WifiTestResult& wifi) {
-    const long long s = wifi.SuccessCount, f = wifi.FailureCount;
-    return s * 100 > (s + f) * 95 ? 8 : 9;
 }
 
 int PortNo(intptr_t packed) {
@@ -461,46 +457,12 @@ void CCorvayView::UpdateRow(int port) {
     const int row = RowOfPort(port);
     if (!info || row < 0)
         return;
-    const DslamConfig dslam = Configer::GetInstance()->GetSystemConfig().Dslam;
-    TestInfo::Data d = info->Get();
-    const int mode = d.TestMode;
-    const bool identified = !d.Modem.FirmwareVersion.IsEmpty();
-    if (mode == Tester::Mode_Wifi && d.Wifi.HasResult) {
-        m_window.SetRowImage(row, WifiIcon(d.Wifi));
-        m_window.SetRowText(row, 2, d.Wifi.ToText());
-    }
-    if (identified)
-        m_window.SetRowImage(row, 3);
-    m_window.SetRowText(row, 1, d.Modem.GetSummaryText());
-    if (mode == Tester::Mode_Upgrade) {
-        m_window.SetRowText(row, 2, info->GetResultText(dslam));
-        return;
-    }
-    const bool standard = mode == Tester::Mode_Standard;
-    if (d.Ping.State == 1) {
-        CString progress = d.Ping.GetProgressText();
-        m_window.SetRowText(row, 2, progress);
-    } else if (d.Ping.State == 2) {
-        const bool rateOk = d.Modem.IsRateOk(dslam);
-        if (d.Ping.IsPassed()) {
-            if (standard && !rateOk) {
-                m_window.SetRowImage(row, 6);
-                m_window.SetRowText(row, 2, d.Modem.GetRateCheckText(dslam));
-            } else {
-                m_window.SetRowImage(row, 5);
-                m_window.SetRowText(row, 2, LoadStringId(28));
-            }
-        } else if (!standard) {
-            m_window.SetRowImage(row, 4);
-            m_window.SetRowText(row, 2, d.Ping.GetResultText());
-        } else if (rateOk) {
-            m_window.SetRowImage(row, 7);
-            m_window.SetRowText(row, 2, d.Ping.GetResultText());
-        } else {
-            m_window.SetRowImage(row, 4);
-            m_window.SetRowText(row, 2, d.Modem.GetRateCheckText(dslam) + ";" + d.Ping.GetResultText());
-        }
-    }
+    const PortRow shown = PortRowOf(*info, Configer::GetInstance()->GetSystemConfig().Dslam);
+    if (shown.icon >= 0)
+        m_window.SetRowImage(row, shown.icon);
+    m_window.SetRowText(row, 1, shown.summary);
+    if (shown.result)
+        m_window.SetRowText(row, 2, *shown.result);
 }
 
 void CCorvayView::ResetTestInfos() {
@@ -653,6 +615,7 @@ bool CCorvayView::Start(int mode) {
         env.system = system;
         env.switchConfig = m_switch;
         env.timings = TestTimings().Scaled(m_options.timeScale);
+        env.wifiTest = &RunWifiTester;
         auto tester = std::make_unique<Tester>(this, mode);
         tester->SetEnvironment(env);
         if (m_options.routine)

@@ -58,7 +58,6 @@ platform::ui::ReportList& CorvayViewBinding::List() {
 bool CorvayViewBinding::Create() {
     if (!m_list->Create(m_frame))
         return false;
-    m_list->SetGridLines(true);
     m_view = std::make_unique<CCorvayView>(*this, m_options);
     m_list->OnDoubleClick = [this](int) { m_view->OnDoubleClick(); };
     m_list->OnRightClick = [this](int, int x, int y) {

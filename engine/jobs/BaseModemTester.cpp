@@ -87,12 +87,7 @@ void QueryDslamInto(TestContext& context, TestInfo& info) {
 int PortLoop(TestContext& context, PortWork work) {
     JobEnvironment& env = context.GetEnvironment();
     Tester& tester = context.GetTester();
-    // The process's manager of the configured kind unless the job was given one.
-    ISwitchManager* manager = env.switchManager;
-    if (manager == nullptr)
-        manager = env.switchConfig.IsSerial
-                      ? static_cast<ISwitchManager*>(SwitchManager::Instance(env.switchConfig))
-                      : SwitchManager2::Instance(env.switchConfig);
+    ISwitchManager* manager = &ChooseSwitchManager(env);
 
     env.clearArp();
     manager->DisableAllPortsExceptTrunk();
@@ -178,7 +173,7 @@ int RunGuarded(TestContext& context, PortWork work, const char* routine) {
             LogError("未知错误，错误代码：%d", static_cast<int>(code));
     } catch (Throw_Error error) {
         LogError("Manager_Throw_Error");
-        CString text = error == Error_LoginFailed ? LoadStringId(14) : ErrorText(error);
+        CString text = SwitchErrorText(error);
         if (!text.IsEmpty())
             ShowErrorMessage(text);
     } catch (const std::exception& e) {
@@ -191,6 +186,18 @@ int RunGuarded(TestContext& context, PortWork work, const char* routine) {
 }
 
 } // namespace
+
+ISwitchManager& ChooseSwitchManager(const JobEnvironment& env) {
+    if (env.switchManager != nullptr)
+        return *env.switchManager;
+    if (env.switchConfig.IsSerial)
+        return *SwitchManager::Instance(env.switchConfig);
+    return *SwitchManager2::Instance(env.switchConfig);
+}
+
+CString SwitchErrorText(Throw_Error error) {
+    return error == Error_LoginFailed ? LoadStringId(14) : ErrorText(error);
+}
 
 int BaseModemTester::Start(TestContext& context) {
     return RunGuarded(context, PortWork::Standard, "BaseModemTester");

@@ -9,6 +9,9 @@
 
 #include "platform/text/CString.h"
 
+#include "engine/switch/ThrowError.h"
+
+class ISwitchManager;
 class TestContext;
 class TestInfo;
 struct JobEnvironment;
@@ -28,6 +31,11 @@ class Upgrader {
 public:
     static int Start(TestContext& context);
 };
+
+// The manager the job was given, else the process's manager of the configured kind.
+ISwitchManager& ChooseSwitchManager(const JobEnvironment& environment);
+// The box text of a switch failure: 14 log-in, 55 socket, 56 too many clients.
+CString SwitchErrorText(Throw_Error error);
 
 // Finds, identifies and reads the modem; 0 when all three worked. The address found, or the
 // last one tried, is left in ip.

@@ -11,6 +11,7 @@
 #include "engine/jobs/ViewSink.h"
 #include "engine/log/StringTable.h"
 #include "engine/ping/PingFrames.h"
+#include "engine/records/PortRow.h"
 #include "engine/records/TestRecords.h"
 #include "engine/switch/SwitchPort.h"
 #include "platform/prompt/Prompt.h"
@@ -67,11 +68,14 @@ int RunHeadlessJob(const HeadlessOptions& options, std::FILE* out, std::FILE* er
     platform::ScopedPromptService scoped(prompts);
     int code = kJobAborted;
     {
-        TestStart start(options.start);
+        TestStartOptions startOptions = options.start;
+        if (!startOptions.stop)
+            startOptions.stop = stop;
+        TestStart start(startOptions);
         CString error;
         if (!start.Prepare(error)) {
             std::fprintf(errors, "corvay-headless: %s\n", GbkToUtf8(error).c_str());
-            return kJobAborted;
+            return start.Stopped() ? kJobStopped : kJobAborted;
         }
         const int portCount = start.PortCount();
         const SwitchConfig switchConfig = Configer::GetInstance()->GetSwitchConfig();
@@ -102,24 +106,32 @@ int RunHeadlessJob(const HeadlessOptions& options, std::FILE* out, std::FILE* er
 
         // The end states, as the view sets them when the job has ended.
         const DslamConfig dslam = Configer::GetInstance()->GetSystemConfig().Dslam;
+        bool anyFailed = false;
         for (int p = 1; p <= portCount; ++p) {
             if (p == switchConfig.TrunkPortNo)
                 continue;
             TestInfo* info = view.GetTestInfo(p);
             const bool wasTested = std::find(tested.begin(), tested.end(), p) != tested.end();
             CString result = LoadStringId(108);
+            PortVerdict verdict = PortVerdict::Untested;
             if (wasTested) {
                 info->Update([&](TestInfo::Data& d) {
                     d.EndState = code;
                     d.TestMode = options.mode;
                 });
                 result = info->GetResultText(dslam);
+                // The verdict of the row's icon, as the view would draw it.
+                verdict = VerdictOfIcon(PortRowOf(*info, dslam).icon);
             }
+            anyFailed = anyFailed || verdict == PortVerdict::Fail;
             const TestInfo::Data data = info->Get();
-            std::fprintf(out, "port %d\t%s\t%s\t%s\n", p, OneLine(data.Modem.Model).c_str(),
-                         OneLine(data.Modem.GetSummaryText()).c_str(), OneLine(result).c_str());
+            std::fprintf(out, "port %d\t%s\t%s\t%s\t%s\n", p, OneLine(data.Modem.Model).c_str(),
+                         OneLine(data.Modem.GetSummaryText()).c_str(), OneLine(result).c_str(),
+                         VerdictName(verdict));
         }
         std::fflush(out);
+        if (code == kJobFinished && anyFailed)
+            code = kHeadlessPortFailed;
     }
     return code;
 }

@@ -15,8 +15,15 @@ struct HeadlessOptions {
     int choice = -1;        // the item every chooser gets; -1 chooses none
 };
 
-// Runs the job; its end code, or 2 when the test could not start (the reason on 'errors').
-// 'stop' may be set from another thread (a signal) to stop the job. Lines are UTF-8:
-//   port <n>\t<model>\t<summary>\t<result, its line breaks as " | ">
+// The end when the job finished and a tested port failed.
+constexpr int kHeadlessPortFailed = 3;
+
+// Runs the job and returns 0 when it finished and every tested port passed, 3 when it
+// finished with a failed port, 1 when it was stopped (also during the start, which then runs no
+// job), 2 when it was aborted or the test could not start (the reason on 'errors'). 'stop' may
+// be set from another thread (a signal). Lines are UTF-8, one per switch port but the trunk:
+//   port <n>\t<model>\t<summary>\t<result, its line breaks as " | ">\t<pass|fail|untested>
+// the last being the verdict of the port's row in the view (untested: no ping or wireless
+// verdict, or not tested).
 int RunHeadlessJob(const HeadlessOptions& options, std::FILE* out, std::FILE* errors,
                    const std::atomic<bool>* stop = nullptr);

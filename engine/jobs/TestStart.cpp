@@ -1,5 +1,6 @@
 #include "engine/jobs/TestStart.h"
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -22,9 +23,10 @@ bool CardUp(platform::Netlink& netlink, const CString& device) {
 SwitchConsoleTimings Scaled(SwitchConsoleTimings t, int scale) {
     if (scale <= 1)
         return t;
-    for (int* wait : {&t.sendPauseMs, &t.receivePauseMs, &t.showReplyPauseMs, &t.answerTimeoutMs,
-                      &t.viewReadyWaitMs, &t.replyWaitMs})
-        *wait /= scale;
+    for (int* pause : {&t.sendPauseMs, &t.receivePauseMs, &t.showReplyPauseMs})
+        *pause /= scale;
+    for (int* timeout : {&t.answerTimeoutMs, &t.viewReadyWaitMs, &t.replyWaitMs})
+        *timeout = ScaledTimeout(*timeout, scale);
     return t;
 }
 
@@ -46,10 +48,31 @@ TestStart::~TestStart() {
 }
 
 bool TestStart::Prepare(CString& error) {
-    if (!StartCards(error) || !ConnectSwitch(error) || !EnablePorts(error))
+    // A stop between the steps or inside a wait ends the start there: nothing after it runs.
+    const bool ready = !Stopped() && StartCards(error) && !Stopped() && ConnectSwitch(error) && !Stopped() &&
+                       EnablePorts(error) && Wait(m_env.system.Modem.WaitModemConnect / Scale()) &&
+                       CollectLinkUpPorts(error);
+    if (Stopped()) {
+        error = "用户终止测试";
         return false;
-    m_env.clock->SleepFor(std::chrono::milliseconds(m_env.system.Modem.WaitModemConnect / Scale()));
-    return CollectLinkUpPorts(error);
+    }
+    return ready;
+}
+
+bool TestStart::Stopped() const {
+    return m_options.stop && m_options.stop->load();
+}
+
+bool TestStart::Wait(int ms) {
+    const auto end = m_env.clock->Now() + std::chrono::milliseconds(ms);
+    for (;;) {
+        if (Stopped())
+            return false;
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - m_env.clock->Now());
+        if (left.count() <= 0)
+            return true;
+        m_env.clock->SleepFor(std::min(left, std::chrono::milliseconds(50)));
+    }
 }
 
 bool TestStart::StartCards(CString& error) {
@@ -95,8 +118,10 @@ bool TestStart::ConnectSwitch(CString& error) {
         // Over the console the log-in runs on the console's thread.
         const auto deadline =
             std::chrono::steady_clock::now() + std::chrono::milliseconds(60000 / scale + 1000);
-        while (manager->IsLoggedIn() == -1 && std::chrono::steady_clock::now() < deadline)
+        while (manager->IsLoggedIn() == -1 && std::chrono::steady_clock::now() < deadline && !Stopped())
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        if (Stopped())
+            return false;
         if (manager->IsLoggedIn() != 1) {
             error = "登录交换机失败，请检查登录用户名与密码。";
             return false;

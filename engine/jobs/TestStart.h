@@ -4,6 +4,7 @@
 // ports enabled, the wait for the modems to come up, and the link-up ports. The headless
 // driver runs a job with them; the window program's view is their other caller.
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -19,6 +20,8 @@ struct TestStartOptions {
     int timeScale = 1;
     // The console's line in place of the configured one.
     CString consoleDevice;
+    // Set from elsewhere (a signal) to stop the start: its waits end and Prepare fails.
+    const std::atomic<bool>* stop = nullptr;
 };
 
 class TestStart {
@@ -29,8 +32,10 @@ public:
     TestStart(const TestStart&) = delete;
     TestStart& operator=(const TestStart&) = delete;
 
-    // Runs the steps below in order; false with the reason (GBK) when the test cannot start.
+    // Runs the steps below in order; false with the reason (GBK) when the test cannot start
+    // or was stopped (then Stopped() is true and no step after the stop ran).
     bool Prepare(CString& error);
+    bool Stopped() const;
 
     // The steps, for a caller that shows each (each false with the reason):
     // the configuration read, both cards configured and up, their monitors capturing;
@@ -50,6 +55,8 @@ public:
 
 private:
     int Scale() const;
+    // Sleeps on the job clock, ending early at a stop; false when stopped.
+    bool Wait(int ms);
     bool GuardSwitch(CString& error, const std::function<bool()>& step);
 
     TestStartOptions m_options;

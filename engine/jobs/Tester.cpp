@@ -113,9 +113,16 @@ int Tester::RunMode() {
         return RunPingTest(modem.LongPingTestPeriod);
     case Mode_Ping:
         return RunPingTest(modem.StandTestPeriod);
-    case Mode_Wifi:
-        LogError("Tester::Run(): the wireless test is not built");
-        return kJobAborted;
+    case Mode_Wifi: {
+        if (!m_env.wifiTest) {
+            LogError("Tester::Run(): the wireless test is not built");
+            return kJobAborted;
+        }
+        const int code = m_env.wifiTest(*this);
+        if (code == kJobAborted)
+            LogDebug("WifiTester异常终止。");
+        return code;
+    }
     case Mode_Upgrade: {
         TestContext context(*this);
         return Upgrader::Start(context);

@@ -32,6 +32,20 @@ std::vector<VersionPair> Candidates(const CString& version) {
     return found;
 }
 
+// One ping of the reboot wait that takes its whole time-out when it misses: a ping that fails at
+// once (no route while the card or the address is gone) must not turn the wait into a spin.
+bool RebootPing(JobEnvironment& env, const CString& address) {
+    using namespace std::chrono;
+    const auto sent = env.clock->Now();
+    if (env.ping(address, env.timings.pingTimeoutMs))
+        return true;
+    const auto left =
+        milliseconds(env.timings.pingTimeoutMs) - duration_cast<milliseconds>(env.clock->Now() - sent);
+    if (left.count() > 0)
+        env.clock->SleepFor(left);
+    return false;
+}
+
 void SetStatus(TestInfo& info, int status) {
     info.Update([&](TestInfo::Data& d) { d.Modem.Status = status; });
 }
@@ -62,8 +76,9 @@ bool UpgradeFirmwareStep(TestContext& context, TestInfo& info, bool scanned) {
             chosen = candidates[0];
     } else {
         CStringArray items;
+        // A row each: its version and its firmware file.
         for (const VersionPair& pair : candidates)
-            items.Add(pair.first);
+            items.Add(pair.first + "\t" + pair.second);
         const int index = platform::Prompts().ChooseItem(version, kCaption, items);
         accepted = index >= 0 && index < static_cast<int>(candidates.size());
         if (accepted)
@@ -143,14 +158,14 @@ void WaitModemReboot(const CString& ip, TestContext& context) {
         const long long elapsed = duration_cast<seconds>(env.clock->Now() - start).count() * 1000;
         if (elapsed > env.timings.rebootLimitMs)
             throw ModemRebootTimeout();
-        if (!env.ping(address, env.timings.pingTimeoutMs)) {
+        if (!RebootPing(env, address)) {
             LogDebug("Modem is rebooting.");
             continue;
         }
         int answered = 0;
         for (int i = 0; i < 6; ++i) {
             env.clock->SleepFor(milliseconds(env.timings.rebootPingPauseMs));
-            if (!env.ping(address, env.timings.pingTimeoutMs)) {
+            if (!RebootPing(env, address)) {
                 LogInfo("Ping falied。");
                 break;
             }

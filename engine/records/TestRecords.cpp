@@ -117,7 +117,10 @@ void PingClasses(const PingStatistics& s, PingClass out[4]) {
 bool PingStatistics::IsPassed() const {
     PingClass classes[4];
     PingClasses(*this, classes);
+    // A port that sent nothing was never tested; skipping every class would pass it.
+    bool anySent = false;
     for (const PingClass& c : classes) {
+        anySent = anySent || c.sent != 0;
         if (c.sent == 0) {
             LogWarning("%s", c.emptyWarning);
             continue;
@@ -125,7 +128,7 @@ bool PingStatistics::IsPassed() const {
         if (PingLossPercent(c.sent, c.received) > 1)
             return false;
     }
-    return true;
+    return anySent;
 }
 
 CString PingStatistics::GetResultText() const {
@@ -150,7 +153,7 @@ CString PingStatistics::GetProgressText() {
     if (Remaining < 0)
         Remaining = 0;
     CString percent, remaining;
-    percent.Format("%d%%,", Percent);
+    percent.Format(LoadStringId(192), Percent);
     remaining.Format(LoadStringId(44), Remaining);
     return LoadStringId(30) + percent + remaining;
 }
@@ -205,24 +208,27 @@ CString TestInfo::GetResultText(const DslamConfig& target) {
     std::lock_guard<std::mutex> lock(m_mutex);
     Data& d = m_data;
     const CString crlf = "\r\n";
+    // The ping verdict only where the ping test ran for this port: after a reset, or for a port
+    // the job never reached, there is none to give.
+    const bool pinged = d.Ping.State == 2;
+    auto pingLine = [&] { return pinged ? d.Ping.GetResultText() + crlf : CString(); };
     switch (d.EndState) {
     case 0:
         switch (d.TestMode) {
         case 0:
             d.Modem.HasInfo = true;
             d.PingFlag = 1;
-            return d.Modem.GetRateCheckText(target) + crlf + d.Ping.GetResultText() + crlf +
-                   StatusText(d.Modem.Status);
+            return d.Modem.GetRateCheckText(target) + crlf + pingLine() + StatusText(d.Modem.Status);
         case 1:
         case 2:
             d.PingFlag = 1;
-            return d.Ping.GetResultText() + crlf;
+            return pingLine();
         case 3: {
             CString text;
             if (d.Modem.HasInfo)
                 text += d.Modem.GetRateCheckText(target) + crlf;
             if (d.PingFlag)
-                text += d.Ping.GetResultText() + crlf;
+                text += pingLine();
             if (d.Wifi.HasResult)
                 text += d.Wifi.ToText();
             return text;
@@ -234,7 +240,7 @@ CString TestInfo::GetResultText(const DslamConfig& target) {
         case 5:
             d.Modem.HasInfo = true;
             d.PingFlag = 1;
-            return d.Modem.GetRateCheckText(target) + crlf + d.Ping.GetResultText();
+            return d.Modem.GetRateCheckText(target) + (pinged ? crlf + d.Ping.GetResultText() : CString());
         default:
             return CString();
         }

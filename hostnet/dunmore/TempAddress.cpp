@@ -317,15 +317,24 @@ int CFunction::AddIpAddress(char* address, char* mask) {
         for (const auto& row : rows)
             if (std::find(interfaces.begin(), interfaces.end(), row.ifindex) == interfaces.end())
                 interfaces.push_back(row.ifindex);
+        bool reached = false; // a card already holds an address of the network
         for (const auto& row : rows)
-            if (InNetwork(row.address, caller, netmask))
+            if (InNetwork(row.address, caller, netmask)) {
                 std::erase(interfaces, row.ifindex);
+                reached = true;
+            }
         CStringArray adapters;
         for (int ifindex : interfaces) {
             auto link =
                 std::find_if(links.begin(), links.end(), [&](const auto& l) { return l.index == ifindex; });
             if (link != links.end() && Addable(*link))
                 adapters.Add(CString(std::to_string(ifindex)));
+        }
+        // No card may take an address and none reaches the network: a failure, as when named
+        // adapters take none.
+        if (adapters.IsEmpty() && !reached) {
+            DLog("AddIpAddress waited:%d ret=%d", 0, 0);
+            return 0;
         }
         return AddIpAddress(address, mask, adapters);
     });

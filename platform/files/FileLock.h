@@ -1,6 +1,7 @@
 #pragma once
 // An advisory lock (flock) on a lock file, held while the object lives. Processes and threads
 // that open the same file exclude each other, and the kernel drops the lock when a holder dies.
+// A holder may remove the lock file: the next one locks the file that the path names then.
 
 #include <string>
 

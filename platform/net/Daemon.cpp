@@ -197,6 +197,24 @@ pid_t RunningPidFromFile(const std::string& pidFile, const std::vector<std::stri
     return static_cast<pid_t>(pid);
 }
 
+namespace {
+
+uint64_t NamespaceInode(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 ? static_cast<uint64_t>(info.st_ino) : 0;
+}
+
+} // namespace
+
+uint64_t CurrentNetNamespace() {
+    // Not /proc/self: a thread may have entered a namespace of its own.
+    return NamespaceInode("/proc/thread-self/ns/net");
+}
+
+uint64_t NetNamespaceOf(pid_t pid) {
+    return pid > 0 ? NamespaceInode("/proc/" + std::to_string(pid) + "/ns/net") : 0;
+}
+
 bool PollUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
     auto deadline = std::chrono::steady_clock::now() + timeout;
     while (!condition()) {

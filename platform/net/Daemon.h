@@ -5,6 +5,7 @@
 // A daemon runs in the network namespace of the thread that started it.
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <sys/types.h>
@@ -31,6 +32,11 @@ bool IsRunning(pid_t pid);
 // The pid in a pid file when it names a running process whose command line holds every one of
 // 'words' (a pid file outlives its process, and pids are reused); 0 otherwise.
 pid_t RunningPidFromFile(const std::string& pidFile, const std::vector<std::string>& words);
+
+// The inode that names a network namespace: the calling thread's, or a process's (its main
+// thread's); 0 when it cannot be read (no such process, no permission).
+uint64_t CurrentNetNamespace();
+uint64_t NetNamespaceOf(pid_t pid);
 
 // Checks the condition every 20 ms until it holds (true) or the time is up (false).
 bool PollUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout);

@@ -1,7 +1,10 @@
 #include "platform/ui/Control.h"
 
+#include <algorithm>
+
 #include <wx/gauge.h>
 #include <wx/listctrl.h>
+#include <wx/notebook.h>
 #include <wx/statline.h>
 #include <wx/tglbtn.h>
 
@@ -49,6 +52,8 @@ CString Control::ClassName() const {
         return "ToolbarWindow32";
     if (As<impl::IpAddressField>(m_native))
         return "SysIPAddress32";
+    if (As<wxBookCtrlBase>(m_native))
+        return "SysTabControl32";
     return impl::FromWx(static_cast<wxWindow*>(m_native)->GetClassInfo()->GetClassName());
 }
 
@@ -141,6 +146,18 @@ Rect Control::GetRect() const {
     return {r.x, r.y, r.x + r.width, r.y + r.height};
 }
 
+Rect Control::GetDisplayRect() const {
+    Rect whole = GetRect();
+    auto* book = As<wxBookCtrlBase>(m_native);
+    if (!book || book->GetPageCount() == 0)
+        return whole;
+    wxRect page = book->GetPage(0)->GetRect();
+    if (page.width <= 0 || page.height <= 0)
+        return whole;
+    return {whole.left + page.x, whole.top + page.y, whole.left + page.x + page.width,
+            whole.top + page.y + page.height};
+}
+
 void Control::Move(const Rect& r) {
     if (m_native)
         static_cast<wxWindow*>(m_native)->SetSize(r.left, r.top, r.Width(), r.Height());
@@ -149,6 +166,17 @@ void Control::Move(const Rect& r) {
 void Control::Refresh() {
     if (m_native)
         static_cast<wxWindow*>(m_native)->Refresh();
+}
+
+void Control::LineScroll(int lines) {
+    auto* edit = As<wxTextCtrl>(m_native);
+    if (!edit || lines == 0)
+        return;
+    long column = 0, line = 0;
+    edit->PositionToXY(edit->GetInsertionPoint(), &column, &line);
+    long target = std::max(0L, std::min(line + lines, long(edit->GetNumberOfLines()) - 1));
+    edit->ShowPosition(lines > 0 && target >= edit->GetNumberOfLines() - 1 ? edit->GetLastPosition()
+                                                                           : edit->XYToPosition(0, target));
 }
 
 void Control::SetCheck(int check) {
@@ -167,32 +195,52 @@ int Control::GetCheck() const {
 }
 
 int Control::AddString(const CString& text) {
+    if (auto* book = As<wxBookCtrlBase>(m_native)) {
+        // The tabs only: what a tab shows is the dialog's business.
+        book->AddPage(new wxPanel(book), impl::ToWx(text));
+        return int(book->GetPageCount()) - 1;
+    }
     if (auto* items = As<wxItemContainer>(m_native))
         return items->Append(impl::ToWx(text));
     return -1;
 }
 
 void Control::ResetContent() {
+    if (auto* book = As<wxBookCtrlBase>(m_native))
+        book->DeleteAllPages();
     if (auto* items = As<wxItemContainer>(m_native))
         items->Clear();
 }
 
 int Control::GetCount() const {
+    if (auto* book = As<wxBookCtrlBase>(m_native))
+        return int(book->GetPageCount());
     auto* items = As<wxItemContainer>(m_native);
     return items ? int(items->GetCount()) : 0;
 }
 
 void Control::SetCurSel(int index) {
+    if (auto* book = As<wxBookCtrlBase>(m_native)) {
+        if (index >= 0 && index < int(book->GetPageCount()))
+            book->ChangeSelection(size_t(index));
+        return;
+    }
     if (auto* items = As<wxItemContainer>(m_native))
         items->SetSelection(index >= 0 && index < int(items->GetCount()) ? index : wxNOT_FOUND);
 }
 
 int Control::GetCurSel() const {
+    if (auto* book = As<wxBookCtrlBase>(m_native))
+        return book->GetSelection();
     auto* items = As<wxItemContainer>(m_native);
     return items ? items->GetSelection() : -1;
 }
 
 CString Control::GetItemText(int index) const {
+    if (auto* book = As<wxBookCtrlBase>(m_native))
+        return index >= 0 && index < int(book->GetPageCount())
+                   ? impl::FromWx(book->GetPageText(size_t(index)))
+                   : CString();
     auto* items = As<wxItemContainer>(m_native);
     if (!items || index < 0 || index >= int(items->GetCount()))
         return "";

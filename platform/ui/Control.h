@@ -38,13 +38,19 @@ public:
     // Client coordinates of the parent.
     Rect GetRect() const;
     void Move(const Rect& rect);
+    // Tab control: where it shows a page, in the parent's client coordinates (its whole
+    // rectangle until it has been laid out).
+    Rect GetDisplayRect() const;
     void Refresh();
+    // Multi-line edit: scrolls by lines (down when positive; any count past the end shows the end).
+    void LineScroll(int lines);
 
     // Check box, radio button: 0 or 1.
     void SetCheck(int check);
     int GetCheck() const;
 
-    // Combo box and list box.
+    // Combo box and list box; a tab control's tabs the same way (AddString adds a tab,
+    // SetCurSel selects one without telling the dialog).
     int AddString(const CString& text);
     void ResetContent();
     int GetCount() const;

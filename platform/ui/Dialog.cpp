@@ -1,15 +1,33 @@
 #include "platform/ui/Dialog.h"
 
 #include <wx/filedlg.h>
+#include <wx/listctrl.h>
 #include <wx/mstream.h>
+#include <wx/notebook.h>
+#include <wx/xml/xml.h>
 #include <wx/xrc/xmlres.h>
 
 #include <cstdlib>
+#include <dlfcn.h>
 
 #include "platform/prompt/Prompt.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/impl/Images.h"
 #include "platform/ui/impl/Wx.h"
+
+namespace {
+
+// wxGTK's modal run makes the window modal for GTK too, which takes the input of every other
+// window; the toolkit's own disabling of the windows shown at the start stays. GTK is reached
+// by name: its headers are not part of the build, its library is wx's.
+void ReleaseToolkitGrab(wxWindow* dialog) {
+    using SetModal = void (*)(void*, int);
+    static const auto setModal = reinterpret_cast<SetModal>(dlsym(RTLD_DEFAULT, "gtk_window_set_modal"));
+    if (setModal && dialog->GetHandle())
+        setModal(dialog->GetHandle(), 0);
+}
+
+} // namespace
 
 namespace platform::ui {
 namespace {
@@ -18,8 +36,9 @@ constexpr unsigned kOkId = 1, kCancelId = 2;
 // The framework's prompt for an integer out of its range.
 constexpr unsigned kIntRangePrompt = 61715;
 
+// Null for a page (a panel resource).
 wxDialog* D(void* native) {
-    return static_cast<wxDialog*>(native);
+    return wxDynamicCast(static_cast<wxWindow*>(native), wxDialog);
 }
 
 // Every control with a number, depth first in creation order.
@@ -30,6 +49,28 @@ void CollectControls(wxWindow* parent, std::vector<Control>& out) {
         if (!dynamic_cast<wxTopLevelWindow*>(child))
             CollectControls(child, out);
     }
+}
+
+// The toolkit fixes a window's frame when it makes it: a sizing frame has to be in the
+// template before the dialog is made from it.
+void AddSizingFrame(const wxString& name) {
+    auto* node = const_cast<wxXmlNode*>(wxXmlResource::Get()->GetResourceNode(name));
+    if (!node)
+        return;
+    wxXmlNode* style = node->GetChildren();
+    while (style && style->GetName() != "style")
+        style = style->GetNext();
+    if (!style) {
+        style = new wxXmlNode(node, wxXML_ELEMENT_NODE, "style");
+        new wxXmlNode(style, wxXML_TEXT_NODE, "", "wxDEFAULT_DIALOG_STYLE");
+    }
+    wxXmlNode* text = style->GetChildren();
+    if (!text)
+        text = new wxXmlNode(style, wxXML_TEXT_NODE, "", "");
+    wxString flags = text->GetContent();
+    if (flags.Contains("wxRESIZE_BORDER"))
+        return;
+    text->SetContent(flags.empty() ? wxString("wxRESIZE_BORDER") : flags + "|wxRESIZE_BORDER");
 }
 
 } // namespace
@@ -170,14 +211,40 @@ bool Dialog::Make(Window* parent) {
     impl::EnsureResourcesLoaded();
     Window* owner = parent ? parent : MainWindow();
     auto* parentWindow = owner && owner != this ? static_cast<wxWindow*>(owner->Native()) : nullptr;
-    auto* dialog = new wxDialog;
     wxString name = wxString::Format("%d", m_resourceId);
-    if (!wxXmlResource::Get()->LoadDialog(dialog, parentWindow, name)) {
-        delete dialog;
-        UiLog(4, CString("Dialog resource ") + name.utf8_str().data() + " is missing.");
-        return false;
+    const wxXmlNode* node = wxXmlResource::Get()->GetResourceNode(name);
+    if (node && node->GetAttribute("class") == "wxPanel") {
+        // A page: a child window of its parent, without caption or frame.
+        auto* panel = new wxPanel;
+        if (!parentWindow || !wxXmlResource::Get()->LoadPanel(panel, parentWindow, name)) {
+            delete panel;
+            UiLog(4, CString("Page resource ") + name.utf8_str().data() + " cannot be made.");
+            return false;
+        }
+        // Made hidden, as a modeless dialog is: showing it then tells it.
+        panel->Hide();
+        Attach(panel);
+    } else {
+        auto* dialog = new wxDialog;
+        if (m_sizingFrame)
+            AddSizingFrame(name);
+        if (!wxXmlResource::Get()->LoadDialog(dialog, parentWindow, name)) {
+            delete dialog;
+            UiLog(4, CString("Dialog resource ") + name.utf8_str().data() + " is missing.");
+            return false;
+        }
+        Attach(dialog);
+        // Without a sizer the toolkit stretches a lone child over the whole dialog; the
+        // template's positions are meant to hold.
+        if (!dialog->GetSizer())
+            dialog->SetAutoLayout(true);
+        // OK is the default button, so that Enter presses it from any field, as the platform's
+        // dialogs do.
+        if (auto* ok = dynamic_cast<wxButton*>(impl::FindControl(dialog, int(kOkId)))) {
+            ok->SetDefault();
+            dialog->SetDefaultItem(ok);
+        }
     }
-    Attach(dialog);
     BindEvents();
     bool ok = true;
     impl::Guarded("OnInitDialog", [&] { ok = OnInitDialog(); });
@@ -186,7 +253,8 @@ bool Dialog::Make(Window* parent) {
 }
 
 void Dialog::BindEvents() {
-    wxDialog* dialog = D(Native());
+    auto* dialog = static_cast<wxWindow*>(Native());
+    const bool page = D(Native()) == nullptr;
     WindowHandle self = Handle();
     auto route = [self](auto&& body) {
         return [self, body](auto& event) {
@@ -212,28 +280,33 @@ void Dialog::BindEvents() {
                 dialog->OnCommand(id);
         });
     });
-    dialog->Bind(wxEVT_CHAR_HOOK, [self](wxKeyEvent& event) {
-        auto* dialog = static_cast<Dialog*>(self.Get());
-        if (dialog && event.GetKeyCode() == WXK_ESCAPE) {
-            impl::Guarded("OnCancel", [&] { dialog->OnCancel(); });
-            return;
-        }
-        event.Skip();
-    });
-    dialog->Bind(wxEVT_CLOSE_WINDOW, [self](wxCloseEvent& event) {
-        auto* dialog = static_cast<Dialog*>(self.Get());
-        if (!dialog) {
+    // A page's keys and closing belong to the dialog that holds it.
+    if (!page) {
+        dialog->Bind(wxEVT_CHAR_HOOK, [self](wxKeyEvent& event) {
+            auto* dialog = static_cast<Dialog*>(self.Get());
+            if (dialog && event.GetKeyCode() == WXK_ESCAPE) {
+                impl::Guarded("OnCancel", [&] { dialog->OnCancel(); });
+                return;
+            }
             event.Skip();
-            return;
-        }
-        impl::Guarded("OnCancel", [&] { dialog->OnCancel(); });
-    });
+        });
+        dialog->Bind(wxEVT_CLOSE_WINDOW, [self](wxCloseEvent& event) {
+            auto* dialog = static_cast<Dialog*>(self.Get());
+            if (!dialog) {
+                event.Skip();
+                return;
+            }
+            impl::Guarded("OnCancel", [&] { dialog->OnCancel(); });
+        });
+    }
     dialog->Bind(wxEVT_SHOW, route([](Dialog& d, wxShowEvent& e) { d.OnShowWindow(e.IsShown()); }));
-    dialog->Bind(wxEVT_SIZE, route([](Dialog& d, wxSizeEvent&) {
-                     auto* top = static_cast<wxDialog*>(d.Native());
-                     wxSize client = top->GetClientSize();
-                     d.OnSize(top->IsMaximized() ? 2 : top->IsIconized() ? 1 : 0, client.x, client.y);
-                 }));
+    dialog->Bind(
+        wxEVT_SIZE, route([](Dialog& d, wxSizeEvent&) {
+            auto* window = static_cast<wxWindow*>(d.Native());
+            auto* top = wxDynamicCast(window, wxTopLevelWindow);
+            wxSize client = window->GetClientSize();
+            d.OnSize(top && top->IsMaximized() ? 2 : top && top->IsIconized() ? 1 : 0, client.x, client.y);
+        }));
     auto changed = route([](Dialog& d, wxCommandEvent& e) {
         int id = impl::ControlId(dynamic_cast<wxWindow*>(e.GetEventObject()));
         if (id)
@@ -242,6 +315,14 @@ void Dialog::BindEvents() {
     for (auto type :
          {wxEVT_TEXT, wxEVT_CHOICE, wxEVT_COMBOBOX, wxEVT_CHECKBOX, wxEVT_RADIOBUTTON, wxEVT_LISTBOX})
         dialog->Bind(type, changed);
+    // A report list's row chosen, as a list box's selection is.
+    dialog->Bind(wxEVT_LIST_ITEM_SELECTED, changed);
+    // A tab control's new page.
+    dialog->Bind(wxEVT_NOTEBOOK_PAGE_CHANGED, route([](Dialog& d, wxBookCtrlEvent& e) {
+                     int id = impl::ControlId(dynamic_cast<wxWindow*>(e.GetEventObject()));
+                     if (id)
+                         d.OnControlChanged(id);
+                 }));
 }
 
 bool Dialog::OnInitDialog() {
@@ -275,9 +356,15 @@ int Dialog::DoModal() {
     }
     if (!Make(m_parent))
         return -1;
-    m_modal = true;
     wxDialog* dialog = D(Native());
+    if (!dialog) {
+        DestroyWindow();
+        return -1;
+    }
+    m_modal = true;
     dialog->CentreOnParent();
+    if (m_othersKeepInput)
+        dialog->CallAfter([dialog] { ReleaseToolkitGrab(dialog); });
     int code = dialog->ShowModal();
     m_modal = false;
     m_timers->running.clear();
@@ -294,7 +381,7 @@ bool Dialog::Create(Window* parent) {
 void Dialog::EndDialog(int code) {
     if (!HasWindow())
         return;
-    if (m_modal && D(Native())->IsModal())
+    if (m_modal && D(Native()) && D(Native())->IsModal())
         D(Native())->EndModal(code);
     else
         ShowWindow(false);
@@ -344,7 +431,7 @@ void Dialog::SetIcon(const std::string& imageName) {
     if (!HasWindow())
         return;
     wxBitmap bitmap = impl::PackBitmap(imageName);
-    if (bitmap.IsOk()) {
+    if (bitmap.IsOk() && D(Native())) {
         wxIcon icon;
         icon.CopyFromBitmap(bitmap);
         D(Native())->SetIcon(icon);
@@ -355,7 +442,7 @@ void Dialog::SetWaitCursor(bool on) {
     if (!HasWindow() || on == m_waitCursor)
         return;
     m_waitCursor = on;
-    D(Native())->SetCursor(on ? wxCursor(wxCURSOR_WAIT) : wxNullCursor);
+    static_cast<wxWindow*>(Native())->SetCursor(on ? wxCursor(wxCURSOR_WAIT) : wxNullCursor);
 }
 
 bool Dialog::FileOpenDialog(const CString& filter, CString& path, const CString& title) {

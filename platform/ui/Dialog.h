@@ -12,7 +12,10 @@
 //     };
 // DoModal() runs it (on the UI thread; from another thread it is carried there and waited
 // for) and returns the code given to EndDialog: 1 for OK, 2 for Cancel, as the buttons named
-// "1" and "2" end it; Escape and the close box are Cancel. Create() makes it modeless.
+// "1" and "2" end it; button 1 is the default (Enter); Escape and the close box are Cancel.
+// Create() makes it modeless. Controls stay where the template puts them. A resource of class
+// wxPanel is a page: Create(parent) makes it a child window of the parent, placed with
+// MoveWindow in the parent's client coordinates.
 // The rules of a dialog belong in a class of its own without the toolkit; the dialog class
 // only moves values between that class and the controls.
 
@@ -72,6 +75,10 @@ public:
     // Ends a modal run with the code, or hides a modeless dialog's window.
     void EndDialog(int code);
     bool IsModal() const { return m_modal; }
+    // The modal run leaves the input of the windows made before it that were hidden then (the
+    // modeless dialogs beside a dialog-based program's main dialog), as the framework's owner
+    // disabling did; the windows shown at its start are disabled while it runs.
+    void KeepModelessWindowsUsable() { m_othersKeepInput = true; }
 
     // Moves the fields to the controls (false) or back (true); false when a read failed.
     bool UpdateData(bool save = true);
@@ -94,6 +101,9 @@ public:
     bool FileOpenDialog(const CString& filter, CString& path, const CString& title = "");
 
 protected:
+    // Made with a sizing frame whatever the template's style (before the window is made).
+    void SetSizingFrame(bool on) { m_sizingFrame = on; }
+
     // Default: loads the fields into the controls.
     virtual bool OnInitDialog();
     virtual void DoDataExchange(DataExchange& dx);
@@ -107,7 +117,8 @@ protected:
     virtual void OnShowWindow(bool show);
     // type: 0 restored, 1 minimised, 2 maximised; client width and height.
     virtual void OnSize(unsigned type, int cx, int cy);
-    // The control's value changed (edit text, combo selection, check box, list selection).
+    // The control's value changed (edit text, combo selection, check box, list selection, a
+    // report list's row chosen).
     virtual void OnControlChanged(int id);
 
 private:
@@ -117,7 +128,9 @@ private:
     int m_resourceId;
     Window* m_parent;
     bool m_modal = false;
+    bool m_othersKeepInput = false;
     bool m_waitCursor = false;
+    bool m_sizingFrame = false;
     struct Timers;
     std::unique_ptr<Timers> m_timers;
 };

@@ -4,6 +4,7 @@
 #include <wx/listbox.h>
 #include <wx/menu.h>
 #include <wx/utils.h>
+#include <wx/valtext.h>
 
 #include "platform/ui/impl/Wx.h"
 
@@ -33,6 +34,34 @@ void OnListBoxDoubleClick(Window& dialog, int controlId, std::function<void()> h
                [handler](wxCommandEvent&) { impl::Guarded("a double click", handler); });
 }
 
+void FillReportList(ListControl list, const std::vector<std::vector<CString>>& rows, int selected) {
+    bool same = list.GetItemCount() == int(rows.size());
+    for (int r = 0; same && r < int(rows.size()); ++r)
+        for (int c = 0; same && c < int(rows[r].size()); ++c)
+            same = list.GetItemText(r, c) == rows[r][c];
+    if (!same) {
+        list.DeleteAllItems();
+        for (int r = 0; r < int(rows.size()); ++r) {
+            list.InsertItem(r, rows[r].empty() ? CString() : rows[r][0]);
+            for (int c = 1; c < int(rows[r].size()); ++c)
+                list.SetItemText(r, c, rows[r][c]);
+        }
+    }
+    for (int r = 0; r < list.GetItemCount(); ++r)
+        if (list.IsSelected(r) != (r == selected))
+            list.Select(r, r == selected);
+}
+
+void LimitToChars(Window& dialog, int controlId, const CString& allowed) {
+    auto* edit =
+        dynamic_cast<wxTextCtrl*>(impl::FindControl(static_cast<wxWindow*>(dialog.Native()), controlId));
+    if (!edit)
+        return;
+    wxTextValidator validator(wxFILTER_INCLUDE_CHAR_LIST);
+    validator.SetCharIncludes(impl::ToWx(allowed));
+    edit->SetValidator(validator);
+}
+
 bool FileSaveDialog(Window& owner, const CString& filter, CString& path, const CString& title) {
     wxString wildcard = impl::ToWx(filter);
     while (wildcard.EndsWith("|"))
@@ -58,6 +87,13 @@ void BringToFront(Window& window) {
 bool OpenWithDesktopViewer(const CString& path) {
     wxLogNull quiet; // the caller says it in its own box
     return wxLaunchDefaultApplication(impl::ToWx(path));
+}
+
+void FillList(Control list, const std::vector<CString>& texts, int selected) {
+    list.ResetContent();
+    for (const CString& text : texts)
+        list.AddString(text);
+    list.SetCurSel(selected);
 }
 
 } // namespace platform::ui

@@ -44,7 +44,51 @@ std::vector<int> CommandIds(wxFrame* frame) {
     return ids;
 }
 
+// The View menu's tool bar and status bar items, as the framework's frame has them.
+wxWindow* ViewBar(wxFrame* frame, int id) {
+    if (!frame)
+        return nullptr;
+    if (id == 59392)
+        return frame->GetToolBar();
+    if (id == 59393)
+        return frame->GetStatusBar();
+    return nullptr;
+}
+
+bool ToggleBar(wxFrame* frame, int id) {
+    wxWindow* bar = ViewBar(frame, id);
+    if (!bar)
+        return false;
+    bar->Show(!bar->IsShown());
+    frame->SendSizeEvent();
+    return true;
+}
+
+bool UpdateBar(wxFrame* frame, CommandUI& ui) {
+    wxWindow* bar = ViewBar(frame, ui.Id());
+    if (!bar)
+        return false;
+    ui.SetCheck(bar->IsShown() ? 1 : 0);
+    return true;
+}
+
 } // namespace
+
+bool IsIndicatorPane(const CString& name) {
+    return name == "CAP" || name == "NUM" || name == "SCRL";
+}
+
+CString IndicatorPaneText(const CString& name, const LockKeys& keys) {
+    const bool on = name == "CAP" ? keys.caps : name == "NUM" ? keys.num : name == "SCRL" && keys.scroll;
+    return on ? name : CString();
+}
+
+// The indicator panes by number, and the timer that keeps them up to date (the keys may change
+// while another program has the keyboard, so no event of ours would tell).
+struct Frame::Indicators {
+    std::vector<std::pair<int, CString>> panes;
+    wxTimer timer;
+};
 
 bool ParseAccelerator(const std::string& line, Accelerator& out) {
     std::istringstream in(line);
@@ -88,6 +132,7 @@ bool ParseAccelerator(const std::string& line, Accelerator& out) {
 Frame::Frame() = default;
 
 Frame::~Frame() {
+    m_indicators.reset();
     if (MainWindow() == this)
         SetMainWindow(nullptr);
 }
@@ -146,7 +191,35 @@ bool Frame::CreateStatusBar(const std::vector<CString>& paneTexts) {
     }
     bar->SetStatusWidths(int(widths.size()), widths.data());
     F(Native())->SetStatusBarPane(0);
+    m_indicators.reset();
+    for (size_t i = 0; i < paneTexts.size(); ++i)
+        if (IsIndicatorPane(paneTexts[i])) {
+            if (!m_indicators)
+                m_indicators = std::make_unique<Indicators>();
+            m_indicators->panes.emplace_back(int(i), paneTexts[i]);
+        }
+    if (m_indicators) {
+        WindowHandle self = Handle();
+        m_indicators->timer.Bind(wxEVT_TIMER, [self](wxTimerEvent&) {
+            if (auto* frame = static_cast<Frame*>(self.Get()))
+                frame->UpdateIndicators();
+        });
+        m_indicators->timer.Start(250);
+        UpdateIndicators();
+    }
     return true;
+}
+
+void Frame::UpdateIndicators() {
+    wxStatusBar* bar = HasWindow() && m_indicators ? F(Native())->GetStatusBar() : nullptr;
+    if (!bar)
+        return;
+    const LockKeys keys = ReadLockKeys();
+    for (const auto& [pane, name] : m_indicators->panes) {
+        const wxString text = impl::ToWx(IndicatorPaneText(name, keys));
+        if (pane < bar->GetFieldsCount() && bar->GetStatusText(pane) != text)
+            bar->SetStatusText(text, pane);
+    }
 }
 
 void Frame::SetStatusText(int pane, const CString& text) {
@@ -194,7 +267,7 @@ bool Frame::Route(int id) {
     bool handled = false;
     impl::Guarded("a command", [&] {
         handled = (m_view && m_view->OnCommand(id)) || OnCommand(id) ||
-                  (g_application.load() && g_application.load()->OnCommand(id));
+                  (g_application.load() && g_application.load()->OnCommand(id)) || ToggleBar(F(Native()), id);
     });
     return handled;
 }
@@ -202,7 +275,7 @@ bool Frame::Route(int id) {
 void Frame::RouteUpdate(CommandUI& ui) {
     impl::Guarded("a command update", [&] {
         (m_view && m_view->OnUpdateCommand(ui)) || OnUpdateCommand(ui) ||
-            (g_application.load() && g_application.load()->OnUpdateCommand(ui));
+            (g_application.load() && g_application.load()->OnUpdateCommand(ui)) || UpdateBar(F(Native()), ui);
     });
 }
 

@@ -7,10 +7,12 @@
 // Create(...) with the pack's menu bar number, CreateToolBar / CreateStatusBar, SetView(view),
 // Frame::SetApplicationTarget(app). A command runs the first OnCommand that returns true (view,
 // frame, application); before menus open and at idle every command asks OnUpdateCommand the
-// same way to enable or check it. A command's status-bar prompt and tool tip are the string of
+// same way to enable or check it. The View menu's 59392 and 59393 hide and show the tool bar and
+// the status bar unless a target takes them. A command's status-bar prompt and tool tip are the string of
 // the same number ("prompt\ntip"). OnClose returning false keeps the window open.
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -42,6 +44,17 @@ public:
     virtual bool OnUpdateCommand(CommandUI& /*ui*/) { return false; }
 };
 
+// The lock keys as the keyboard's indicators show them.
+struct LockKeys {
+    bool caps = false, num = false, scroll = false;
+};
+// Read from the display's keyboard (all off without one).
+LockKeys ReadLockKeys();
+// The status bar's indicator panes are the ones named "CAP", "NUM" and "SCRL"; each shows its
+// name while its key is on and nothing while it is off.
+bool IsIndicatorPane(const CString& name);
+CString IndicatorPaneText(const CString& name, const LockKeys& keys);
+
 struct Accelerator {
     enum : unsigned { Ctrl = 1, Shift = 2, Alt = 4 };
     unsigned modifiers = 0;
@@ -58,7 +71,8 @@ public:
     bool Create(const CString& title, int menuBarId, int width, int height);
     // The pack's tool bar of that number; its buttons carry command numbers.
     bool CreateToolBar(int toolBarId);
-    // Panes: the first stretches; the others are as wide as their texts.
+    // Panes: the first stretches; the others are as wide as their texts. Indicator panes
+    // follow their lock keys from then on.
     bool CreateStatusBar(const std::vector<CString>& paneTexts);
     void SetStatusText(int pane, const CString& text);
     CString GetStatusText(int pane) const;
@@ -91,7 +105,11 @@ private:
     void BindEvents();
     void ApplyPrompts();
 
+    void UpdateIndicators();
+
     CommandTarget* m_view = nullptr;
+    struct Indicators;
+    std::unique_ptr<Indicators> m_indicators;
 };
 
 // Parses one accelerator line ("F2 32808", "Ctrl+Shift+S 57603"); false when it is not one.

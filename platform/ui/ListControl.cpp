@@ -47,6 +47,15 @@ void ListControl::SetColumnWidth(int column, int width) {
         list->SetColumnWidth(column, width);
 }
 
+CString ListControl::GetColumnHeading(int column) const {
+    wxListCtrl* list = L(m_control);
+    wxListItem item;
+    item.SetMask(wxLIST_MASK_TEXT);
+    return list && column >= 0 && column < list->GetColumnCount() && list->GetColumn(column, item)
+               ? impl::FromWx(item.GetText())
+               : CString();
+}
+
 int ListControl::GetColumnWidth(int column) const {
     wxListCtrl* list = L(m_control);
     return list && column >= 0 && column < list->GetColumnCount() ? list->GetColumnWidth(column) : 0;
@@ -62,15 +71,20 @@ void ListControl::DeleteAllItems() {
         list->DeleteAllItems();
 }
 
-int ListControl::InsertItem(int row, const CString& text) {
+int ListControl::InsertItem(int row, const CString& text, int image) {
     wxListCtrl* list = L(m_control);
-    return list ? int(list->InsertItem(row, impl::ToWx(text))) : -1;
+    return list ? int(list->InsertItem(row, impl::ToWx(text), image)) : -1;
 }
 
 void ListControl::SetItemText(int row, int column, const CString& text) {
     wxListCtrl* list = L(m_control);
-    if (ValidRow(list, row) && column >= 0 && column < list->GetColumnCount())
-        list->SetItem(row, column, impl::ToWx(text));
+    if (!ValidRow(list, row) || column < 0 || column >= list->GetColumnCount())
+        return;
+    // The toolkit shows a line break as a glyph.
+    wxString value = impl::ToWx(text);
+    value.Replace("\r\n", " ");
+    value.Replace("\n", " ");
+    list->SetItem(row, column, value);
 }
 
 CString ListControl::GetItemText(int row, int column) const {
@@ -88,6 +102,11 @@ int ListControl::GetItemCount() const {
 bool ListControl::IsSelected(int row) const {
     wxListCtrl* list = L(m_control);
     return ValidRow(list, row) && list->GetItemState(row, wxLIST_STATE_SELECTED) != 0;
+}
+
+int ListControl::GetFirstSelected() const {
+    wxListCtrl* list = L(m_control);
+    return list ? int(list->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED)) : -1;
 }
 
 void ListControl::Select(int row, bool selected) {

@@ -21,19 +21,23 @@ public:
     void SetUp(bool checkBoxes);
     void InsertColumn(int column, const CString& heading, int width);
     int GetColumnCount() const;
+    CString GetColumnHeading(int column) const;
     void SetColumnWidth(int column, int width);
     int GetColumnWidth(int column) const;
     // Width of the list's inside, pixels.
     int GetClientWidth() const;
 
     void DeleteAllItems();
-    // A row at 'row' with the text of column 0; its index.
-    int InsertItem(int row, const CString& text);
+    // A row at 'row' with the text of column 0 (and an image of the list's images); its index.
+    int InsertItem(int row, const CString& text, int image = -1);
+    // One line per cell: line breaks become blanks.
     void SetItemText(int row, int column, const CString& text);
     CString GetItemText(int row, int column) const;
     int GetItemCount() const;
 
     bool IsSelected(int row) const;
+    // The first selected row, -1 for none.
+    int GetFirstSelected() const;
     void Select(int row, bool selected);
     bool IsChecked(int row) const;
     void SetCheck(int row, bool checked);

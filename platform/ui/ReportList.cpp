@@ -9,7 +9,6 @@
 #include <memory>
 
 #include "platform/ui/Application.h"
-#include "platform/ui/Dialog.h"
 #include "platform/ui/Frame.h"
 #include "platform/ui/impl/Images.h"
 #include "platform/ui/impl/Wx.h"
@@ -23,9 +22,8 @@ wxListCtrl* L(void* native) {
 
 } // namespace
 
-ReportList::~ReportList() {
-    if (m_borrowed)
-        Detach();
+ListControl ReportList::Rows() const {
+    return ListControl(Control(Native()));
 }
 
 bool ReportList::Create(Frame& frame) {
@@ -36,16 +34,8 @@ bool ReportList::Create(Frame& frame) {
     auto* list = new wxListCtrl(parent, wxID_ANY, wxDefaultPosition, wxDefaultSize,
                                 wxLC_REPORT | wxLC_SINGLE_SEL | wxBORDER_NONE);
     Bind(list);
+    Rows().SetUp(false);
     parent->SendSizeEvent();
-    return true;
-}
-
-bool ReportList::AttachTo(Dialog& dialog, int id) {
-    auto* list = dynamic_cast<wxListCtrl*>(static_cast<wxWindow*>(dialog.Item(id).Native()));
-    if (!list || HasWindow())
-        return false;
-    m_borrowed = true;
-    Bind(list);
     return true;
 }
 
@@ -58,6 +48,24 @@ void ReportList::Bind(void* native) {
         if (me && me->OnDoubleClick)
             impl::Guarded("OnDoubleClick", [&] { me->OnDoubleClick(int(event.GetIndex())); });
     });
+    // A double click on the empty area below the rows is one on no row: the selection goes,
+    // as the platform's list lets it go on a click there (the toolkit sends nothing for it).
+    for (wxWindow* part : list->GetChildren())
+        part->Bind(wxEVT_LEFT_DCLICK, [self, list, part](wxMouseEvent& event) {
+            event.Skip();
+            auto* me = static_cast<ReportList*>(self.Get());
+            const int rows = list->GetItemCount();
+            wxRect last;
+            if (!me || !me->OnDoubleClick || rows == 0 || !list->GetItemRect(rows - 1, last))
+                return;
+            const wxPoint at = list->ScreenToClient(part->ClientToScreen(event.GetPosition()));
+            if (at.y < last.GetBottom())
+                return;
+            for (long row = list->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED); row != -1;
+                 row = list->GetNextItem(row, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED))
+                list->SetItemState(row, 0, wxLIST_STATE_SELECTED);
+            impl::Guarded("OnDoubleClick", [&] { me->OnDoubleClick(-1); });
+        });
     list->Bind(wxEVT_SIZE, [self](wxSizeEvent& event) {
         event.Skip();
         auto* me = static_cast<ReportList*>(self.Get());
@@ -87,53 +95,6 @@ void ReportList::Bind(void* native) {
     });
 }
 
-void ReportList::EnableCheckBoxes(bool enable) {
-    if (HasWindow())
-        L(Native())->EnableCheckBoxes(enable);
-}
-
-void ReportList::SetCheck(int item, bool check) {
-    if (HasWindow() && item >= 0 && item < GetItemCount())
-        L(Native())->CheckItem(item, check);
-}
-
-bool ReportList::GetCheck(int item) const {
-    return HasWindow() && item >= 0 && item < GetItemCount() && L(Native())->IsItemChecked(item);
-}
-
-void ReportList::SetGridLines(bool on) {
-    if (HasWindow())
-        L(Native())->SetWindowStyleFlag(
-            on ? (L(Native())->GetWindowStyleFlag() | wxLC_HRULES | wxLC_VRULES)
-               : (L(Native())->GetWindowStyleFlag() & ~(wxLC_HRULES | wxLC_VRULES)));
-}
-
-int ReportList::InsertColumn(int index, const CString& heading, int width, Format format) {
-    if (!HasWindow())
-        return -1;
-    wxListColumnFormat f = format == Right    ? wxLIST_FORMAT_RIGHT
-                           : format == Center ? wxLIST_FORMAT_CENTRE
-                                              : wxLIST_FORMAT_LEFT;
-    return int(L(Native())->InsertColumn(index, impl::ToWx(heading), f, width));
-}
-
-int ReportList::GetColumnCount() const {
-    return HasWindow() ? L(Native())->GetColumnCount() : 0;
-}
-
-bool ReportList::SetColumnWidth(int column, int width) {
-    return HasWindow() && column >= 0 && column < L(Native())->GetColumnCount() &&
-           L(Native())->SetColumnWidth(column, width);
-}
-
-CString ReportList::GetColumnHeading(int column) const {
-    if (!HasWindow())
-        return "";
-    wxListItem item;
-    item.SetMask(wxLIST_MASK_TEXT);
-    return L(Native())->GetColumn(column, item) ? impl::FromWx(item.GetText()) : CString();
-}
-
 void ReportList::SetImages(const std::vector<std::string>& names) {
     if (!HasWindow())
         return;
@@ -149,26 +110,6 @@ void ReportList::SetImages(const std::vector<std::string>& names) {
     L(Native())->AssignImageList(images, wxIMAGE_LIST_SMALL);
 }
 
-int ReportList::InsertItem(int index, const CString& text, int image) {
-    return HasWindow() ? int(L(Native())->InsertItem(index, impl::ToWx(text), image)) : -1;
-}
-
-bool ReportList::SetItemText(int item, int column, const CString& text) {
-    if (!HasWindow() || item < 0 || item >= GetItemCount() || column < 0 || column >= GetColumnCount())
-        return false;
-    // One line per cell: the toolkit shows a line break as a glyph.
-    wxString value = impl::ToWx(text);
-    value.Replace("\r\n", " ");
-    value.Replace("\n", " ");
-    return L(Native())->SetItem(item, column, value);
-}
-
-CString ReportList::GetItemText(int item, int column) const {
-    if (!HasWindow() || item < 0 || item >= GetItemCount())
-        return "";
-    return impl::FromWx(L(Native())->GetItemText(item, column));
-}
-
 bool ReportList::SetItemImage(int item, int image) {
     return HasWindow() && item >= 0 && item < GetItemCount() && L(Native())->SetItemImage(item, image);
 }
@@ -180,19 +121,6 @@ int ReportList::GetItemImage(int item) const {
     info.SetId(item);
     info.SetMask(wxLIST_MASK_IMAGE);
     return L(Native())->GetItem(info) ? info.GetImage() : -1;
-}
-
-bool ReportList::DeleteItem(int item) {
-    return HasWindow() && item >= 0 && item < GetItemCount() && L(Native())->DeleteItem(item);
-}
-
-void ReportList::DeleteAllItems() {
-    if (HasWindow())
-        L(Native())->DeleteAllItems();
-}
-
-int ReportList::GetItemCount() const {
-    return HasWindow() ? int(L(Native())->GetItemCount()) : 0;
 }
 
 int ReportList::GetSelectedItem() const {

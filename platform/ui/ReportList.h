@@ -1,11 +1,12 @@
 #pragma once
-// A list in report mode: columns, 24 x 24 images from the pack, rows of an image and texts,
-// one selected row, double and right clicks.
+// The main view's list: a report list filling the frame, with 24 x 24 images from the pack,
+// rows of an image and texts, one selected row, double and right clicks. Its columns and rows
+// are a ListControl's (the one binding of a list control; a dialog's list is a ListControl
+// over its control).
 //
-// How a program binds to it: the main view makes one filling the frame
-// (Create(frame)); a dialog binds its XRC list (a wxListCtrl named by the control number, style
-// wxLC_REPORT) with AttachTo(dialog, id) in OnInitDialog; adds its columns and images, then keeps one row per
-// port with InsertItem / SetItemText; OnDoubleClick and OnRightClick give the row (-1 for none) and the point
+// How a program binds to it: the main view makes one filling the frame (Create(frame)), adds
+// its columns and images, then keeps one row per port with InsertItem / SetItemText;
+// OnDoubleClick (also below the rows) and OnRightClick give the row (-1 for none) and the point
 // in screen coordinates; PopupMenu shows a pack menu there and routes its command to the frame.
 
 #include <functional>
@@ -13,46 +14,36 @@
 #include <vector>
 
 #include "platform/text/CString.h"
+#include "platform/ui/ListControl.h"
 #include "platform/ui/Window.h"
 
 namespace platform::ui {
 
 class Frame;
-class Dialog;
 
 class ReportList : public Window {
 public:
-    enum Format { Left = 0, Right = 1, Center = 2 };
-    ~ReportList() override;
-
-    // Fills the frame's client area.
+    // Fills the frame's client area, with grid lines and full-row selection.
     bool Create(Frame& frame);
-    // The list control of a dialog; the list is detached when the dialog's window goes.
-    bool AttachTo(Dialog& dialog, int id);
-    // Grid lines, full-row selection and column reordering as the view asks; one selected row.
-    void SetGridLines(bool on);
+    // Its columns and rows.
+    ListControl Rows() const;
 
-    int InsertColumn(int index, const CString& heading, int width, Format format = Left);
-    int GetColumnCount() const;
-    bool SetColumnWidth(int column, int width);
-    CString GetColumnHeading(int column) const;
+    void InsertColumn(int index, const CString& heading, int width) { Rows().InsertColumn(index, heading, width); }
+    int GetColumnCount() const { return Rows().GetColumnCount(); }
+    void SetColumnWidth(int column, int width) { Rows().SetColumnWidth(column, width); }
+    CString GetColumnHeading(int column) const { return Rows().GetColumnHeading(column); }
     // 24 x 24 images (pack XPM names), numbered from 0 in order.
     void SetImages(const std::vector<std::string>& names);
 
-    int InsertItem(int index, const CString& text, int image = -1);
-    bool SetItemText(int item, int column, const CString& text);
-    CString GetItemText(int item, int column) const;
+    int InsertItem(int index, const CString& text, int image = -1) { return Rows().InsertItem(index, text, image); }
+    void SetItemText(int item, int column, const CString& text) { Rows().SetItemText(item, column, text); }
+    CString GetItemText(int item, int column) const { return Rows().GetItemText(item, column); }
     bool SetItemImage(int item, int image);
     int GetItemImage(int item) const;
-    bool DeleteItem(int item);
-    void DeleteAllItems();
-    int GetItemCount() const;
+    void DeleteAllItems() { Rows().DeleteAllItems(); }
+    int GetItemCount() const { return Rows().GetItemCount(); }
     int GetSelectedItem() const; // -1 none
     void SetSelectedItem(int item);
-    // A check box in front of every row.
-    void EnableCheckBoxes(bool enable = true);
-    void SetCheck(int item, bool check);
-    bool GetCheck(int item) const;
     // Screen rectangle of a row (tests click it).
     Rect GetItemRect(int item) const;
     // The pack menu bar's sub-menu at the point (screen coordinates); its command goes to the frame.
@@ -67,7 +58,6 @@ private:
     void Bind(void* native);
 
     Frame* m_frame = nullptr;
-    bool m_borrowed = false; // a dialog's control: the dialog destroys it
 };
 
 } // namespace platform::ui

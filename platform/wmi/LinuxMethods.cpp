@@ -186,7 +186,8 @@ int SetDNSServerSearchOrder(const HostLink& host, const Object& inputs) {
 }
 
 int EnableDHCP(const HostLink& host) {
-    switch (DhcpClient(host.link.name).Start()) {
+    // As on the original platform, a card changed to DHCP keeps no static address.
+    switch (DhcpClient(host.link.name).Start(DhcpClient::Addresses::Replace)) {
     case DhcpClient::StartResult::Started:
     case DhcpClient::StartResult::AlreadyRunning:
         return 0;

@@ -2,6 +2,8 @@
 
 #include <mutex>
 
+#include "templates/TemplateFile.h"
+
 namespace stavrin {
 
 namespace {
@@ -45,6 +47,13 @@ CString ToolAppTitle() {
 
 int ShowToolMessage(platform::PromptService& prompts, const CString& text, unsigned type) {
     return prompts.MessageBox(text, ToolAppTitle(), type);
+}
+
+bool FitsTemplateFile(platform::PromptService& prompts, const CString& text) {
+    if (text.GetLength() <= kTemplateStringMax)
+        return true;
+    ShowToolMessage(prompts, ToolString(kIdsTooLong), platform::kMbOk | platform::kMbIconWarning);
+    return false;
 }
 
 } // namespace stavrin

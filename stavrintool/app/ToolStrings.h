@@ -13,6 +13,21 @@ namespace stavrin {
 // The texts of the tool's boxes and windows.
 enum StringId : unsigned {
     kIdsAbout = 101,
+    // The template editor and the function editor.
+    kIdsAddTemplate = 102,
+    kIdsEditTemplate = 103,
+    kIdsHeadColumn = 104,
+    kIdsTailColumn = 105,
+    kIdsRuleColumn = 106,
+    kIdsSetValueColumn = 107,
+    kIdsCodeColumn = 108,
+    kIdsPropertyNameColumn = 109,
+    kIdsPropertyValueColumn = 110,
+    kIdsParameterNameColumn = 111,
+    kIdsKeywordColumn = 112,
+    kIdsArrayColumn = 113,
+    kIdsUrlColumn = 114,
+    kIdsCaptureFailed = 135,
     kIdsHelpFile = 115,
     kIdsQuit = 116,
     kIdsSaved = 117,
@@ -30,6 +45,15 @@ enum StringId : unsigned {
     kIdsAppTitle = 57344,
 };
 
+// The template test dialog's boxes.
+enum DiagStringId : unsigned {
+    kIdsFunctionRan = 130,
+    kIdsFunctionFailed = 131,
+    kIdsChooseUploadFile = 132,
+    kIdsUploaded = 133,
+    kIdsUploadFailed = 134,
+};
+
 // The text of an id (GBK); empty when nothing has it.
 CString ToolString(unsigned id);
 // The pack's look-up (LanguagePack::StringLookup); empty to remove it.
@@ -39,5 +63,8 @@ void SetToolStringSource(std::function<bool(unsigned, CString&)> source);
 CString ToolAppTitle();
 // A box with the application's title as caption.
 int ShowToolMessage(platform::PromptService& prompts, const CString& text, unsigned type = platform::kMbOk);
+
+// True when the text fits a string of the template file; else string 144 is shown.
+bool FitsTemplateFile(platform::PromptService& prompts, const CString& text);
 
 } // namespace stavrin

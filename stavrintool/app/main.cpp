@@ -5,6 +5,7 @@
 #include "platform/ui/Application.h"
 #include "platform/ui/WindowPrompts.h"
 #include "stavrintool/app/CStavrinApp.h"
+#include "stavrintool/editor/TemplateEditorWindow.h"
 #include "stavrintool/main/CStavrinDlg.h"
 #include "templates/TemplateStore.h"
 
@@ -14,6 +15,8 @@ class ProgramSeams : public StavrinSeams {
 public:
     void RunMainDialog() override {
         CStavrinDlg dlg(TemplateStore::Instance());
+        TemplateEditorWindow editor(TemplateStore::Instance(), &dlg);
+        dlg.Model().SetEditor(&editor);
         platform::ui::SetMainWindow(&dlg);
         dlg.DoModal();
         platform::ui::SetMainWindow(nullptr);

@@ -4,20 +4,12 @@
 #include "stavrintool/app/CAboutDlg.h"
 #include "stavrintool/app/ToolStrings.h"
 
-namespace {
-
-void Fill(platform::ui::Control list, const std::vector<CString>& texts, int selected) {
-    list.ResetContent();
-    for (const CString& text : texts)
-        list.AddString(text);
-    list.SetCurSel(selected);
-}
-
-} // namespace
-
 CStavrinDlg::CStavrinDlg(TemplateStore& store, TemplateEditor* editor, const platform::Clock& clock,
                          platform::ui::Window* parent)
-    : Dialog(IDD, parent), m_model(store, platform::Prompts(), clock, editor) {}
+    : Dialog(IDD, parent), m_model(store, platform::Prompts(), clock, editor) {
+    // The test dialog beside it takes input while this one runs.
+    KeepModelessWindowsUsable();
+}
 
 CStavrinDlg::~CStavrinDlg() = default;
 
@@ -59,11 +51,11 @@ void CStavrinDlg::Store() {
 }
 
 void CStavrinDlg::Load() {
-    Fill(Item(IDC_GROUPS), m_model.Groups(), m_model.groupSel);
-    Fill(Item(IDC_PORTS), m_model.Ports(), m_model.portSel);
-    Fill(Item(IDC_ACCOUNTS), m_model.Accounts(), m_model.accountSel);
-    Fill(Item(IDC_DEVICES), m_model.Devices(), m_model.deviceSel);
-    Fill(Item(IDC_TEMPLATES), m_model.Templates(), m_model.templateSel);
+    platform::ui::FillList(Item(IDC_GROUPS), m_model.Groups(), m_model.groupSel);
+    platform::ui::FillList(Item(IDC_PORTS), m_model.Ports(), m_model.portSel);
+    platform::ui::FillList(Item(IDC_ACCOUNTS), m_model.Accounts(), m_model.accountSel);
+    platform::ui::FillList(Item(IDC_DEVICES), m_model.Devices(), m_model.deviceSel);
+    platform::ui::FillList(Item(IDC_TEMPLATES), m_model.Templates(), m_model.templateSel);
     if (GetDlgItemText(IDC_PORT_TEXT) != m_model.portText)
         SetDlgItemText(IDC_PORT_TEXT, m_model.portText);
     if (GetDlgItemText(IDC_ACCOUNT_TEXT) != m_model.accountText)
@@ -96,8 +88,11 @@ void CStavrinDlg::OnOK() {
 }
 
 void CStavrinDlg::OnCancel() {
-    if (m_model.Close())
-        EndDialog(2);
+    if (!m_model.Close())
+        return;
+    // A running test job ends first, and the test's temporary addresses go with it.
+    m_diag.Finish();
+    EndDialog(2);
 }
 
 void CStavrinDlg::OnCommand(int id) {

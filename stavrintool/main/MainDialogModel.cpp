@@ -86,7 +86,7 @@ bool MainDialogModel::Refuse(unsigned stringId) {
 }
 
 bool MainDialogModel::Fits(const CString& text) {
-    return text.GetLength() <= kTemplateStringMax || Refuse(kIdsTooLong);
+    return FitsTemplateFile(m_prompts, text);
 }
 
 std::vector<CString> MainDialogModel::Groups() const {

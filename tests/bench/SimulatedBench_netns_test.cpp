@@ -3,16 +3,22 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <map>
+#include <poll.h>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
 #include "bench/FakeDslam.h"
+#include "bench/FakeTelnetSwitch.h"
 #include "bench/NetNamespace.h"
 #include "bench/SimulatedBench.h"
+#include "platform/files/UniqueFd.h"
 #include "tests/support/NetNamespace.h"
 
 using bench::BenchModemSpec;
@@ -25,9 +31,9 @@ std::string Program(const char* name) {
     return std::string(binary ? binary : ".") + "/bin/" + name;
 }
 
-// One line of corvay-headless: model, summary and result of a port.
+// One line of corvay-headless: model, summary, result and verdict of a port.
 struct PortLine {
-    std::string model, summary, result;
+    std::string model, summary, result, verdict;
 };
 
 struct HeadlessRun {
@@ -53,8 +59,8 @@ HeadlessRun ParseRun(int status, const std::string& output) {
         for (size_t tab; (tab = line.find('\t', from)) != std::string::npos; from = tab + 1)
             fields.push_back(line.substr(from, tab - from));
         fields.push_back(line.substr(from));
-        if (fields.size() == 3)
-            run.ports[port] = {fields[0], fields[1], fields[2]};
+        if (fields.size() == 4)
+            run.ports[port] = {fields[0], fields[1], fields[2], fields[3]};
     }
     return run;
 }
@@ -65,8 +71,8 @@ bool Has(const std::string& text, const std::string& piece) {
 
 class BenchTest : public testsupport::NetnsTest {
 protected:
-    void Build(bench::SimulatedBenchConfig config) {
-        config.rebootMs = 400;
+    void Build(bench::SimulatedBenchConfig config, int rebootMs = 400) {
+        config.rebootMs = rebootMs;
         config.waitModemConnectMs = 20000;
         config.standTestPeriodMs = 2000;
         config.longPingTestPeriodMs = 3000;
@@ -110,7 +116,14 @@ TEST_F(BenchTest, BenchStandardTestReportsEveryKindOfPort) {
             config.modems.push_back(Modem(ModemKind::Flaky));
         Build(config);
         HeadlessRun run = Headless(0, console ? "--console " + bench->ConsolePath() : "");
-        ASSERT_EQ(run.code, 0) << run.output;
+        // Finished, with failed ports.
+        ASSERT_EQ(run.code, 3) << run.output;
+        // The verdict as the view's icon gives it: a low rate, no answer and an unknown model
+        // fail however the ping went; a port without a modem has none.
+        const std::map<int, std::string> verdicts = {{1, "pass"}, {2, "fail"},     {3, "fail"},
+                                                     {4, "fail"}, {5, "untested"}, {6, "fail"}};
+        for (const auto& [port, verdict] : verdicts)
+            EXPECT_EQ(run.ports[port].verdict, verdict) << port;
 
         const PortLine& ok = run.ports[1];
         EXPECT_EQ(ok.model, "CV-100");
@@ -133,6 +146,13 @@ TEST_F(BenchTest, BenchStandardTestReportsEveryKindOfPort) {
             // Its link went with the enabling: neither scanned nor asked for its line.
             EXPECT_EQ(run.ports[7].model, "");
             EXPECT_EQ(run.ports[7].summary, "");
+        } else {
+            // Without terminal templates no modem is known: every tested port fails.
+            std::filesystem::remove(std::filesystem::path(bench->Directory()) / "Terminals.dat");
+            HeadlessRun blind = Headless(0);
+            EXPECT_EQ(blind.code, 3) << blind.output;
+            for (int port : {1, 2, 3, 4, 6})
+                EXPECT_EQ(blind.ports[port].verdict, "fail") << port << "\n" << blind.output;
         }
         bench.reset();
     }
@@ -180,7 +200,7 @@ TEST_F(BenchTest, BenchUpgradeAsksUploadsWaitsAndRestores) {
          u8"升级成功",
          1,
          1,
-         "V1.0 / V1.1 / V1.2 -> 1"},
+         "V1.1.bin / V1.2\t"},
         {"never back",
          ModemKind::NeverBack,
          {{"V1.0", "V1.1"}},
@@ -212,12 +232,18 @@ TEST_F(BenchTest, BenchUpgradeAsksUploadsWaitsAndRestores) {
         Build(config);
         HeadlessRun run = Headless(4, c.answers);
         EXPECT_EQ(run.code, c.code) << run.output;
+        EXPECT_EQ(run.ports[1].verdict, "untested"); // the upgrade job gives no pass or fail
         EXPECT_TRUE(Has(run.ports[1].summary, std::string(u8"固件版本：") + c.version))
             << run.ports[1].summary;
         EXPECT_EQ(run.ports[1].result, c.result);
         EXPECT_EQ(bench->Uploads(1), c.uploads);
         EXPECT_EQ(bench->Restores(1), c.restores);
         EXPECT_TRUE(Has(run.output, c.asked)) << run.output;
+        if (c.answers == "--choose 1") { // each candidate with its firmware file
+            EXPECT_TRUE(Has(run.output, "V1.0 / V1.1\t" + bench->Directory() + "/firmware/V1.1.bin / V1.2\t" +
+                                            bench->Directory() + "/firmware/V1.2.bin -> 1"))
+                << run.output;
+        }
         bench.reset();
     }
 }
@@ -239,7 +265,9 @@ TEST_F(BenchTest, BenchSimplifiedPingAndBurnInJobs) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.mode);
         HeadlessRun run = Headless(c.mode);
-        EXPECT_EQ(run.code, 0) << run.output;
+        EXPECT_EQ(run.code, 3) << run.output; // port 2 failed
+        EXPECT_EQ(run.ports[1].verdict, "pass");
+        EXPECT_EQ(run.ports[2].verdict, "fail");
         EXPECT_EQ(run.ports[1].summary, c.summary);
         EXPECT_EQ(run.ports[1].result, c.result);
         EXPECT_TRUE(Has(run.ports[2].result, u8"包丢失率：100%")) << run.ports[2].result;
@@ -309,4 +337,144 @@ TEST_F(BenchTest, BenchToolLeavesNothingBehind) {
         EXPECT_FALSE(std::filesystem::exists(directory)) << directory;
         EXPECT_NE(bench::RunCommandLine("pgrep -f '[c]orvay-headless.*" + directory + "'"), 0);
     }
+}
+
+// A modem's reboot on the bench runs in the jobs' time: one that takes 100 s of it is back
+// well inside the job's scaled 240 s limit, where unscaled it would take the limit 40 times over.
+TEST_F(BenchTest, BenchRebootRunsInTheJobsTime) {
+    bench::SimulatedBenchConfig config;
+    config.modems = {Modem(ModemKind::Ok)};
+    config.rules = {{"V1.0", "V1.1"}};
+    config.autoUpgrade = true;
+    config.timeScale = 100;
+    Build(config, 100000);
+    HeadlessRun run = Headless(4, "--yes");
+    EXPECT_EQ(run.code, 0) << run.output;
+    EXPECT_EQ(run.ports[1].result, u8"升级成功") << run.output;
+    EXPECT_EQ(bench->Uploads(1), 1);
+}
+
+// The tool's modems reboot in the time of the command's --time-scale: 3.1 s of the jobs' time
+// is well inside their 240 s reboot limit, where 3.1 s of real time is past its hundredth.
+TEST_F(BenchTest, BenchToolRebootsInTheCommandsTime) {
+    std::string output;
+    const int status = bench::RunCommandLine(
+        Program("corvay-bench") + " --modems 1 --rule V1.0=V1.1 --upgrade --reboot 3100 -- " +
+            Program("corvay-headless") + " --mode 4 --dir {dir} --time-scale 100 --yes 2>&1",
+        &output);
+    EXPECT_EQ(status, 0) << output;
+    EXPECT_TRUE(Has(output, "port 1\tCV-100\t")) << output;
+    EXPECT_TRUE(Has(output, u8"固件版本：V1.1;")) << output;
+    EXPECT_TRUE(Has(output, u8"\t升级成功\t")) << output;
+}
+
+namespace {
+
+// corvay-headless on the bench at the jobs' real pace, its output in 'output', the extra words
+// after its own; 'pending' sends it SIGINT before it starts (blocked, so it waits in the new
+// program). Returns the child, which only execs: the words are made before the fork.
+pid_t StartHeadless(const bench::SimulatedBench& sim, bool pending, const std::string& output,
+                    std::vector<std::string> extra = {}) {
+    std::vector<std::string> words = {"ip",     "netns", "exec",  sim.Pc().Name(), Program("corvay-headless"),
+                                      "--mode", "0",     "--dir", sim.Directory(), "--time-scale",
+                                      "1"};
+    words.insert(words.end(), extra.begin(), extra.end());
+    std::vector<char*> args;
+    for (std::string& word : words)
+        args.push_back(word.data());
+    args.push_back(nullptr);
+    pid_t child = ::fork();
+    if (child == 0) {
+        const int out = ::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        if (out >= 0) {
+            ::dup2(out, 1);
+            ::dup2(out, 2);
+        }
+        if (pending) {
+            sigset_t signals;
+            sigemptyset(&signals);
+            sigaddset(&signals, SIGINT);
+            sigprocmask(SIG_BLOCK, &signals, nullptr);
+            ::raise(SIGINT);
+        }
+        ::execvp(args[0], args.data());
+        ::_exit(127);
+    }
+    return child;
+}
+
+// Its exit status, or -1 when it has not ended within the time (then it is killed).
+int WaitExit(pid_t child, int ms) {
+    for (int waited = 0; waited < ms; waited += 20) {
+        int status = 0;
+        if (::waitpid(child, &status, WNOHANG) == child)
+            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        ::usleep(20000);
+    }
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+    return -1;
+}
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+} // namespace
+
+// A stop during the start ends its waits at once and runs no job, also one sent before the
+// program could catch it.
+TEST_F(BenchTest, BenchStopDuringTheStartRunsNoJob) {
+    bench::SimulatedBenchConfig config;
+    config.modems = {Modem(ModemKind::Ok), Modem(ModemKind::Ok)};
+    Build(config); // the modems' wait is 20 s
+    const std::string output = (std::filesystem::path(bench->Directory()) / "headless.out").string();
+    for (bool pending : {true, false}) {
+        SCOPED_TRACE(pending ? "sent before the start" : "sent in the wait for the modems");
+        // Port 1 off: the start's enabling of every port tells where it is.
+        bench->TelnetSwitch().SetSwitchPort(1, {false, false, 2});
+        const pid_t child = StartHeadless(*bench, pending, output);
+        ASSERT_GT(child, 0);
+        if (!pending) {
+            for (int waited = 0; waited < 20000 && !bench->TelnetSwitch().GetSwitchPort(1).enabled;
+                 waited += 20)
+                ::usleep(20000);
+            ASSERT_TRUE(bench->TelnetSwitch().GetSwitchPort(1).enabled);
+            ::usleep(300000);
+            ::kill(child, SIGINT);
+        }
+        // Far sooner than the 20 s wait, stopped, and no port touched by a job.
+        EXPECT_EQ(WaitExit(child, 5000), 1);
+        const std::string printed = ReadAll(output);
+        EXPECT_FALSE(Has(printed, "port 1\t")) << printed;
+        for (int p = 2; p <= bench->PortCount(); ++p)
+            EXPECT_TRUE(bench->TelnetSwitch().GetSwitchPort(p).enabled) << p;
+    }
+}
+
+// The console's log-in wait ends at a stop too: a console line that never answers holds the
+// start in it for a minute.
+TEST_F(BenchTest, BenchStopDuringTheConsoleLogInRunsNoJob) {
+    bench::SimulatedBenchConfig config;
+    config.console = true;
+    config.modems = {Modem(ModemKind::Ok)};
+    Build(config);
+    platform::UniqueFd silent(::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC));
+    ASSERT_TRUE(silent.IsValid());
+    ASSERT_EQ(::grantpt(silent.Get()), 0);
+    ASSERT_EQ(::unlockpt(silent.Get()), 0);
+    const std::string line = ::ptsname(silent.Get());
+    const std::string output = (std::filesystem::path(bench->Directory()) / "headless.out").string();
+    const pid_t child = StartHeadless(*bench, false, output, {"--console", line});
+    ASSERT_GT(child, 0);
+    // In the log-in wait once the line has been opened and spoken to.
+    char said[64];
+    pollfd fd = {silent.Get(), POLLIN, 0};
+    ASSERT_EQ(::poll(&fd, 1, 20000), 1) << ReadAll(output);
+    ASSERT_GT(::read(silent.Get(), said, sizeof said), 0);
+    ::usleep(300000);
+    ::kill(child, SIGINT);
+    EXPECT_EQ(WaitExit(child, 5000), 1) << ReadAll(output);
+    EXPECT_FALSE(Has(ReadAll(output), "port 1\t"));
 }

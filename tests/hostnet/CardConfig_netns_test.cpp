@@ -86,7 +86,7 @@ protected:
     void TearDown() override {
         // Only once the run directory is the test's (pc is set after it): never a host's client.
         if (pc)
-            DhcpClient("lan0").Stop();
+            testsupport::RunInside(*pc, [] { DhcpClient("lan0").Stop(); });
         server.reset();
         pellar::SetMessagePoster(nullptr);
         platform::SetRunDirectory("");

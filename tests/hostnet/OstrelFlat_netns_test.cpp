@@ -3,9 +3,11 @@
 
 #include <atomic>
 #include <chrono>
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <latch>
 #include <memory>
 #include <string>
 #include <thread>
@@ -420,6 +422,81 @@ TEST_F(OstrelFlatCards, EnableNetCardDHCPTakesTheLeaseWithItsNameServers) {
         client.Stop();
     });
     pc->Ip("addr flush dev lan0");
+    pc->Ip("addr add 192.0.2.1/24 dev lan0");
+}
+
+// Three callers enabling DHCP on one card at once leave one client, and a static address set
+// afterwards ends it: no client is left to renew a lease over that address.
+TEST_F(OstrelFlatCards, ConcurrentEnableNetCardDHCPStartsOneClientThatSetNetCardIPEnds) {
+    if (platform::FindProgram("busybox").empty())
+        GTEST_SKIP() << "busybox is not installed";
+    server = std::make_unique<testsupport::DhcpServer>(*modem, "m0", "203.0.113");
+    std::string lanText = Index(lan);
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        std::latch ready(3);
+        std::vector<int> results(3);
+        std::vector<std::thread> callers;
+        for (int i = 0; i < 3; ++i)
+            callers.emplace_back([&, i] {
+                RunInside(*pc, [&] {
+                    std::string text = lanText;
+                    ready.arrive_and_wait();
+                    results[i] = flat.EnableNetCardDHCP(text.data());
+                });
+            });
+        for (auto& caller : callers)
+            caller.join();
+        EXPECT_EQ(results, (std::vector<int>{10, 10, 10}));
+        EXPECT_EQ(testsupport::DhcpClientsOf(*pc, "lan0").size(), 1u);
+        RunInside(*pc, [&] {
+            EXPECT_TRUE(platform::PollUntil(
+                [] { return platform::DhcpClient("lan0").State() == platform::DhcpState::Bound; },
+                std::chrono::seconds(5)));
+            char address[] = "192.0.2.1", mask[] = "255.255.255.0";
+            EXPECT_EQ(flat.SetNetCardIP(address, mask, lanText.data()), 10);
+        });
+        EXPECT_TRUE(testsupport::DhcpClientsOf(*pc, "lan0").empty());
+        EXPECT_EQ(LanAddresses(), std::vector<std::string>{"lan0 192.0.2.1/24"});
+    }
+}
+
+// A temporary address put on a card whose lease came by DHCP is the library's until it deletes
+// it: the lease's renewal and its deconfig take off only the leased address.
+TEST_F(OstrelFlatCards, ATemporaryAddressOutlivesTheRenewalAndDeconfigOfTheLease) {
+    if (platform::FindProgram("busybox").empty())
+        GTEST_SKIP() << "busybox is not installed";
+    server = std::make_unique<testsupport::DhcpServer>(*modem, "m0", "203.0.113");
+    std::string lanText = Index(lan);
+    Draws({20});
+    RunInside(*pc, [&] {
+        ASSERT_EQ(flat.EnableNetCardDHCP(lanText.data()), 10);
+        platform::DhcpClient client("lan0");
+        ASSERT_TRUE(platform::PollUntil([&] { return client.State() == platform::DhcpState::Bound; },
+                                        std::chrono::seconds(5)));
+        char network[] = "198.18.5.0", mask[] = "255.255.255.0";
+        ASSERT_EQ(flat.AddIpAddressEx(network, mask, CString(lanText.c_str())), 1);
+    });
+    std::vector<std::string> leased = LanAddresses();
+    ASSERT_EQ(leased.size(), 2u) << ::testing::PrintToString(leased);
+    EXPECT_EQ(leased[0].rfind("lan0 198.18.5.20/24", 0), 0u) << leased[0];
+    EXPECT_EQ(leased[1].rfind("lan0 203.0.113.1", 0), 0u) << leased[1];
+    RunInside(*pc, [&] {
+        platform::DhcpClient client("lan0");
+        ASSERT_TRUE(client.Renew());
+        EXPECT_TRUE(platform::PollUntil([&] { return client.Lease() && client.Lease()->counter == 2; },
+                                        std::chrono::seconds(5)));
+    });
+    EXPECT_EQ(LanAddresses(), leased);
+    RunInside(*pc, [&] {
+        platform::DhcpClient client("lan0");
+        ASSERT_EQ(::kill(client.Pid(), SIGUSR2), 0); // a release deconfigures
+        EXPECT_TRUE(platform::PollUntil([&] { return client.Lease() && client.Lease()->event == "deconfig"; },
+                                        std::chrono::seconds(5)));
+    });
+    EXPECT_EQ(LanAddresses(), std::vector<std::string>{leased[0]});
+    RunInside(*pc, [&] { flat.DeleteIpAddress(); });
+    EXPECT_TRUE(LanAddresses().empty());
     pc->Ip("addr add 192.0.2.1/24 dev lan0");
 }
 

@@ -353,6 +353,25 @@ TEST_F(TempAddressNet, AllInterfacesAndTheOneCardThatLacksTheNetwork) {
     }
 }
 
+// Both cards up with no IPv4 address: the address table lists loopback alone, which never
+// takes one, so nothing is added and nothing can answer.
+TEST_F(TempAddressNet, AllInterfacesFailsWhenNoCardCanTakeAnAddress) {
+    pc->Ip("addr flush dev lan0");
+    pc->Ip("addr flush dev wan0");
+    before = Addresses();
+    ASSERT_EQ(before, Rows{"lo 127.0.0.1/8"});
+    Draws({10});
+    CFunction function;
+    int result = -1;
+    char address[] = "203.0.113.1", mask[] = "255.255.255.0";
+    RunInside(*pc, [&] { result = function.AddIpAddress(address, mask); });
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(Added(), Rows{});
+    EXPECT_EQ(function.nteCount, 0);
+    EXPECT_EQ(WaitedMs(), 0);
+    EXPECT_TRUE(Logged("AddIpAddress waited:0 ret=0")) << Log();
+}
+
 TEST_F(TempAddressNet, CopiesRemoveWhatTheOriginalAddedOnce) {
     Draws({20});
     CFunction original;

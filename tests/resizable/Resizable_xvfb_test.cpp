@@ -26,6 +26,22 @@ const char* kListXrc = u8R"(<?xml version="1.0" encoding="UTF-8"?>
   </object>
 </resource>)";
 
+// A template with a fixed frame.
+const char* kFixedXrc = R"(<?xml version="1.0" encoding="UTF-8"?>
+<resource xmlns="http://www.wxwidgets.org/wxxrc" version="2.5.3.0">
+  <object class="wxDialog" name="902">
+    <title>Fixed template</title>
+    <style>wxCAPTION|wxSYSTEM_MENU</style>
+    <size>200,100d</size>
+    <object class="wxButton" name="1"><label>OK</label><pos>143,79d</pos><size>50,14d</size></object>
+  </object>
+  <object class="wxDialog" name="903">
+    <title>Plain dialog</title>
+    <style>wxCAPTION|wxSYSTEM_MENU</style>
+    <size>200,100d</size>
+  </object>
+</resource>)";
+
 class ListDlg : public CResizableDialog {
 public:
     ListDlg() : CResizableDialog(901) {}
@@ -90,6 +106,30 @@ TEST(Resizable, AResizedDialogKeepsItsAnchorsAndItsMinimum) {
         EXPECT_GE(c.client.cy, a.client.cy);
         EXPECT_EQ(c.list, a.list);
         CallOnUiThread([&] { dlg.DestroyWindow(); });
+    });
+}
+
+// The dialog turns a fixed frame into a sizing one itself; a plain dialog keeps its fixed frame.
+TEST(Resizable, AFixedTemplateGetsASizingFrame) {
+    testsupport::UiTestDriver ui;
+    SKIP_WITHOUT_DISPLAY(ui);
+    ASSERT_TRUE(ui.UsePack("cn"));
+    ASSERT_TRUE(platform::ui::Application::AddResourceDocument("fixed.xrc", kFixedXrc));
+    ui.Run([&] {
+        CResizableDialog sizing(902);
+        platform::ui::Dialog plain(903);
+        ASSERT_TRUE(CallOnUiThreadFor([&] {
+            return sizing.Create() && plain.Create() && (sizing.ShowWindow(true), plain.ShowWindow(true), true);
+        }));
+        ui.Settle(300);
+        EXPECT_TRUE(ui.WindowSizable("Fixed template"));
+        EXPECT_FALSE(ui.WindowSizable("Plain dialog"));
+        CallOnUiThread([&] { plain.DestroyWindow(); });
+        platform::ui::Size first = CallOnUiThreadFor([&] { return sizing.GetClientSize(); });
+        CallOnUiThread([&] { sizing.SetWindowSize(first.cx + 300, first.cy + 200); });
+        ui.Settle(300);
+        ui.Screenshot("Resizable_fixed_template_grown");
+        CallOnUiThread([&] { sizing.DestroyWindow(); });
     });
 }
 

@@ -13,7 +13,7 @@
 #include "stavrintool/main/MainDialogModel.h"
 #include "stavrintool/main/NewTemplateId.h"
 #include "templates/TemplateStore.h"
-#include "tests/stavrintool/ToolFixture.h"
+#include "tests/stavrintool/ModelFixture.h"
 #include "tests/support/TempDir.h"
 
 namespace {
@@ -32,47 +32,14 @@ public:
     }
 };
 
-// 2026-12-10 12:00:00 local time.
-platform::Clock::Wall::time_point LocalNoon() {
-    std::tm local{};
-    local.tm_year = 2026 - 1900;
-    local.tm_mon = 11;
-    local.tm_mday = 10;
-    local.tm_hour = 12;
-    local.tm_isdst = -1;
-    return platform::Clock::Wall::from_time_t(std::mktime(&local));
-}
-
-class StavrinDlgModel : public ::testing::Test {
+class StavrinDlgModel : public ToolModelTest {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(UseToolPack(pack, "cn"));
-        WriteFileBytes(file, TerminalsFile(ToolFixture()));
-        ASSERT_TRUE(store.Load());
-        ASSERT_EQ(store.GetPath(), file.string().c_str());
+        ToolModelTest::SetUp();
         model.Init();
     }
-    void TearDown() override { stavrin::SetToolStringSource({}); }
-
-    // The texts of the boxes shown so far, then forgotten.
-    std::vector<std::string> TakeBoxes() {
-        const auto boxes = prompts.Boxes();
-        std::vector<std::string> texts;
-        for (size_t i = seen; i < boxes.size(); ++i)
-            texts.push_back(boxes[i].text.str());
-        seen = boxes.size();
-        return texts;
-    }
-    platform::ui::LanguagePack pack;
-    TempDir dir{"stavrin-model"};
-    std::filesystem::path file = dir / "Terminals.dat";
-    ProgramDirScope programDir{dir.path()};
-    TemplateStore store;
-    platform::RecordingPromptService prompts;
-    platform::ManualClock clock{LocalNoon()};
     FakeEditor editor;
     MainDialogModel model{store, prompts, clock, &editor};
-    size_t seen = 0;
 };
 
 TEST_F(StavrinDlgModel, ShowsTheFirstGroupWithTheNamesOfItsBoundTemplates) {

@@ -10,6 +10,7 @@
 #include "platform/files/ProgramDirectory.h"
 #include "platform/ui/LanguagePack.h"
 #include "stavrintool/app/ToolStrings.h"
+#include "templates/TemplateRecords.h"
 #include "tests/templates/TemplateFixture.h"
 
 namespace testsupport {
@@ -33,6 +34,21 @@ inline FixtureFile ToolFixture() {
         {kGroup2, {80}, {"root:root"}, {kIdA1}},
     };
     return file;
+}
+
+// A parameter in one line: name|page|key flag|array field|join word, then its local and
+// English locators and its rules.
+inline std::string ParameterLine(const ParameterRecord& p) {
+    std::string line = (p.name + "|" + p.page + "|" + p.keyFlag + "|" + p.arraySpec + "|" + p.joinWord).str();
+    for (const auto* list : {&p.localLocators, &p.englishLocators}) {
+        line += list == &p.localLocators ? " local:" : " english:";
+        for (const LocatorRecord& l : *list)
+            line += "[" + l.head.str() + "," + l.tail.str() + "]";
+    }
+    line += " rules:";
+    for (const RuleRecord& r : p.rules)
+        line += "[" + r.op.str() + "," + r.setValue.str() + "," + std::to_string(r.code) + "]";
+    return line;
 }
 
 inline std::filesystem::path BuildProgramDir() {

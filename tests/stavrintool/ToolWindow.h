@@ -7,6 +7,7 @@
 
 #include "platform/ui/Application.h"
 #include "stavrintool/app/CStavrinApp.h"
+#include "stavrintool/editor/TemplateEditorWindow.h"
 #include "stavrintool/main/CStavrinDlg.h"
 #include "templates/TemplateStore.h"
 
@@ -18,6 +19,8 @@ public:
     CString LockDirectory() override { return m_lockDir.string().c_str(); }
     void RunMainDialog() override {
         CStavrinDlg dlg(TemplateStore::Instance());
+        TemplateEditorWindow editor(TemplateStore::Instance(), &dlg);
+        dlg.Model().SetEditor(&editor);
         m_dialog = &dlg;
         dlg.DoModal();
         m_dialog = nullptr;

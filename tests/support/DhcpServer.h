@@ -5,6 +5,7 @@
 
 #include <string>
 #include <sys/types.h>
+#include <vector>
 
 #include "tests/support/NetNamespace.h"
 #include "tests/support/TempDir.h"
@@ -25,6 +26,9 @@ private:
     TempDir m_files{"udhcpd"};
     pid_t m_pid = 0;
 };
+
+// Every udhcpc of the link that runs in the namespace, whoever started it.
+std::vector<pid_t> DhcpClientsOf(const NetNamespace& ns, const std::string& link);
 
 // Makes this process the reaper of the daemons its tests start (they leave their starter),
 // so that their ends are collected here and no zombie is left behind.

@@ -1,7 +1,10 @@
 #include "tests/support/UiTestDriver.h"
+#include "tests/support/X11Server.h"
 
+#include <wx/notebook.h>
 #include <wx/wx.h>
 
+#include <wx/listctrl.h>
 #include <wx/uiaction.h>
 
 #include <gtest/gtest.h>
@@ -280,12 +283,31 @@ bool UiTestDriver::Click(int controlId) {
     return found;
 }
 
+namespace {
+
+int AnswerId(int answer) {
+    return answer == platform::kIdOk       ? wxID_OK
+           : answer == platform::kIdCancel ? wxID_CANCEL
+           : answer == platform::kIdYes    ? wxID_YES
+           : answer == platform::kIdNo     ? wxID_NO
+           : answer == platform::kIdRetry  ? wxID_RETRY
+                                           : wxID_OK;
+}
+
+} // namespace
+
+UiTestDriver::AnswerButton UiTestDriver::Answer(int answer) {
+    return CallOnUiThreadFor([wxId = AnswerId(answer)] {
+        wxWindow* top = ActiveWindow();
+        auto* button = dynamic_cast<wxButton*>(top ? top->FindWindow(wxId) : nullptr);
+        if (!button)
+            return AnswerButton{};
+        return AnswerButton{std::string(button->GetLabel().utf8_str()), button->GetScreenRect().x};
+    });
+}
+
 bool UiTestDriver::ClickAnswer(int answer) {
-    int wxId = answer == platform::kIdOk       ? wxID_OK
-               : answer == platform::kIdCancel ? wxID_CANCEL
-               : answer == platform::kIdYes    ? wxID_YES
-               : answer == platform::kIdNo     ? wxID_NO
-                                               : wxID_OK;
+    int wxId = AnswerId(answer);
     bool found = CallOnUiThreadFor([wxId] {
         wxWindow* top = ActiveWindow();
         wxWindow* button = top ? top->FindWindow(wxId) : nullptr;
@@ -328,9 +350,35 @@ void UiTestDriver::Type(const std::string& ascii) {
     Settle(50);
 }
 
+bool UiTestDriver::ClickRow(int controlId, int row) {
+    bool found = CallOnUiThreadFor([controlId, row] {
+        auto* list = dynamic_cast<wxListCtrl*>(platform::ui::impl::FindControl(ActiveWindow(), controlId));
+        wxRect r;
+        if (!list || !list->GetItemRect(row, r))
+            return false;
+        list->EnsureVisible(row);
+        list->GetItemRect(row, r);
+        const wxPoint at = list->ClientToScreen(wxPoint(r.x + 24, r.y + r.height / 2));
+        wxUIActionSimulator sim;
+        sim.MouseMove(at);
+        wxYield();
+        sim.MouseClick();
+        return true;
+    });
+    Settle(50);
+    return found;
+}
+
 bool UiTestDriver::Select(int controlId, int index) {
     return CallOnUiThreadFor([controlId, index] {
         wxWindow* control = platform::ui::impl::FindControl(ActiveWindow(), controlId);
+        // A tab control: the tab as a click would choose it, the dialog told by the toolkit.
+        if (auto* book = dynamic_cast<wxBookCtrlBase*>(control)) {
+            if (index < 0 || index >= int(book->GetPageCount()))
+                return false;
+            book->SetSelection(size_t(index));
+            return true;
+        }
         auto* items = dynamic_cast<wxControlWithItems*>(control);
         if (!items || index < 0 || index >= int(items->GetCount()))
             return false;
@@ -355,12 +403,92 @@ std::string UiTestDriver::Text(int controlId) {
     });
 }
 
+std::string UiTestDriver::CellText(int controlId, int row, int column) {
+    return CallOnUiThreadFor([=] {
+        auto* list = dynamic_cast<wxListCtrl*>(platform::ui::impl::FindControl(ActiveWindow(), controlId));
+        if (!list || row < 0 || row >= list->GetItemCount() || column < 0 || column >= list->GetColumnCount())
+            return std::string();
+        return std::string(list->GetItemText(row, column).utf8_str());
+    });
+}
+
+int UiTestDriver::RowCount(int controlId) {
+    return CallOnUiThreadFor([=] {
+        auto* list = dynamic_cast<wxListCtrl*>(platform::ui::impl::FindControl(ActiveWindow(), controlId));
+        return list ? list->GetItemCount() : -1;
+    });
+}
+
+std::vector<std::string> UiTestDriver::Items(int controlId) {
+    return CallOnUiThreadFor([controlId] {
+        std::vector<std::string> items;
+        wxWindow* control = platform::ui::impl::FindControl(ActiveWindow(), controlId);
+        if (auto* list = dynamic_cast<wxListCtrl*>(control)) {
+            for (int row = 0; row < list->GetItemCount(); ++row) {
+                wxString line;
+                for (int column = 0; column < list->GetColumnCount(); ++column)
+                    line += (column ? "|" : "") + list->GetItemText(row, column);
+                items.push_back(std::string(line.utf8_str()));
+            }
+        } else if (auto* entries = dynamic_cast<wxItemContainer*>(control)) {
+            for (unsigned i = 0; i < entries->GetCount(); ++i)
+                items.push_back(std::string(entries->GetString(i).utf8_str()));
+        }
+        return items;
+    });
+}
+
+int UiTestDriver::SelectedItem(int controlId) {
+    return CallOnUiThreadFor([controlId] {
+        wxWindow* control = platform::ui::impl::FindControl(ActiveWindow(), controlId);
+        if (auto* list = dynamic_cast<wxListCtrl*>(control))
+            return int(list->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED));
+        auto* entries = dynamic_cast<wxItemContainer*>(control);
+        return entries ? entries->GetSelection() : -1;
+    });
+}
+
+bool UiTestDriver::IsChecked(int controlId) {
+    return CallOnUiThreadFor([controlId] {
+        wxWindow* control = platform::ui::impl::FindControl(ActiveWindow(), controlId);
+        if (auto* box = dynamic_cast<wxCheckBox*>(control))
+            return box->GetValue();
+        auto* radio = dynamic_cast<wxRadioButton*>(control);
+        return radio && radio->GetValue();
+    });
+}
+
+bool UiTestDriver::IsEnabled(int controlId) {
+    return CallOnUiThreadFor([controlId] {
+        wxWindow* control = platform::ui::impl::FindControl(ActiveWindow(), controlId);
+        return control && control->IsEnabled();
+    });
+}
+
+bool UiTestDriver::IsShown(int controlId) {
+    return CallOnUiThreadFor([controlId] {
+        wxWindow* control = platform::ui::impl::FindControl(ActiveWindow(), controlId);
+        return control && control->IsShown();
+    });
+}
+
 void UiTestDriver::ResizeActive(int width, int height) {
     CallOnUiThread([width, height] {
         if (wxWindow* top = ActiveWindow())
             top->SetClientSize(width, height);
     });
     Settle(200);
+}
+
+bool UiTestDriver::WindowSizable(const std::string& title) {
+    Settle(100);
+    return X11WindowSizable(m_display, title);
+}
+
+bool UiTestDriver::SetLockKeys(bool caps, bool num, bool scroll) {
+    bool ok = X11SetLockKeys(m_display, caps, num, scroll);
+    Settle(50);
+    return ok;
 }
 
 std::string UiTestDriver::Screenshot(const std::string& name) {

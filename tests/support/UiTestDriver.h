@@ -17,6 +17,7 @@
 #include <memory>
 #include <string>
 #include <sys/types.h>
+#include <vector>
 
 #include "platform/ui/LanguagePack.h"
 
@@ -52,18 +53,46 @@ public:
     // standard id: platform's kIdOk, kIdCancel, kIdYes, kIdNo for message boxes).
     bool Click(int controlId);
     bool ClickAnswer(int answer);
+    // A message box's button of that answer: its label (UTF-8, "" when there is none) and the
+    // screen x of its left edge.
+    struct AnswerButton {
+        std::string label;
+        int left = -1;
+    };
+    AnswerButton Answer(int answer);
     // Real clicks at a screen point: button 1 left, 3 right; twice for a double click.
     void ClickAt(int x, int y, int button = 1, bool twice = false);
     // Real keys to the active window, by the platform's key codes (27 Escape, 13 Return, 0x70
     // F1 ... 0x87 F24, letters and digits as their capitals), and text.
     void Key(int keyCode);
     void Type(const std::string& ascii);
-    // Selects an entry of a combo or list box as a user would, the dialog told of the change.
+    // Real click on a row of a report list of the active window (away from its first column's
+    // edge, where a check box would be).
+    bool ClickRow(int controlId, int row);
+    // Selects an entry of a combo or list box, or a tab, as a user would, the dialog told of
+    // the change.
     bool Select(int controlId, int index);
     // The text of a control of the active window, UTF-8.
     std::string Text(int controlId);
+    // A report list's cell of the active window, UTF-8 ("" when there is none); its row count.
+    std::string CellText(int controlId, int row, int column);
+    int RowCount(int controlId);
+    // The entries of a list or combo box of the active window, or the rows of a report list
+    // with their column texts joined by '|'; UTF-8.
+    std::vector<std::string> Items(int controlId);
+    // Its selected entry or first selected row, -1 for none.
+    int SelectedItem(int controlId);
+    // A check box or radio button of the active window: checked; enabled; shown.
+    bool IsChecked(int controlId);
+    bool IsEnabled(int controlId);
+    bool IsShown(int controlId);
     // Moves and resizes the active window (client size in pixels).
     void ResizeActive(int width, int height);
+    // Whether the window system is told that the top-level window of that (ASCII) title may be
+    // resized: its size hints leave room between the smallest and the largest size.
+    bool WindowSizable(const std::string& title);
+    // The keyboard's lock keys as if pressed into that state.
+    bool SetLockKeys(bool caps, bool num, bool scroll);
     // The whole screen into <build>/screenshots/<name>.png; the path, "" on failure.
     std::string Screenshot(const std::string& name);
 

@@ -13,11 +13,23 @@ int main(int argc, char** argv) {
     }
     platform::DhcpClient client(argv[2]);
     if (std::strcmp(argv[1], "start") == 0) {
-        auto result = client.Start();
-        return result == platform::DhcpClient::StartResult::Started ||
-                       result == platform::DhcpClient::StartResult::AlreadyRunning
-                   ? 0
-                   : 1;
+        using Result = platform::DhcpClient::StartResult;
+        switch (client.Start()) {
+        case Result::Started:
+        case Result::AlreadyRunning:
+            return 0;
+        case Result::ClientMissing:
+            std::fprintf(stderr, "dhcp-client: busybox is not installed\n");
+            return 1;
+        case Result::NoRunDirectory:
+            std::fprintf(stderr,
+                         "dhcp-client: the run directory cannot be made (/run/corvay or CORVAY_RUN_DIR)\n");
+            return 1;
+        case Result::Failed:
+            break;
+        }
+        std::fprintf(stderr, "dhcp-client: the client of %s did not start\n", argv[2]);
+        return 1;
     }
     if (std::strcmp(argv[1], "stop") == 0)
         return client.Stop() ? 0 : 1;

@@ -37,6 +37,7 @@ bool EnsureResourcesLoaded();
 bool LoadDocument(const std::string& name, const std::string& bytes);
 
 // A message box of the layer (types and answers as platform::PromptService), on the UI thread.
-int ShowBox(const CString& text, const CString& caption, unsigned type);
+// Parented to the owner's window when one is given, else to the main window.
+int ShowBox(const CString& text, const CString& caption, unsigned type, wxWindow* owner = nullptr);
 
 } // namespace platform::ui::impl

@@ -1,6 +1,6 @@
 // Whole corvay processes on the simulated bench under Xvfb, from the built tree: the README's
-// main command without a display (F3, the end box pictured and answered, corvay closed), and a
-// second start beside a running one.
+// main command without a display (F3, the end box pictured and answered, corvay closed), a
+// second start beside a running one, and the upgrade chooser of F11.
 
 #include <gtest/gtest.h>
 
@@ -52,11 +52,29 @@ protected:
         return status;
     }
 
-    fs::path m_source, m_binary;
+    // A fixture script of tests/corvay/app/fixtures run by corvay-bench in the PC's namespace with
+    // the bench's directory <build>/<name>, the build tree and 'scriptArgs'; the picture it is to
+    // take, <build>/screenshots/<picture>.png, removed first. Its exit status, as Run.
+    int RunFixture(const std::string& name, const std::string& benchArgs, const std::string& script,
+                   const std::string& scriptArgs, const std::string& picture, std::string& printed) {
+        const fs::path dir = m_binary / name;
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        m_picture = m_binary / "screenshots" / (picture + ".png");
+        fs::remove(m_picture);
+        return Run("'" + (m_binary / "bin" / "corvay-bench").string() + "' " + benchArgs + " --dir '" +
+                       dir.string() + "' -- '" +
+                       (m_source / "tests" / "corvay" / "app" / "fixtures" / script).string() + "' {dir} '" +
+                       m_binary.string() + "' " + scriptArgs,
+                   name, printed);
+    }
+
+    fs::path m_source, m_binary, m_picture;
 };
 
 using RunScript = WholeProgram;
 using CorvayAppInstances = WholeProgram;
+using CorvayAppUpgrade = WholeProgram;
 
 TEST_F(RunScript, HeadlessRunTestsTheBenchAndPicturesTheEndBox) {
     const fs::path picture = m_binary / "screenshots" / "run.png";
@@ -80,22 +98,27 @@ TEST_F(RunScript, HeadlessRunTestsTheBenchAndPicturesTheEndBox) {
 }
 
 TEST_F(CorvayAppInstances, ASecondStartSaysSoAndEndsWhileTheFirstRunsOn) {
-    const fs::path dir = m_binary / "instances";
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    const fs::path picture = m_binary / "screenshots" / "CorvayApp_second_instance.png";
-    fs::remove(picture);
     std::string printed;
     // The script waits for the second one's box "程序已经在运行！" in the log.
-    ASSERT_EQ(Run("'" + (m_binary / "bin" / "corvay-bench").string() + "' --modems 2 --dir '" + dir.string() +
-                      "' -- '" +
-                      (m_source / "tests" / "corvay" / "app" / "fixtures" / "two-corvays.sh").string() +
-                      "' {dir} '" + m_binary.string() + "'",
-                  "instances", printed),
-              0)
+    ASSERT_EQ(
+        RunFixture("instances", "--modems 2", "two-corvays.sh", "", "CorvayApp_second_instance", printed), 0)
         << printed;
     EXPECT_NE(printed.find("first runs on"), std::string::npos) << printed;
-    EXPECT_TRUE(fs::is_regular_file(picture));
+    EXPECT_TRUE(fs::is_regular_file(m_picture));
+}
+
+// Two rules match the modem's version: F11 opens the chooser through the program's own prompt
+// service, and the second version chosen there is the one the modem comes back with.
+TEST_F(CorvayAppUpgrade, TwoMatchingRulesOpenTheChooserAndTheChosenVersionIsFlashed) {
+    std::string printed;
+    ASSERT_EQ(
+        RunFixture("upgrade-chooser",
+                   "--modems 1 --rule V1.0=V2.0 --rule V1.0=V3.0 --upgrade --reboot 1000 --wait-connect 3000",
+                   "upgrade-chooser.sh", "V3.0", "CorvayApp_upgrade_chooser_second", printed),
+        0)
+        << printed;
+    EXPECT_NE(printed.find("upgraded to V3.0"), std::string::npos) << printed;
+    EXPECT_TRUE(fs::is_regular_file(m_picture));
 }
 
 } // namespace

@@ -25,16 +25,41 @@ TEST(WaitingDlg, AModalCountdownClosesItselfAndShowsTheSecondsLeft) {
     SKIP_WITHOUT_DISPLAY(ui);
     ASSERT_TRUE(ui.UsePack("cn"));
     ui.Run([&] {
-        WaitingDlg dlg(3000, "等待Modem建链...", nullptr, true);
+        WaitingDlg dlg(6000, "等待Modem建链...", nullptr, true);
         // A job thread runs it; it is carried to the UI thread.
         auto start = std::chrono::steady_clock::now();
         std::future<int> result = std::async(std::launch::async, [&] { return dlg.DoModal(); });
-        ASSERT_TRUE(ui.WaitUntil([&] { return dlg.Progress().Elapsed() == 1000; }));
+        ASSERT_TRUE(ui.WaitUntil([&] { return dlg.Progress().Elapsed() >= 1000; }));
+        // Caption and bar read together with the ticks counted, so that a slow machine cannot
+        // tell a different second from the one the test expects.
+        struct Seen {
+            bool open;
+            int elapsed;
+            CString caption;
+            platform::ui::Rect bar;
+            platform::ui::Size at, size;
+        };
+        Seen seen = CallOnUiThreadFor([&] {
+            return Seen{dlg.HasWindow(),
+                        dlg.Progress().Elapsed(),
+                        dlg.GetWindowText(),
+                        dlg.Item(WaitingDlg::kProgress).GetRect(),
+                        dlg.DialogUnitsToPixels({7, 10}),
+                        dlg.DialogUnitsToPixels({206, 14})};
+        });
         ui.Screenshot("WaitingDlg_countdown");
-        EXPECT_EQ(ui.ActiveCaption(), u8"等待Modem建链...还有2秒");
-        ASSERT_EQ(result.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+        ASSERT_TRUE(seen.open);
+        CString caption;
+        caption.Format("等待Modem建链...还有%d秒", (6000 - seen.elapsed) / 1000);
+        EXPECT_EQ(std::string(seen.caption), std::string(caption));
+        // The bar where the template puts it, at its size: not stretched over the dialog.
+        EXPECT_EQ(seen.bar.left, seen.at.cx);
+        EXPECT_EQ(seen.bar.top, seen.at.cy);
+        EXPECT_EQ(seen.bar.Width(), seen.size.cx);
+        EXPECT_EQ(seen.bar.Height(), seen.size.cy);
+        ASSERT_EQ(result.wait_for(std::chrono::seconds(20)), std::future_status::ready);
         EXPECT_EQ(result.get(), 2);
-        EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(3500));
+        EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(6500));
     });
 }
 
@@ -164,17 +189,23 @@ TEST(MyIE, IePanelOpensItsAddressAndHidesThePleaseWaitBoxWhenShown) {
     server.Start();
     ui.Run([&] {
         AsynWaitingDlg::Show(nullptr, "请稍等...");
+        // A page: it lives inside a dialog.
+        platform::ui::Dialog host(158);
+        ASSERT_TRUE(CallOnUiThreadFor([&] { return host.Create() && (host.ShowWindow(true), true); }));
         IePanel panel;
         EXPECT_EQ(std::string(panel.Address()), "192.168.1.1");
         panel.SetAddress(("http://127.0.0.1:" + std::to_string(server.Port()) + "/").c_str());
-        ASSERT_TRUE(CallOnUiThreadFor([&] { return panel.Create(); }));
+        ASSERT_TRUE(CallOnUiThreadFor([&] { return panel.Create(&host); }));
         EXPECT_EQ(ui.WaitUntil([&] { return server.RequestCount() > 0; }, 20000), true);
         CallOnUiThread([&] { panel.ShowWindow(true); });
         EXPECT_TRUE(ui.WaitUntil([] { return !AsynWaitingDlg::Instance()->IsWindowVisible(); }));
         EXPECT_NE(testsupport::LogText().find("IePanel is shown."), std::string::npos);
         ASSERT_TRUE(ui.WaitUntil([&] { return std::string(panel.Browser().GetTitle()) == "Panel"; }, 20000));
         ui.Screenshot("IePanel_page");
-        CallOnUiThread([&] { panel.DestroyWindow(); });
+        CallOnUiThread([&] {
+            panel.DestroyWindow();
+            host.DestroyWindow();
+        });
         AsynWaitingDlg::Destroy();
     });
     server.Stop();

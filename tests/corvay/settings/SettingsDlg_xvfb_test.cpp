@@ -101,7 +101,8 @@ TEST(SettingsDlgWindow, DslamSlotListsFollowTheModelAndEqualSlotsAreRefused) {
     EXPECT_EQ(f.Saved("Dslam", "Switch25to48"), "4");
 }
 
-// In both packs: the connection entries are the pack's texts, the saved values the same.
+// In both packs: the connection entries are the pack's texts, the saved values the same; Enter
+// ends it with OK.
 class SettingsDlgWindowSwitch : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(SettingsDlgWindowSwitch, ConnectionChosenAndSaved) {
@@ -128,7 +129,9 @@ TEST_P(SettingsDlgWindowSwitch, ConnectionChosenAndSaved) {
         ASSERT_TRUE(f.ui.Select(SwitchConfigDlg::IDC_CONNECTION, 2));
         window.SetText(SwitchConfigDlg::IDC_IP, "10.9.8.7");
         f.ui.Screenshot("SettingsDlg_switch_" + pack);
-        ASSERT_TRUE(f.ui.Click(1));
+        // Enter in a field presses OK, the default button.
+        ASSERT_TRUE(f.ui.Click(SwitchConfigDlg::IDC_IP));
+        f.ui.Key(13);
         EXPECT_EQ(window.Result(), 1);
     });
     EXPECT_EQ(f.Saved("Switch", "ConnectMode"), "TCPIP");

@@ -90,6 +90,15 @@ TEST(CorvayViewWindow, RowsKeysDoubleClickAndARefusedStart) {
         ui.ClickAt(row.left + 20, (row.top + row.bottom) / 2, 1, true);
         ASSERT_TRUE(ui.WaitUntil([&] { return ui.ActiveCaption() == u8"测试结果"; })) << ui.ActiveCaption();
         ui.Screenshot("CorvayView_result");
+        EXPECT_EQ(ui.Text(1019), "3");
+        ASSERT_TRUE(ui.Click(2));
+        ASSERT_TRUE(ui.WaitUntil([&] { return ui.ActiveCaption() == "Corvay"; }));
+        // Below the rows: no row is chosen, so row 0 (port 1, linked) opens.
+        platform::ui::Rect last = CallOnUiThreadFor([&] { return list.GetItemRect(4); });
+        ui.ClickAt(last.left + 20, last.bottom + 60, 1, true);
+        ASSERT_TRUE(ui.WaitUntil([&] { return ui.ActiveCaption() == u8"测试结果"; })) << ui.ActiveCaption();
+        EXPECT_EQ(ui.Text(1019), "1");
+        ui.Screenshot("CorvayView_result_below_rows");
         ASSERT_TRUE(ui.Click(2));
         ASSERT_TRUE(ui.WaitUntil([&] { return ui.ActiveCaption() == "Corvay"; }));
 

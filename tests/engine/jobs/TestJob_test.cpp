@@ -74,7 +74,8 @@ TEST_F(TestJob, UpgradeRulesGiveTheBoxTheChooserOrNothing) {
         {"same pair twice", {{"V1.2", "V1.3", "fw13.bin"}, {"V1.", "V1.3", "fw13.bin"}}, {box}},
         {"two versions",
          {{"V1.2", "V1.4", "fw14.bin"}, {"1.2.3", "V1.3", "fw13.bin"}},
-         {"V1.2.3\nV1.3\nV1.4"}},
+         {"V1.2.3\nV1.3\t" + SharedBench::Get().dir.str() + "/fw13.bin\nV1.4\t" +
+          SharedBench::Get().dir.str() + "/fw14.bin"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -229,6 +230,44 @@ TEST_F(TestJob, RebootWaitNeedsFiveOfSixConfirmations) {
         }
         EXPECT_EQ(asked.front(), *c.ip ? c.ip : "192.168.1.1");
     }
+}
+
+// A ping that fails at once (no route) still costs each cycle its time-out: about one cycle per
+// time-out up to the limit, not a spin that floods the log.
+TEST_F(TestJob, RebootWaitWithAPingThatFailsAtOnceWaitsItsTimeOut) {
+    platform::ManualClock localClock;
+    env.clock = &localClock;
+    Tester t(&View());
+    int pings = 0;
+    env.ping = [&](const CString&, int) {
+        if (++pings == 10000)
+            t.Stop(); // the spin, ended so that the test can tell it
+        return false;
+    };
+    t.SetEnvironment(env);
+    TestContext context(t);
+    const size_t logBefore = LogText().size();
+    EXPECT_THROW(WaitModemReboot("10.1.1.1", context), ModemRebootTimeout);
+    const int cycles = 240000 / 2000;
+    EXPECT_GE(pings, cycles);
+    EXPECT_LE(pings, cycles + 2);
+    const std::string log = LogText().substr(logBefore);
+    size_t lines = 0;
+    for (size_t at = log.find("Modem is rebooting."); at != std::string::npos;
+         at = log.find("Modem is rebooting.", at + 1))
+        ++lines;
+    EXPECT_EQ(lines, static_cast<size_t>(pings));
+}
+
+// However fast the job's time runs, no time-out falls below what a loopback peer can meet.
+TEST(TestTimings, ScaledTimeOutsKeepAFloor) {
+    for (int scale : {1, 100, 1000, 1000000}) {
+        const TestTimings t = TestTimings().Scaled(scale);
+        EXPECT_EQ(t.pingTimeoutMs, std::max(2000 / scale, kScaledTimeoutFloorMs)) << scale;
+        EXPECT_EQ(t.rebootLimitMs, std::max(240000 / scale, kScaledTimeoutFloorMs)) << scale;
+        EXPECT_EQ(t.portSettleMs, 4000 / scale) << scale;
+    }
+    EXPECT_EQ(ScaledTimeout(30, 100), 30); // a short one is never stretched
 }
 
 TEST_F(TestJob, ModeDispatchRunsTheRoutineThenThePingTest) {

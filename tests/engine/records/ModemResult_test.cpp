@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <string>
+
+#include "engine/records/PortRow.h"
 #include "engine/records/TestRecords.h"
 #include "tests/support/PrivateLog.h"
 
@@ -116,6 +119,7 @@ TEST(ModemResult, ResultTextByEndStateAndMode) {
         d.Modem = Rates(4064, 512);
         d.Modem.Status = 1;
         d.Ping.BigPingCount = d.Ping.BigPingRecvCount = 10;
+        d.Ping.State = 2;
     });
     EXPECT_EQ(info.GetResultText(target), "Modem基本信息检查通过\r\nPing测试通过\r\n升级成功");
     EXPECT_TRUE(info.Get().Modem.HasInfo);
@@ -141,4 +145,89 @@ TEST(ModemResult, ResultTextByEndStateAndMode) {
     EXPECT_EQ(info.GetResultText(target), "测试中发生异常，因此终止测试。");
     info.Update([](TestInfo::Data& d) { d.EndState = 7; });
     EXPECT_EQ(info.GetResultText(target), "Unknown");
+}
+
+// A port the ping test never reached (records reset, or not tested) has no ping verdict, and one
+// that sent nothing never passes: not in the result text, not in the row, not in the verdict.
+TEST(ModemResult, NoPingVerdictWithoutFramesSent) {
+    DslamConfig target;
+    target.UploadRate = 512, target.DownloadRate = 4064;
+    const char* const none =
+        "Ping测试结果：\r\n上行发送0个大包，包丢失率：0%；\r\n上行发送0个小包，包丢失率：0%;\r\n"
+        "下行发送0个大包，包丢失率：0%；\r\n下行发送0个小包，包丢失率：0%";
+    EXPECT_FALSE(PingStatistics().IsPassed());
+    EXPECT_EQ(PingStatistics().GetResultText(), none);
+    struct Case {
+        int mode, pingState;
+        std::string text;
+        int icon;
+    } cases[] = {
+        {0, 0, "Modem基本信息检查通过\r\n", -1},
+        {1, 0, "", -1},
+        {2, 0, "", -1},
+        {5, 0, "Modem基本信息检查通过", -1},
+        {3, 0, "Modem基本信息检查通过\r\n", -1},
+        {0, 2, "Modem基本信息检查通过\r\n" + std::string(none) + "\r\n", Icon_PingFailed},
+        {2, 2, std::string(none) + "\r\n", Icon_Failed},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.mode * 10 + c.pingState);
+        TestInfo info(1);
+        info.Update([&](TestInfo::Data& d) {
+            d.Modem = Rates(4064, 512);
+            d.Modem.HasInfo = true;
+            d.PingFlag = 1;
+            d.TestMode = c.mode;
+            d.Ping.State = c.pingState;
+        });
+        EXPECT_EQ(info.GetResultText(target), c.text);
+        const PortRow row = PortRowOf(info, target);
+        EXPECT_EQ(row.icon, c.pingState == 2 ? c.icon : Icon_Identified);
+        EXPECT_NE(VerdictOfIcon(row.icon), PortVerdict::Pass);
+    }
+}
+
+// The row a job's update gives, and the verdict its icon says, by mode, ping and rates.
+TEST(ModemResult, RowIconAndVerdict) {
+    DslamConfig target;
+    target.UploadRate = 512, target.DownloadRate = 4064;
+    struct Case {
+        const char* name;
+        int mode;
+        const char* version;
+        int down;
+        bool pingPassed;
+        int icon;
+        const char* verdict;
+    } cases[] = {
+        {"standard, all good", 0, "V1.0", 4064, true, Icon_Passed, "pass"},
+        {"standard, unknown model", 0, "", 4064, true, Icon_RateFailed, "fail"},
+        {"standard, low rate", 0, "V1.0", 3000, true, Icon_RateFailed, "fail"},
+        {"standard, ping lost", 0, "V1.0", 4064, false, Icon_PingFailed, "fail"},
+        {"standard, both", 0, "V1.0", 3000, false, Icon_Failed, "fail"},
+        {"ping, unknown model", 2, "", 0, true, Icon_Passed, "pass"},
+        {"ping, lost", 2, "", 0, false, Icon_Failed, "fail"},
+        {"upgrade", 4, "V1.0", 4064, true, Icon_Identified, "untested"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TestInfo info(1);
+        info.Update([&](TestInfo::Data& d) {
+            d.Modem = Rates(c.down, 512, c.version);
+            d.TestMode = c.mode;
+            d.Ping.State = 2;
+            d.Ping.BigPingCount = d.Ping.SmallPingCount = d.Ping.BigPingReplyCount =
+                d.Ping.SmallPingReplyCount = 10;
+            d.Ping.BigPingRecvCount = d.Ping.SmallPingRecvCount = d.Ping.BigPingReplyRecvCount =
+                d.Ping.SmallPingReplyRecvCount = c.pingPassed ? 10 : 0;
+        });
+        const PortRow row = PortRowOf(info, target);
+        EXPECT_EQ(row.icon, c.icon);
+        EXPECT_STREQ(VerdictName(VerdictOfIcon(row.icon)), c.verdict);
+    }
+    EXPECT_EQ(VerdictOfIcon(WifiIcon({96, 4, true, 0})), PortVerdict::Pass);
+    EXPECT_EQ(VerdictOfIcon(WifiIcon({95, 5, true, 0})), PortVerdict::Fail);
+    for (int icon :
+         std::initializer_list<int>{-1, Icon_LinkDown, Icon_LinkUp, Icon_Disabled, Icon_Identified})
+        EXPECT_EQ(VerdictOfIcon(icon), PortVerdict::Untested) << icon;
 }

@@ -10,8 +10,10 @@
 #include <set>
 
 #include "engine/log/StringTable.h"
+#include "engine/records/TestRecords.h"
 #include "platform/files/ProgramDirectory.h"
 #include "platform/ui/LanguagePack.h"
+#include "platform/ui/WindowPrompts.h"
 #include "tests/support/TempDir.h"
 
 namespace {
@@ -129,6 +131,74 @@ TEST(LanguagePack, ChineseTextsAreTheProgramsOwnAndTheBuiltInTableIsThePacks) {
     SetStringSource(packs.en.StringLookup());
     EXPECT_EQ(std::string(LoadStringId(50)), "Unknown");
     SetStringSource(nullptr);
+}
+
+// The bitmap a pack's XRC document names ("memory:<name>"), as the pack holds it.
+std::string NamedBitmap(const LanguagePack& pack, const std::string& xrc) {
+    static const std::regex bitmap("<bitmap>memory:([^<]+)</bitmap>");
+    std::smatch found;
+    const std::string* document = pack.Resource(xrc);
+    if (!document || !std::regex_search(*document, found, bitmap))
+        return "";
+    const std::string* image = pack.Resource(found[1]);
+    return image ? *image : "";
+}
+
+TEST(LanguagePack, TheEnglishPackReadsAsEnglish) {
+    Packs packs;
+    // Its own splash title, not the Chinese one.
+    const std::string cnSplash = NamedBitmap(packs.cn, "SplashDlg.xrc"), enSplash = NamedBitmap(packs.en, "SplashDlg.xrc");
+    EXPECT_FALSE(cnSplash.empty());
+    EXPECT_FALSE(enSplash.empty());
+    EXPECT_NE(enSplash, cnSplash);
+    // The progress text, blanks after its punctuation as English has them.
+    PingStatistics ping;
+    ping.Percent = 10;
+    ping.Remaining = 5;
+    SetStringSource(packs.en.StringLookup());
+    EXPECT_EQ(std::string(ping.GetProgressText()), "Ping test progress: 10%, Time left: 5 s");
+    SetStringSource(nullptr);
+    EXPECT_EQ(std::string(ping.GetProgressText()), "Ping测试进度：10%,测试剩余时间：5秒");
+    // A key shown in brackets after an English word is the Chinese menus' way; in English the
+    // key is a letter of the word, or none.
+    static const std::regex bracketed("<label>[^<]*\\((&amp;)?[A-Z]\\)</label>");
+    for (const std::string& name : packs.en.ResourceNames(".xrc")) {
+        const std::string& xrc = *packs.en.Resource(name);
+        std::smatch found;
+        EXPECT_FALSE(std::regex_search(xrc, found, bracketed)) << name << ": " << found.str();
+    }
+}
+
+// Left to right as the platform has them: Yes before No, Cancel last; labels of the pack.
+TEST(LanguagePack, MessageBoxButtonsInThePlatformsOrderWithThePacksLabels) {
+    Packs packs;
+    struct Case {
+        unsigned type;
+        std::vector<int> answers;
+        std::vector<std::string> cn, en;
+    } cases[] = {
+        {platform::kMbOk, {platform::kIdOk}, {"确定"}, {"OK"}},
+        {platform::kMbOkCancel, {platform::kIdOk, platform::kIdCancel}, {"确定", "取消"}, {"OK", "Cancel"}},
+        {platform::kMbYesNo | platform::kMbIconQuestion, {platform::kIdYes, platform::kIdNo}, {"是", "否"},
+         {"&Yes", "&No"}},
+        {platform::kMbYesNoCancel, {platform::kIdYes, platform::kIdNo, platform::kIdCancel}, {"是", "否", "取消"},
+         {"&Yes", "&No", "Cancel"}},
+        {platform::kMbRetryCancel, {platform::kIdRetry, platform::kIdCancel}, {"重试", "取消"}, {"&Retry", "Cancel"}},
+    };
+    for (const Case& c : cases) {
+        std::vector<int> answers;
+        std::vector<std::string> cn, en;
+        for (const platform::ui::BoxButton& b : platform::ui::MessageBoxButtons(c.type)) {
+            answers.push_back(b.answer);
+            CString text;
+            cn.push_back(packs.cn.LoadString(b.labelId, text) ? text.GetString() : "<missing>");
+            en.push_back(packs.en.LoadString(b.labelId, text) ? text.GetString() : "<missing>");
+            EXPECT_EQ(en.back(), b.english);
+        }
+        EXPECT_EQ(answers, c.answers) << c.type;
+        EXPECT_EQ(cn, c.cn) << c.type;
+        EXPECT_EQ(en, c.en) << c.type;
+    }
 }
 
 TEST(LanguagePack, AMissingOrForeignPackFailsCleanly) {

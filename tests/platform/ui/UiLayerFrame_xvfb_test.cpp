@@ -10,6 +10,7 @@
 #include "platform/ui/Application.h"
 #include "platform/ui/Dialog.h"
 #include "platform/ui/Frame.h"
+#include "platform/ui/ListControl.h"
 #include "platform/ui/ReportList.h"
 #include "platform/ui/ScreenSaver.h"
 #include "tests/support/UiTestDriver.h"
@@ -219,33 +220,31 @@ const char* kListDialogXrc = u8R"(<?xml version="1.0" encoding="UTF-8"?>
 
 struct RuleDlg : Dialog {
     RuleDlg() : Dialog(902) {}
-    ReportList list;
+    ListControl List() const { return ListControl(Item(1056)); }
     std::vector<int> checked;
-    int activated = -1;
     bool OnInitDialog() override {
         Dialog::OnInitDialog();
-        list.AttachTo(*this, 1056);
-        list.EnableCheckBoxes();
+        ListControl list = List();
+        list.SetUp(true);
         list.InsertColumn(0, LoadStringId(133), 50);
         list.InsertColumn(1, LoadStringId(80), 200);
         for (int i = 0; i < 3; ++i) {
             CString id;
             id.Format("%i", i + 1);
             list.InsertItem(i, id);
-            list.SetItemText(i, 1, "V2.0." + id);
+            list.SetItemText(i, 1, "V2.0." + id + "\r\nB");
         }
-        list.OnDoubleClick = [this](int item) { activated = item; };
         return true;
     }
     void OnOK() override {
-        for (int i = 0; i < list.GetItemCount(); ++i)
-            if (list.GetCheck(i))
+        for (int i = 0; i < List().GetItemCount(); ++i)
+            if (List().IsChecked(i))
                 checked.push_back(i);
         Dialog::OnOK();
     }
 };
 
-TEST(UiLayer, ADialogsListTakesColumnsRowsCheckBoxesAndClicks) {
+TEST(UiLayer, ADialogsListTakesColumnsOneLineRowsAndCheckBoxes) {
     testsupport::UiTestDriver ui;
     SKIP_WITHOUT_DISPLAY(ui);
     ASSERT_TRUE(ui.UsePack("cn"));
@@ -255,11 +254,10 @@ TEST(UiLayer, ADialogsListTakesColumnsRowsCheckBoxesAndClicks) {
         std::future<int> result = std::async(std::launch::async, [&] { return dlg.DoModal(); });
         ASSERT_TRUE(ui.WaitUntil([&] { return dlg.IsModal(); }));
         ui.Settle(300);
-        EXPECT_EQ(std::string(CallOnUiThreadFor([&] { return dlg.list.GetColumnHeading(1); })), "版本名称");
-        CallOnUiThread([&] { dlg.list.SetCheck(2, true); });
-        Rect row = CallOnUiThreadFor([&] { return dlg.list.GetItemRect(1); });
-        ui.ClickAt(row.left + 80, row.top + row.Height() / 2, 1, true);
-        EXPECT_TRUE(ui.WaitUntil([&] { return dlg.activated == 1; }));
+        EXPECT_EQ(std::string(CallOnUiThreadFor([&] { return dlg.List().GetColumnHeading(1); })), "版本名称");
+        // A cell is one line.
+        EXPECT_EQ(std::string(CallOnUiThreadFor([&] { return dlg.List().GetItemText(1, 1); })), "V2.0.2 B");
+        CallOnUiThread([&] { dlg.List().SetCheck(2, true); });
         ui.Screenshot("UiLayer_dialog_list");
         ASSERT_TRUE(ui.Click(1));
         ASSERT_EQ(result.wait_for(std::chrono::seconds(10)), std::future_status::ready);

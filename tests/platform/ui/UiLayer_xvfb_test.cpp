@@ -7,6 +7,7 @@
 #include <atomic>
 #include <future>
 #include <thread>
+#include <tuple>
 
 #include "platform/prompt/Prompt.h"
 #include "platform/ui/Application.h"
@@ -90,9 +91,29 @@ TEST(UiLayer, ABoxAskedByAWorkerShowsWhileTheWindowStaysLiveAndTheWorkerGetsTheA
         EXPECT_TRUE(PostMessage(form.Handle(), 1124, 5));
         EXPECT_TRUE(f.ui.WaitUntil([&] { return form.messages == 5; }));
         f.ui.Screenshot("UiLayer_worker_box");
+        // The program's language and the platform's order: Yes, then No.
+        const auto yes = f.ui.Answer(platform::kIdYes), no = f.ui.Answer(platform::kIdNo);
+        EXPECT_EQ(yes.label, u8"是");
+        EXPECT_EQ(no.label, u8"否");
+        EXPECT_LT(yes.left, no.left);
         ASSERT_TRUE(f.ui.ClickAnswer(platform::kIdYes));
         ASSERT_EQ(answer.wait_for(std::chrono::seconds(10)), std::future_status::ready);
         EXPECT_EQ(answer.get(), platform::kIdYes);
+        // Enter takes the first button; Escape the safe answer.
+        for (auto [key, type, expected] : {std::tuple{13, platform::kMbYesNo, platform::kIdYes},
+                                           std::tuple{27, platform::kMbYesNo, platform::kIdNo},
+                                           std::tuple{27, platform::kMbYesNoCancel, platform::kIdCancel},
+                                           std::tuple{13, platform::kMbOkCancel, platform::kIdOk}}) {
+            std::future<int> keyed = std::async(std::launch::async,
+                                                [type] { return platform::ShowMessageBox("继续吗？", "请确认", type); });
+            ASSERT_TRUE(f.ui.WaitUntil([&] { return f.ui.ActiveCaption() == u8"请确认"; }));
+            f.ui.Settle(200);
+            if (type == platform::kMbYesNoCancel)
+                f.ui.Screenshot("UiLayer_yes_no_cancel_box");
+            f.ui.Key(key);
+            ASSERT_EQ(keyed.wait_for(std::chrono::seconds(10)), std::future_status::ready) << key << " " << type;
+            EXPECT_EQ(keyed.get(), expected) << key << " " << type;
+        }
         CallOnUiThread([&] { form.DestroyWindow(); });
     });
 }

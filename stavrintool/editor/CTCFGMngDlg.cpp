@@ -1,0 +1,131 @@
+#include "stavrintool/editor/CTCFGMngDlg.h"
+
+#include "platform/prompt/Prompt.h"
+#include "platform/ui/DialogTools.h"
+
+CTCFGMngDlg::CTCFGMngDlg(TerminalRecord& record, platform::ui::Window* parent, FunctionCapture* capture)
+    : Dialog(IDD, parent), m_model(record, platform::Prompts(), capture) {}
+
+CTCFGMngDlg::~CTCFGMngDlg() = default;
+
+bool CTCFGMngDlg::OnInitDialog() {
+    Dialog::OnInitDialog();
+    m_model.Init();
+    Load();
+    // Where the operator starts; a list taking the focus would choose its first entry.
+    Item(IDC_FUNCTION_NAME).SetFocus();
+    return true;
+}
+
+void CTCFGMngDlg::Store() {
+    FunctionEditorModel& m = m_model;
+    m.functionName = GetDlgItemText(IDC_FUNCTION_NAME);
+    m.stepUrl = GetDlgItemText(IDC_STEP_URL);
+    m.headers = GetDlgItemText(IDC_HEADERS);
+    m.postData = GetDlgItemText(IDC_POST_DATA);
+    m.post = Item(IDC_POST).GetCheck();
+    m.uploadName = GetDlgItemText(IDC_UPLOAD_NAME);
+    m.uploadPage = GetDlgItemText(IDC_UPLOAD_PAGE);
+    m.uploadAction = GetDlgItemText(IDC_UPLOAD_ACTION);
+    m.uploadField = GetDlgItemText(IDC_UPLOAD_FIELD);
+    m.downloadUrl = GetDlgItemText(IDC_DOWNLOAD_URL);
+    m.functionSel = Item(IDC_FUNCTIONS).GetCurSel();
+    m.stepSel = Item(IDC_STEPS).GetCurSel();
+    m.uploadSel = Item(IDC_UPLOADS).GetCurSel();
+}
+
+void CTCFGMngDlg::Load() {
+    const FunctionEditorModel& m = m_model;
+    auto text = [this](int id, const CString& value) {
+        if (GetDlgItemText(id) != value)
+            SetDlgItemText(id, value);
+    };
+    text(IDC_FUNCTION_NAME, m.functionName);
+    text(IDC_STEP_URL, m.stepUrl);
+    text(IDC_HEADERS, m.headers);
+    text(IDC_POST_DATA, m.postData);
+    Item(IDC_POST).SetCheck(m.post);
+    Item(IDC_GET).SetCheck(!m.post);
+    text(IDC_UPLOAD_NAME, m.uploadName);
+    text(IDC_UPLOAD_PAGE, m.uploadPage);
+    text(IDC_UPLOAD_ACTION, m.uploadAction);
+    text(IDC_UPLOAD_FIELD, m.uploadField);
+    text(IDC_DOWNLOAD_URL, m.downloadUrl);
+    platform::ui::FillList(Item(IDC_FUNCTIONS), m.Functions(), m.functionSel);
+    platform::ui::FillList(Item(IDC_STEPS), m.Steps(), m.stepSel);
+    platform::ui::FillList(Item(IDC_UPLOADS), m.Uploads(), m.uploadSel);
+}
+
+void CTCFGMngDlg::OnControlChanged(int id) {
+    FunctionEditorModel& m = m_model;
+    switch (id) {
+    case IDC_FUNCTIONS:
+        Store();
+        m.ChooseFunction(m.functionSel);
+        break;
+    case IDC_STEPS:
+        Store();
+        m.ChooseStep(m.stepSel);
+        break;
+    case IDC_UPLOADS:
+        Store();
+        m.ChooseUpload(m.uploadSel);
+        break;
+    default:
+        return; // typing and the method pair: read when a button needs them
+    }
+    Load();
+}
+
+void CTCFGMngDlg::OnCommand(int id) {
+    Store();
+    FunctionEditorModel& m = m_model;
+    switch (id) {
+    case IDC_FUNCTION_ADD:
+        m.AddFunction();
+        break;
+    case IDC_FUNCTION_DELETE:
+        m.DeleteFunction();
+        break;
+    case IDC_STEP_ADD:
+        m.AddStep();
+        break;
+    case IDC_STEP_INSERT:
+        m.InsertStep();
+        break;
+    case IDC_STEP_DELETE:
+        m.DeleteStep();
+        break;
+    case IDC_UPLOAD_ADD:
+        m.AddUpload();
+        break;
+    case IDC_UPLOAD_DELETE:
+        m.DeleteUpload();
+        break;
+    case IDC_APPLY:
+        m.ApplyDownloadUrl();
+        break;
+    case IDC_CAPTURE_LOGIN:
+    case IDC_CAPTURE_RESTORE:
+    case IDC_CAPTURE_REBOOT: {
+        platform::ui::WaitCursor wait;
+        m.CaptureFunction(id - IDC_CAPTURE_LOGIN);
+        break;
+    }
+    case IDC_CAPTURE_UPGRADE: {
+        platform::ui::WaitCursor wait;
+        m.CaptureUpload();
+        break;
+    }
+    case IDC_GENERATE: {
+        platform::ui::WaitCursor wait; // generates nothing
+        return;
+    }
+    case IDC_CLOSE:
+        EndDialog(platform::kIdOk);
+        return;
+    default:
+        return;
+    }
+    Load();
+}

@@ -38,7 +38,8 @@ constexpr unsigned kIntRangePrompt = 61715;
 
 // Null for a page (a panel resource).
 wxDialog* D(void* native) {
-    return wxDynamicCast(static_cast<wxWindow*>(native), wxDialog);
+    // Not wxDynamicCast: its check casts to the class first, which a panel is not.
+    return dynamic_cast<wxDialog*>(static_cast<wxWindow*>(native));
 }
 
 // Every control with a number, depth first in creation order.
@@ -303,7 +304,7 @@ void Dialog::BindEvents() {
     dialog->Bind(
         wxEVT_SIZE, route([](Dialog& d, wxSizeEvent&) {
             auto* window = static_cast<wxWindow*>(d.Native());
-            auto* top = wxDynamicCast(window, wxTopLevelWindow);
+            auto* top = dynamic_cast<wxTopLevelWindow*>(window);
             wxSize client = window->GetClientSize();
             d.OnSize(top && top->IsMaximized() ? 2 : top && top->IsIconized() ? 1 : 0, client.x, client.y);
         }));

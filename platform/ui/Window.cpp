@@ -121,12 +121,12 @@ void Window::MoveWindow(const Rect& r) {
 }
 
 bool Window::IsMaximized() const {
-    auto* top = m_native ? wxDynamicCast(W(m_native), wxTopLevelWindow) : nullptr;
+    auto* top = m_native ? dynamic_cast<wxTopLevelWindow*>(W(m_native)) : nullptr;
     return top && top->IsMaximized();
 }
 
 void Window::Maximize(bool maximize) {
-    if (auto* top = m_native ? wxDynamicCast(W(m_native), wxTopLevelWindow) : nullptr)
+    if (auto* top = m_native ? dynamic_cast<wxTopLevelWindow*>(W(m_native)) : nullptr)
         top->Maximize(maximize);
 }
 

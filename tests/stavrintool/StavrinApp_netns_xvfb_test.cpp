@@ -113,7 +113,7 @@ TEST_F(StavrinAppBench, StavrinAppSecondProgramSaysSoBesideTheFirstAndCorvay) {
     fs::create_directories(build / "screenshots");
     const std::string script =
         (fs::path(source) / "tests/stavrintool/fixtures/tool-beside-corvay.sh").string();
-    const std::string command = "env -u DISPLAY timeout 300 unshare --mount --propagation private sh -c "
+    const std::string command = "env -u DISPLAY timeout 480 unshare --mount --propagation private sh -c "
                                 "'mount -t tmpfs stavrin-lock /run/lock && exec \"$0\" \"$@\"' '" +
                                 (build / "bin/corvay-bench").string() + "' --modems 1 --dir '" +
                                 dir.string() + "' -- '" + script + "' {dir} '" + build.string() + "' 2>&1";

@@ -10,6 +10,7 @@ start_xvfb() {
   unset XAUTHORITY
   until xdotool getdisplaygeometry >/dev/null 2>&1; do sleep 0.2; done
 }
+# Limits are upper bounds for slow (sanitizer) builds: a wait ends as soon as its condition holds.
 await() {
   local limit=$(($1 * 5)); shift
   until "$@"; do limit=$((limit - 1)); [ "$limit" -gt 0 ] || return 1; sleep 0.2; done

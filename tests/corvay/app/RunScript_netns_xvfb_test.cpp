@@ -44,7 +44,7 @@ protected:
     // this machine is not these ones' first); its exit status, what it printed in 'printed'.
     int Run(const std::string& words, const std::string& name, std::string& printed) {
         const fs::path output = m_binary / (name + ".out");
-        const std::string command = "env -u DISPLAY timeout 300 unshare --mount --propagation private sh -c "
+        const std::string command = "env -u DISPLAY timeout 480 unshare --mount --propagation private sh -c "
                                     "'mount -t tmpfs corvay-lock /run/lock && exec \"$0\" \"$@\"' " +
                                     words + " >'" + output.string() + "' 2>&1";
         const int status = std::system(command.c_str());

@@ -11,16 +11,10 @@
 #include <vector>
 
 #include "platform/prompt/Prompt.h"
+#include "stavrintool/capture/CapturedRequest.h"
 #include "platform/text/CString.h"
 #include "templates/TemplateRecords.h"
 
-// One request captured in the tool's browser.
-struct CapturedRequest {
-    CString action; // path and query
-    CString headers;
-    CString postData;
-    bool isPost = false;
-};
 
 // The capture dialogs behind the four capture buttons.
 class FunctionCapture {

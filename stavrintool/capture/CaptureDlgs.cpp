@@ -49,6 +49,8 @@ void CaptureBrowserDlg::OnMessage(unsigned message, uintptr_t wParam, intptr_t l
         SetDlgItemText(IDC_URL, m_url);
     } else if (message == capture::WM_REQUEST_CAPTURED) {
         OnRequestCaptured();
+    } else if (message == kFindFileControl) {
+        FindFileControl();
     } else {
         CResizableDialog::OnMessage(message, wParam, lParam);
     }
@@ -181,13 +183,18 @@ bool UpgradeBrowserDlg::OnInitDialog() {
 }
 
 void UpgradeBrowserDlg::OnCommand(int id) {
-    if (id == IDC_FOUND) {
-        m_panel.FindFileControl();
-        if (m_model.OnFileControl(m_panel.GetFileControlName(), m_panel.GetUploadPage()))
-            m_panel.SetUploadArmed(true);
-        Item(IDC_CAPTURE).Show(m_model.captureShown);
-        UpdateData(false);
-    }
+    // The search waits for the page's answer in a loop of its own: not inside the button's
+    // click, which that loop would leave half done.
+    if (id == IDC_FOUND)
+        platform::ui::PostMessage(Handle(), kFindFileControl);
+}
+
+void UpgradeBrowserDlg::FindFileControl() {
+    m_panel.FindFileControl();
+    if (m_model.OnFileControl(m_panel.GetFileControlName(), m_panel.GetUploadPage()))
+        m_panel.SetUploadArmed(true);
+    Item(IDC_CAPTURE).Show(m_model.captureShown);
+    UpdateData(false);
 }
 
 void UpgradeBrowserDlg::OnControlChanged(int id) {

@@ -23,6 +23,8 @@ protected:
     // "Refresh": the URL box's address opened.
     void OnOK() override;
     virtual void OnRequestCaptured() = 0;
+    static constexpr unsigned kFindFileControl = 0x0400 + 112;
+    virtual void FindFileControl() {}
     CString& Url() { return m_url; }
 
 private:
@@ -105,6 +107,8 @@ public:
     bool BodyNamesFileControl() const { return m_panel.BodyNamesFileControl(); }
     bool IsCaptured() const { return m_panel.IsUploadCaptured(); }
     IePanel& Panel() { return m_panel; }
+    // "File control selected" (1124): the search, its find shown and the capture armed.
+    void FindFileControl() override;
 
 protected:
     bool OnInitDialog() override;

@@ -1,0 +1,66 @@
+#include "stavrintool/locator/ParamInfoModel.h"
+
+#include "stavrintool/locator/PatternMatch.h"
+
+std::vector<std::vector<CString>> ParamInfoModel::Rows() const {
+    std::vector<std::vector<CString>> rows;
+    for (const LocatorRecord& locator : m_locators)
+        rows.push_back({locator.head, locator.tail});
+    return rows;
+}
+
+void ParamInfoModel::SelectRow(int row) {
+    if (row < 0 || row >= static_cast<int>(m_locators.size()))
+        return;
+    head = m_locators[row].head;
+    tail = m_locators[row].tail;
+}
+
+CString ParamInfoModel::IncludeToStore() const {
+    CString value = includeValue;
+    return value.IsEmpty() ? version : value;
+}
+
+CString ParamInfoModel::IncludeValueFor(const CString& version) {
+    static const PatternMatch kVersionPrefix("V\\d*\\.");
+    int end = 0;
+    if (kVersionPrefix.Match(version, nullptr, &end) && end < version.GetLength())
+        return version.Left(end);
+    return version;
+}
+
+LocateMessage LocateFailureMessage(int code) {
+    switch (code) {
+    case -1:
+        return {121, false};
+    case -2:
+        return {122, false};
+    case -3:
+        return {123, false};
+    case -4:
+        return {126, false};
+    case -5:
+        return {127, false};
+    case -6:
+        return {124, true};
+    case -7:
+        return {125, true};
+    default:
+        return {};
+    }
+}
+
+LocateMessage NoLocatorMessage(const CString& source) {
+    return {120, !source.IsEmpty()};
+}
+
+CString HtmlCodeText(const CString& text) {
+    const std::string& s = text.str();
+    const bool cr = s.find('\r') != std::string::npos;
+    const bool lf = s.find('\n') != std::string::npos;
+    if (s.find("\r\n") != std::string::npos || cr == lf)
+        return text;
+    CString shown = text;
+    shown.Replace(cr ? "\r" : "\n", "\r\n");
+    return shown;
+}

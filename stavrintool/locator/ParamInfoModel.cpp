@@ -1,6 +1,10 @@
 #include "stavrintool/locator/ParamInfoModel.h"
 
+#include "stavrintool/app/ToolStrings.h"
 #include "stavrintool/locator/PatternMatch.h"
+#include "stavrintool/locator/VersionLocator.h"
+
+using namespace stavrin;
 
 std::vector<std::vector<CString>> ParamInfoModel::Rows() const {
     std::vector<std::vector<CString>> rows;
@@ -31,27 +35,27 @@ CString ParamInfoModel::IncludeValueFor(const CString& version) {
 
 LocateMessage LocateFailureMessage(int code) {
     switch (code) {
-    case -1:
-        return {121, false};
-    case -2:
-        return {122, false};
-    case -3:
-        return {123, false};
-    case -4:
-        return {126, false};
-    case -5:
-        return {127, false};
-    case -6:
-        return {124, true};
-    case -7:
-        return {125, true};
+    case kLocateNoSelection:
+        return {kIdsLocateNoSelection, false};
+    case kLocateNoPersistence:
+        return {kIdsLocateNoPersistence, false};
+    case kLocateNotInSource:
+        return {kIdsLocateNotInSource, false};
+    case kLocateSourceRetry:
+        return {kIdsLocateSourceRetry, false};
+    case kLocateSourceFailed:
+        return {kIdsLocateSourceFailed, false};
+    case kLocateNotInTable:
+        return {kIdsLocateNotInTable, true};
+    case kLocateCheckFailed:
+        return {kIdsLocateCheckFailed, true};
     default:
         return {};
     }
 }
 
 LocateMessage NoLocatorMessage(const CString& source) {
-    return {120, !source.IsEmpty()};
+    return {kIdsLocateNoLocator, !source.IsEmpty()};
 }
 
 CString HtmlCodeText(const CString& text) {

@@ -6,6 +6,7 @@
 
 #include "stavrintool/locator/ParamInfoModel.h"
 #include "stavrintool/locator/PatternMatch.h"
+#include "stavrintool/locator/SelectionScript.h"
 #include "stavrintool/locator/VersionLocator.h"
 #include "templates/RuleEvaluator.h"
 
@@ -178,6 +179,21 @@ TEST(VersionLocator, SelectionIsTheFirstFrameWithTextTrimmedInTheDocumentsCharse
     } catch (const LocateError& e) {
         EXPECT_EQ(e.Code(), kLocateNoSelection);
     }
+}
+
+TEST(VersionLocator, TheBrowsersAnswerGivesEveryDocumentInFrameOrder) {
+    const std::vector<FrameSelection> frames = ParseSelections(
+        "%20 GBK http%3A%2F%2F192.168.1.1%2Ftop.htm\n"
+        "%C2%A0V1.0%20%E8%BD%AF%E4%BB%B6 gb2312 http%3A%2F%2F192.168.1.1%2Fs.htm%3Fa%3D1%25\n");
+    ASSERT_EQ(frames.size(), 2u);
+    EXPECT_EQ(frames[0].text, " ");
+    EXPECT_EQ(frames[1].text, std::string(u8"\u00a0V1.0 软件"));
+    EXPECT_EQ(frames[1].charset, "gb2312");
+    EXPECT_EQ(frames[1].url, "http://192.168.1.1/s.htm?a=1%");
+    CString version;
+    EXPECT_EQ(ChooseSelection(frames, version), 1u);
+    EXPECT_EQ(version, "V1.0 软件");
+    EXPECT_TRUE(ParseSelections("").empty());
 }
 
 TEST(VersionLocator, PagePathIsTheUrlsPathAndQuery) {

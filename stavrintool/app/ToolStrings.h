@@ -66,6 +66,15 @@ enum DiagStringId : unsigned {
     kIdsUploadFailed = 134,
 };
 
+// The capture dialogs' boxes and caption.
+enum CaptureStringId : unsigned {
+    kIdsCaptureCaption = 136,
+    kIdsRequestCaptured = 137,
+    kIdsFileControlFound = 138,
+    kIdsNoCredentials = 139,
+    kIdsHttpsNotCaptured = 147,
+};
+
 // The text of an id (GBK); empty when nothing has it.
 CString ToolString(unsigned id);
 // The pack's look-up (LanguagePack::StringLookup); empty to remove it.

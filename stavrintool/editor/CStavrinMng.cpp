@@ -4,6 +4,7 @@
 #include "platform/ui/DialogTools.h"
 #include "platform/ui/ListControl.h"
 #include "stavrintool/app/ToolStrings.h"
+#include "stavrintool/capture/CaptureDialogs.h"
 #include "stavrintool/editor/CTCFGMngDlg.h"
 
 using namespace stavrin;
@@ -205,7 +206,8 @@ void CStavrinMng::OnCommand(int id) {
         break;
     case IDC_FUNCTIONS:
         if (m.Record()) {
-            CTCFGMngDlg functions(*m.Record(), this);
+            CaptureDialogs capture;
+            CTCFGMngDlg functions(*m.Record(), this, &capture);
             functions.DoModal();
         }
         break;

@@ -244,15 +244,18 @@ TEST_F(CaptureProxyTest, ArmedUrlIsCapturedOnceAndForwarded) {
 }
 
 TEST_F(CaptureProxyTest, CapturedGetIsNoPost) {
-    std::atomic<int> calls{0};
+    std::mutex mutex;
+    int calls = 0;
     CapturedRequest got;
     proxy.Arm(Origin() + "/reboot.cgi?now=1", CaptureProxy::Mode::Forward, [&](const CapturedRequest& r) {
+        std::lock_guard lock(mutex);
         got = r;
         ++calls;
     });
     Browser browser(proxy.Port());
     ASSERT_TRUE(browser.Send(Get("/reboot.cgi?now=1")));
     browser.Answer();
+    std::lock_guard lock(mutex);
     ASSERT_EQ(calls, 1);
     EXPECT_EQ(got.action, "/reboot.cgi?now=1");
     EXPECT_FALSE(got.isPost);
@@ -261,7 +264,7 @@ TEST_F(CaptureProxyTest, CapturedGetIsNoPost) {
 
 TEST_F(CaptureProxyTest, BlockedRequestGets204AndNeverReachesTheServer) {
     std::atomic<int> calls{0};
-    size_t capturedBytes = 0;
+    std::atomic<size_t> capturedBytes{0};
     proxy.Arm(Origin() + "/upgrade.cgi", CaptureProxy::Mode::Block, [&](const CapturedRequest& r) {
         capturedBytes = r.postData.str().size();
         ++calls;

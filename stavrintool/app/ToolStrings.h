@@ -45,6 +45,18 @@ enum StringId : unsigned {
     kIdsAppTitle = 57344,
 };
 
+// The version locator's boxes.
+enum LocatorStringId : unsigned {
+    kIdsLocateNoLocator = 120,
+    kIdsLocateNoSelection = 121,
+    kIdsLocateNoPersistence = 122,
+    kIdsLocateNotInSource = 123,
+    kIdsLocateNotInTable = 124,
+    kIdsLocateCheckFailed = 125,
+    kIdsLocateSourceRetry = 126,
+    kIdsLocateSourceFailed = 127,
+};
+
 // The template test dialog's boxes.
 enum DiagStringId : unsigned {
     kIdsFunctionRan = 130,

@@ -1,6 +1,8 @@
 #include "bench/FakeWebServer.h"
 
 #include "platform/files/UniqueFd.h"
+#include "platform/http/HttpMessageReader.h"
+#include "platform/net/TcpConnect.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -20,20 +22,6 @@
 namespace bench {
 
 namespace {
-
-std::string Lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
-
-std::string Trim(const std::string& text) {
-    size_t first = text.find_first_not_of(" \t");
-    if (first == std::string::npos)
-        return "";
-    size_t last = text.find_last_not_of(" \t");
-    return text.substr(first, last - first + 1);
-}
 
 const char* ReasonOf(int status) {
     switch (status) {
@@ -66,23 +54,6 @@ const char* ReasonOf(int status) {
     }
 }
 
-bool SendAll(int fd, const char* data, size_t size) {
-    while (size > 0) {
-        ssize_t n = ::send(fd, data, size, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
-
-bool SendAll(int fd, const std::string& bytes) {
-    return SendAll(fd, bytes.data(), bytes.size());
-}
-
 // Parses the name="value", name=value list of a Digest answer.
 std::map<std::string, std::string> DigestFields(const std::string& text) {
     std::map<std::string, std::string> fields;
@@ -93,7 +64,7 @@ std::map<std::string, std::string> DigestFields(const std::string& text) {
         size_t eq = text.find('=', i);
         if (eq == std::string::npos)
             break;
-        std::string name = Lower(Trim(text.substr(i, eq - i)));
+        std::string name = platform::AsciiLower(platform::TrimBlanks(text.substr(i, eq - i)));
         i = eq + 1;
         std::string value;
         if (i < text.size() && text[i] == '"') {
@@ -108,7 +79,7 @@ std::map<std::string, std::string> DigestFields(const std::string& text) {
             size_t end = text.find(',', i);
             if (end == std::string::npos)
                 end = text.size();
-            value = Trim(text.substr(i, end - i));
+            value = platform::TrimBlanks(text.substr(i, end - i));
             i = end;
         }
         fields[name] = value;
@@ -125,7 +96,7 @@ std::string Serialize(const WebResponse& r) {
     bool hasLength = false;
     for (const auto& [name, value] : r.headers) {
         out += name + ": " + value + "\r\n";
-        hasLength = hasLength || Lower(name) == "content-length";
+        hasLength = hasLength || platform::AsciiLower(name) == "content-length";
     }
     switch (r.framing) {
     case WebResponse::Framing::Length:
@@ -158,9 +129,9 @@ std::string Serialize(const WebResponse& r) {
 } // namespace
 
 std::string WebRequest::Header(const std::string& name) const {
-    std::string key = Lower(name);
+    std::string key = platform::AsciiLower(name);
     for (const auto& [n, v] : headers)
-        if (Lower(n) == key)
+        if (platform::AsciiLower(n) == key)
             return v;
     return "";
 }
@@ -170,9 +141,9 @@ bool WebRequest::HasHeader(const std::string& name) const {
 }
 
 int WebRequest::HeaderCount(const std::string& name) const {
-    std::string key = Lower(name);
-    return static_cast<int>(
-        std::count_if(headers.begin(), headers.end(), [&](const auto& h) { return Lower(h.first) == key; }));
+    std::string key = platform::AsciiLower(name);
+    return static_cast<int>(std::count_if(
+        headers.begin(), headers.end(), [&](const auto& h) { return platform::AsciiLower(h.first) == key; }));
 }
 
 WebResponse WebResponse::Ok(std::string body, std::string contentType) {
@@ -414,75 +385,48 @@ WebResponse FakeWebServer::Dispatch(const WebRequest& request) const {
 
 void FakeWebServer::Serve(int rawFd, int id) {
     platform::UniqueFd fd(rawFd);
-    std::string buffer;
     char chunk[65536];
-    auto readMore = [&]() {
+    platform::HttpMessageReader reader([&](char* buffer, size_t size) -> ssize_t {
         if (!WaitReadable(fd.Get(), -1))
-            return false;
-        ssize_t n = ::recv(fd.Get(), chunk, sizeof chunk, 0);
-        if (n <= 0)
-            return false;
-        buffer.append(chunk, static_cast<size_t>(n));
-        return true;
-    };
+            return -1;
+        return ::recv(fd.Get(), buffer, size, 0);
+    });
     for (;;) {
-        size_t end;
-        while ((end = buffer.find("\r\n\r\n")) == std::string::npos)
-            if (!readMore())
-                return;
-        WebRequest request;
-        request.connection = id;
-        request.head = buffer.substr(0, end + 4);
-        buffer.erase(0, end + 4);
-
-        size_t lineEnd = request.head.find("\r\n");
-        std::string line = request.head.substr(0, lineEnd);
-        // As servers read it: three words split by single blanks, a target of visible ASCII.
-        size_t s1 = line.find(' ');
-        size_t s2 = s1 == std::string::npos ? s1 : line.find(' ', s1 + 1);
-        bool fit = s2 != std::string::npos && s2 > s1 + 1 && line.find(' ', s2 + 1) == std::string::npos;
-        for (size_t i = s1 + 1; fit && i < s2; ++i)
-            fit = static_cast<unsigned char>(line[i]) > 0x20 && static_cast<unsigned char>(line[i]) < 0x7F;
-        if (!fit) {
-            SendAll(fd.Get(), Serialize(WebResponse::Status(400, "bad request line")));
+        platform::HttpMessage message;
+        auto result = reader.ReadRequestHead(message);
+        if (result == platform::HttpMessageReader::Result::Closed)
+            return;
+        if (result == platform::HttpMessageReader::Result::Error) {
+            if (!reader.Error().empty())
+                platform::SendAll(fd.Get(), Serialize(WebResponse::Status(400, reader.Error())));
             return;
         }
-        request.method = line.substr(0, s1);
-        request.target = line.substr(s1 + 1, s2 - s1 - 1);
-        request.version = line.substr(s2 + 1);
+        if (platform::AsciiLower(message.Header("Expect")) == "100-continue")
+            platform::SendAll(fd.Get(), "HTTP/1.1 100 Continue\r\n\r\n");
+        result = reader.ReadRequestBody(message, m_keepBodies);
+        if (result != platform::HttpMessageReader::Result::Message) {
+            if (message.HasHeader("Transfer-Encoding") && !message.IsChunked())
+                platform::SendAll(fd.Get(), Serialize(WebResponse::Status(501, reader.Error())));
+            else if (reader.Error() != "connection closed inside the body")
+                platform::SendAll(fd.Get(), Serialize(WebResponse::Status(400, reader.Error())));
+            return;
+        }
+        WebRequest request;
+        request.connection = id;
+        request.head = std::move(message.head);
+        request.method = std::move(message.method);
+        request.target = std::move(message.target);
+        request.version = std::move(message.version);
+        request.headers = std::move(message.headers);
+        request.body = std::move(message.body);
+        request.bodyLength = message.bodyLength;
         size_t q = request.target.find('?');
         request.path = request.target.substr(0, q);
         request.query = q == std::string::npos ? "" : request.target.substr(q + 1);
-        for (size_t at = lineEnd + 2; at < end;) {
-            size_t next = request.head.find("\r\n", at);
-            std::string h = request.head.substr(at, next - at);
-            size_t colon = h.find(':');
-            if (colon != std::string::npos)
-                request.headers.emplace_back(h.substr(0, colon), Trim(h.substr(colon + 1)));
-            at = next + 2;
-        }
-        if (!request.Header("Transfer-Encoding").empty()) {
-            SendAll(fd.Get(), Serialize(WebResponse::Status(501, "chunked requests are not taken")));
-            return;
-        }
-        if (Lower(request.Header("Expect")) == "100-continue")
-            SendAll(fd.Get(), "HTTP/1.1 100 Continue\r\n\r\n");
 
-        uint64_t length = std::strtoull(request.Header("Content-Length").c_str(), nullptr, 10);
-        bool keep = m_keepBodies;
-        while (request.bodyLength < length) {
-            if (buffer.empty() && !readMore())
-                return;
-            size_t take = static_cast<size_t>(std::min<uint64_t>(length - request.bodyLength, buffer.size()));
-            if (keep)
-                request.body.append(buffer, 0, take);
-            buffer.erase(0, take);
-            request.bodyLength += take;
-        }
-
-        bool closeAfter =
-            Lower(request.Header("Connection")) == "close" ||
-            (request.version == "HTTP/1.0" && Lower(request.Header("Connection")) != "keep-alive");
+        bool closeAfter = platform::AsciiLower(request.Header("Connection")) == "close" ||
+                          (request.version == "HTTP/1.0" &&
+                           platform::AsciiLower(request.Header("Connection")) != "keep-alive");
         WebResponse response = Dispatch(request);
         Record(std::move(request));
 
@@ -501,12 +445,12 @@ void FakeWebServer::Serve(int rawFd, int id) {
             std::string bytes = Serialize(response);
             size_t body = bytes.find("\r\n\r\n");
             body = body == std::string::npos ? 0 : body + 4;
-            if (!SendAll(fd.Get(), bytes.data(), body))
+            if (!platform::SendAll(fd.Get(), bytes.data(), body))
                 return;
             for (size_t i = body; i < bytes.size(); ++i)
-                if (!SleepUnlessStopped(response.trickleMs) || !SendAll(fd.Get(), &bytes[i], 1))
+                if (!SleepUnlessStopped(response.trickleMs) || !platform::SendAll(fd.Get(), &bytes[i], 1))
                     return;
-        } else if (!SendAll(fd.Get(), Serialize(response))) {
+        } else if (!platform::SendAll(fd.Get(), Serialize(response))) {
             return;
         }
         if (closeAfter || response.close || response.raw ||

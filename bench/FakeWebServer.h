@@ -1,8 +1,9 @@
 #pragma once
 // A modem's web server for tests, in-process on loopback: routes per method and path, answers
 // built from parts or given as raw bytes, HTTP authentication (Basic, Digest with MD5), slow,
-// silent and dropped answers, chunked and read-to-close bodies. Every request is recorded as it
-// arrived. It listens on an ephemeral port and serves from its own threads until Stop.
+// silent and dropped answers, chunked and read-to-close bodies. Requests are read by the
+// product's message reader (by length or chunked); every request is recorded as it arrived.
+// It listens on an ephemeral port and serves from its own threads until Stop.
 
 #include <atomic>
 #include <condition_variable>

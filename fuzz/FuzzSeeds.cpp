@@ -114,6 +114,14 @@ static void HttpSeeds(const fs::path& corpus) {
          "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nSet-Cookie: SessionID=AbC123 ; path=/\r\n"
          "Content-Length: 10\r\n\r\n");
     Seed(corpus / "HttpHeaders_fuzz", "sid", "HTTP/1.1 302 Found\r\nSet-Cookie: sid=77; path=/\r\n\r\n");
+    Seed(corpus / "HttpMessageReader_fuzz", "requests",
+         std::string("\x00\x05") + "POST /a?x=1 HTTP/1.1\r\nHost: h\r\nContent-Length: 3\r\n\r\nabc" +
+             "PUT /b HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n3;e=1\r\nabc\r\n0\r\nT: 1\r\n\r\n");
+    Seed(corpus / "HttpMessageReader_fuzz", "chunked-answer",
+         std::string("\x01\x07") +
+             "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n2\r\nab\r\n0\r\n\r\n");
+    Seed(corpus / "HttpMessageReader_fuzz", "answer-to-close",
+         std::string("\x01\x40") + "HTTP/1.0 200\r\n\r\nbody");
     Seed(corpus / "Encoders_fuzz", "form",
          JoinFuzzParts(
              {"user=a b&&pass=p%3Da+s%41&x", "C:\\\\fw\\\\image.bin", std::string("\x00\x01firmware", 10)}));

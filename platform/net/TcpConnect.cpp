@@ -9,6 +9,23 @@
 
 namespace platform {
 
+bool SendAll(int fd, const char* data, size_t size) {
+    while (size > 0) {
+        ssize_t n = ::send(fd, data, size, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+bool SendAll(int fd, const std::string& bytes) {
+    return SendAll(fd, bytes.data(), bytes.size());
+}
+
 TcpConnectResult TcpConnect(uint32_t address, uint16_t port, std::chrono::milliseconds timeout) {
     TcpConnectResult result;
     UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));

@@ -3,7 +3,9 @@
 // for writability, then the socket's own verdict (SO_ERROR).
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "platform/files/UniqueFd.h"
 
@@ -20,5 +22,10 @@ TcpConnectResult TcpConnect(uint32_t address, uint16_t port, std::chrono::millis
 
 // The same for dotted text; text that is no IPv4 address gives EINVAL without connecting.
 TcpConnectResult TcpConnect(const char* dottedAddress, uint16_t port, std::chrono::milliseconds timeout);
+
+// Sends every byte, resuming after short sends and signals; false when the peer is gone (never
+// SIGPIPE).
+bool SendAll(int socket, const char* data, size_t size);
+bool SendAll(int socket, const std::string& bytes);
 
 } // namespace platform

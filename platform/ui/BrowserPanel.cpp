@@ -1,5 +1,7 @@
 #include "platform/ui/BrowserPanel.h"
 
+#include <dlfcn.h>
+
 #include <wx/wx.h>
 
 #include <wx/webview.h>
@@ -94,6 +96,39 @@ bool BrowserPanel::RunScript(const CString& script, CString* result) {
     if (result)
         *result = impl::FromWx(output);
     return ok;
+}
+
+void BrowserPanel::SetPage(const std::string& html, const std::string& baseUrl) {
+    if (IsCreated())
+        m_impl->view->SetPage(wxString::FromUTF8(html), wxString::FromUTF8(baseUrl));
+}
+
+bool BrowserPanel::UseProxy(const std::string& url) {
+    // The browser library is loaded with the web view; its proxy calls are looked up there, so
+    // the build needs no headers of it.
+    using GetDefault = void* (*)();
+    using GetManager = void* (*)(void*);
+    using NewSettings = void* (*)(const char*, const char* const*);
+    using FreeSettings = void (*)(void*);
+    using SetSettings = void (*)(void*, int, void*);
+    auto getDefault = reinterpret_cast<GetDefault>(dlsym(RTLD_DEFAULT, "webkit_web_context_get_default"));
+    auto getManager =
+        reinterpret_cast<GetManager>(dlsym(RTLD_DEFAULT, "webkit_web_context_get_website_data_manager"));
+    auto newSettings = reinterpret_cast<NewSettings>(dlsym(RTLD_DEFAULT, "webkit_network_proxy_settings_new"));
+    auto freeSettings = reinterpret_cast<FreeSettings>(dlsym(RTLD_DEFAULT, "webkit_network_proxy_settings_free"));
+    auto setSettings = reinterpret_cast<SetSettings>(
+        dlsym(RTLD_DEFAULT, "webkit_website_data_manager_set_network_proxy_settings"));
+    if (!getDefault || !getManager || !newSettings || !freeSettings || !setSettings)
+        return false;
+    void* manager = getManager(getDefault());
+    if (!manager)
+        return false;
+    constexpr int kProxyCustom = 2; // WEBKIT_NETWORK_PROXY_MODE_CUSTOM
+    const char* const noIgnoredHosts[] = {nullptr};
+    void* settings = newSettings(url.c_str(), noIgnoredHosts);
+    setSettings(manager, kProxyCustom, settings);
+    freeSettings(settings);
+    return true;
 }
 
 void* BrowserPanel::NativeView() const {

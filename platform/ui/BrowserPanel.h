@@ -7,6 +7,7 @@
 // prompt for pages that ask for HTTP credentials. All calls on the UI thread.
 
 #include <functional>
+#include <string>
 
 #include "platform/text/CString.h"
 #include "platform/ui/Window.h"
@@ -32,6 +33,12 @@ public:
     bool RunScript(const CString& script, CString* result = nullptr);
     // The native view (WebKitWebView*).
     void* NativeView() const;
+    // Shows a page of the program's own (UTF-8 HTML) under the base address.
+    void SetPage(const std::string& html, const std::string& baseUrl);
+
+    // From now on every browser of the process, made before or after, sends each request
+    // (loopback too) through the HTTP proxy at url; false when the browser cannot be told.
+    static bool UseProxy(const std::string& url);
 
     std::function<bool(const CString& url)> OnNavigating;
     std::function<void(const CString& url)> OnLoaded;

@@ -45,6 +45,18 @@ enum StringId : unsigned {
     kIdsAppTitle = 57344,
 };
 
+// The version locator's boxes.
+enum LocatorStringId : unsigned {
+    kIdsLocateNoLocator = 120,
+    kIdsLocateNoSelection = 121,
+    kIdsLocateNoPersistence = 122,
+    kIdsLocateNotInSource = 123,
+    kIdsLocateNotInTable = 124,
+    kIdsLocateCheckFailed = 125,
+    kIdsLocateSourceRetry = 126,
+    kIdsLocateSourceFailed = 127,
+};
+
 // The template test dialog's boxes.
 enum DiagStringId : unsigned {
     kIdsFunctionRan = 130,
@@ -52,6 +64,15 @@ enum DiagStringId : unsigned {
     kIdsChooseUploadFile = 132,
     kIdsUploaded = 133,
     kIdsUploadFailed = 134,
+};
+
+// The capture dialogs' boxes and caption.
+enum CaptureStringId : unsigned {
+    kIdsCaptureCaption = 136,
+    kIdsRequestCaptured = 137,
+    kIdsFileControlFound = 138,
+    kIdsNoCredentials = 139,
+    kIdsHttpsNotCaptured = 147,
 };
 
 // The text of an id (GBK); empty when nothing has it.

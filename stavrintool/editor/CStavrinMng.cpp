@@ -4,7 +4,9 @@
 #include "platform/ui/DialogTools.h"
 #include "platform/ui/ListControl.h"
 #include "stavrintool/app/ToolStrings.h"
+#include "stavrintool/capture/CaptureDialogs.h"
 #include "stavrintool/editor/CTCFGMngDlg.h"
+#include "stavrintool/locator/MyBrowerDlg.h"
 
 using namespace stavrin;
 using platform::ui::ListControl;
@@ -25,7 +27,10 @@ void AddColumns(ListControl list, std::initializer_list<Column> columns) {
 } // namespace
 
 CStavrinMng::CStavrinMng(TemplateStore& store, platform::ui::Window* parent, const platform::Clock& clock)
-    : Dialog(IDD, parent), m_model(store, platform::Prompts(), clock) {}
+    : Dialog(IDD, parent), m_model(store, platform::Prompts(), clock) {
+    // The version locator's window is made during the editor's run and must take input beside it.
+    KeepModelessWindowsUsable();
+}
 
 CStavrinMng::~CStavrinMng() = default;
 
@@ -44,6 +49,9 @@ bool CStavrinMng::OnInitDialog() {
     platform::ui::LimitToChars(*this, IDC_CODE, "-+0123456789");
     m_model.Init();
     Load();
+    // Modeless and hidden until the version button shows it; it goes with the editor.
+    m_locator = std::make_unique<MyBrowerDlg>(this);
+    m_locator->Create(this);
     return true;
 }
 
@@ -205,15 +213,20 @@ void CStavrinMng::OnCommand(int id) {
         break;
     case IDC_FUNCTIONS:
         if (m.Record()) {
-            CTCFGMngDlg functions(*m.Record(), this);
+            CaptureDialogs capture;
+            CTCFGMngDlg functions(*m.Record(), this, &capture);
             functions.DoModal();
         }
         break;
     case IDC_CANCEL:
         EndDialog(platform::kIdCancel);
         return;
+    case IDC_FIND_VERSION:
+        if (m_locator)
+            m_locator->Open();
+        return;
     default:
-        return; // 1019: the version locator comes with its own window
+        return;
     }
     Load();
 }

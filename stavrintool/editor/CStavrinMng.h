@@ -7,6 +7,8 @@
 #include "platform/ui/Dialog.h"
 #include "stavrintool/editor/TemplateEditorModel.h"
 
+class MyBrowerDlg;
+
 class CStavrinMng : public platform::ui::Dialog {
 public:
     static constexpr int IDD = 129;
@@ -21,6 +23,8 @@ public:
     void SetVersionParameter(const std::vector<LocatorRecord>& markers, const CString& url,
                              const CString& version);
     TemplateEditorModel& Model() { return m_model; }
+    // The version locator's window, made hidden at initialisation; null before.
+    MyBrowerDlg* Locator() { return m_locator.get(); }
 
     enum : int {
         IDC_DEVICE_NAME = 1028,
@@ -78,6 +82,7 @@ private:
     void Load();
 
     TemplateEditorModel m_model;
+    std::unique_ptr<MyBrowerDlg> m_locator;
     // Set while Load fills the controls, whose own change events are not the user's.
     bool m_loading = false;
 };

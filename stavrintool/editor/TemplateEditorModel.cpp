@@ -21,8 +21,6 @@ CString Decimal(int value) {
     return text;
 }
 
-constexpr const char* kVersionParameter = "Firmware_Version";
-
 } // namespace
 
 const char* const TemplateEditorModel::kOperatorWords[5] = {"EQUAL", "MORE", "LESS", "NOT_EQUAL", "INCLUDE"};
@@ -369,14 +367,14 @@ void TemplateEditorModel::SetVersionParameter(const std::vector<LocatorRecord>& 
     auto& parameters = m_record->parameters;
     int index = -1;
     for (size_t i = 0; i < parameters.size() && index < 0; ++i)
-        if (parameters[i]->name.CompareNoCase(kVersionParameter) == 0)
+        if (parameters[i]->name.CompareNoCase(TemplateEditorModel::kVersionParameter) == 0)
             index = static_cast<int>(i);
     if (index < 0) {
         parameters.push_back(std::make_unique<ParameterRecord>());
         index = static_cast<int>(parameters.size()) - 1;
     }
     ParameterRecord& p = *parameters[index];
-    p.name = kVersionParameter;
+    p.name = TemplateEditorModel::kVersionParameter;
     p.page = url;
     p.keyFlag = "TRUE";
     p.arraySpec = "FALSE";

@@ -99,6 +99,7 @@ public:
     // English markers, with the single rule INCLUDE version.
     void SetVersionParameter(const std::vector<LocatorRecord>& markers, const CString& url,
                              const CString& version);
+    static constexpr const char* kVersionParameter = "Firmware_Version";
 
     // OK: true when the dialog may end with IDOK. An empty name is refused and changes nothing.
     bool Ok();

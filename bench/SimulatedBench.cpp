@@ -7,6 +7,7 @@
 #include <fstream>
 #include <stdexcept>
 
+#include "bench/DhcpServer.h"
 #include "bench/FakeDslam.h"
 #include "bench/FakeModem.h"
 #include "bench/FakeSwitchConsole.h"
@@ -29,6 +30,7 @@ struct SimulatedBench::Port {
     int number = 0;
     BenchModemSpec spec;
     std::unique_ptr<NetNamespace> ns;
+    std::unique_ptr<DhcpServer> dhcp; // on its bridge, when it has a wireless side
     std::unique_ptr<platform::Netlink> links; // opened inside the modem's namespace
     std::unique_ptr<FakeModem> modem;
     int swpIndex = 0;  // swpN in the switch namespace
@@ -114,6 +116,9 @@ std::string SimulatedBench::ConsolePath() const {
 
 void SimulatedBench::Build() {
     const int modems = static_cast<int>(m_config.modems.size());
+    if (std::count_if(m_config.modems.begin(), m_config.modems.end(),
+                      [](const BenchModemSpec& m) { return m.wireless != Wireless::None; }) > 1)
+        throw std::runtime_error("the PC has one wireless card: one modem with a wireless side at most");
     if (m_config.directory.empty()) {
         char pattern[] = "/tmp/corvay-bench-XXXXXX";
         if (!::mkdtemp(pattern))
@@ -196,7 +201,21 @@ void SimulatedBench::BuildModem(Port& port) {
     port.ns = std::make_unique<NetNamespace>();
     AddVethPair(*m_sw, swp, *port.ns, "eth0", "", ModemMac(port.number));
     m_sw->Ip("link set " + swp + " master br0");
-    port.ns->Ip("addr add 192.168.1.1/24 dev eth0");
+    if (port.spec.wireless == Wireless::None) {
+        port.ns->Ip("addr add 192.168.1.1/24 dev eth0");
+    } else {
+        // LAN and WLAN on one bridge, the factory address on it, as such a modem has them.
+        char wlanMac[32];
+        std::snprintf(wlanMac, sizeof wlanMac, "02:00:00:00:0d:%02x", port.number);
+        AddVethPair(*port.ns, "wlan0", *m_pc, "wl0", wlanMac, kWlanMac);
+        port.ns->Ip("link add br0 address " + ModemMac(port.number) + " type bridge");
+        port.ns->Ip("link set eth0 master br0");
+        port.ns->Ip("link set wlan0 master br0");
+        port.ns->Ip("link set br0 up");
+        port.dhcp = std::make_unique<DhcpServer>(*port.ns, "br0", "192.168.1", 150, 160);
+        if (port.spec.wireless == Wireless::Dark)
+            port.ns->Ip("link set wlan0 down");
+    }
     if (port.spec.kind == ModemKind::NoPing &&
         port.ns->Shell("sysctl -q -w net.ipv4.icmp_echo_ignore_all=1") != 0)
         throw std::runtime_error("cannot make a modem deaf to pings");
@@ -342,6 +361,7 @@ void SimulatedBench::WriteDirectory() {
            "\r\nWaitModemConnect=" + std::to_string(m_config.waitModemConnectMs) +
            "\r\nAutoUpgradeFirmware=" + yes(m_config.autoUpgrade) +
            "\r\nAutoUpgradeConfig=" + yes(m_config.autoRestore) + "\r\n";
+    ini += "[WLan]\r\nPingTestPeriod=" + std::to_string(m_config.wlanPingTestPeriodMs) + "\r\n";
     ini += "[Switch]\r\nPortCount=" + std::to_string(PortCount()) +
            "\r\nTrunkPortNo=" + std::to_string(PortCount()) +
            "\r\nIp=192.168.1.200\r\nLogin.User=admin\r\nLogin.Password=admin\r\nConnectMode=" +

@@ -4,7 +4,9 @@
 //   sw     a bridge over lanpeer (the trunk) and swp1..N, the telnet switch at 192.168.1.200:23
 //          on it, the console on a pty, the DSLAM at 172.16.0.1:23 on wanpeer, and the traffic
 //          path that carries the ping test's tagged frames from lanpeer to wanpeer (VLAN port+1);
-//   modemN eth0 192.168.1.1/24 with its own MAC and a CV-100 web server on port 80.
+//   modemN eth0 192.168.1.1/24 with its own MAC and a CV-100 web server on port 80; a modem
+//          with a wireless side bridges eth0 with wlan0, a veth to the PC's card wl0, has its
+//          address on that bridge and leases 192.168.1.150-160 there (busybox udhcpd).
 // Enabling or disabling a port (over either switch) sets swpN up or down; a port's link is up
 // while it is enabled and its modem is up, and shows in "show port" and as a console trap.
 // It also writes a program directory the programs can run from. Everything it made goes with it.
@@ -43,12 +45,16 @@ enum class ModemKind {
     Flaky,        // loses its link for good when its port is enabled a second time
 };
 
+// A modem's wireless side: none, one the PC's card joins, or one that is dark (no carrier).
+enum class Wireless { None, Lit, Dark };
+
 struct BenchModemSpec {
     ModemKind kind = ModemKind::Ok;
     std::string version = "V1.0";
     // The DSLAM's "state down up" for the port.
     std::string line = "up 4064 512";
     PortPolicy traffic = PortPolicy::Pass();
+    Wireless wireless = Wireless::None; // the PC has one wireless card: one modem at most
 };
 
 struct BenchRule {
@@ -65,6 +71,7 @@ struct SimulatedBenchConfig {
     int standTestPeriodMs = 3000;
     int longPingTestPeriodMs = 3000;
     int waitModemConnectMs = 60000;
+    int wlanPingTestPeriodMs = 300000; // the wireless test's pings
     int rebootMs = 3000;   // how long a modem is away for a reboot, in the jobs' time
     int timeScale = 1;     // the jobs' time scale: the reboot takes rebootMs / timeScale
     std::string directory; // the program directory to write; a fresh one under /tmp when empty
@@ -100,6 +107,7 @@ public:
 
     static constexpr const char* kLanMac = "02:00:00:00:0a:01";
     static constexpr const char* kWanMac = "02:00:00:00:0b:01";
+    static constexpr const char* kWlanMac = "02:00:00:00:0c:01"; // wl0
 
 private:
     struct Port;

@@ -26,11 +26,13 @@ int Usage() {
         "usage: corvay-bench [--modems N] [--console] [--modem P=KIND] [--version P=V] [--line "
         "P=STATE,DOWN,UP]\n"
         "                    [--loss P=K] [--rule OLD=NEW] [--upgrade] [--restore] [--period MS]\n"
+        "                    [--wireless P=lit|dark] [--wlan-period MS]\n"
         "                    [--long-period MS] [--wait-connect MS] [--reboot MS] [--time-scale K] [--dir "
         "D]\n"
         "                    [-- CMD ...]\n"
         "  KIND: ok absent noping unknown neverback oldversion flaky; --loss drops every K-th big upstream "
         "frame\n"
+        "  --wireless: the port's modem bridges its LAN with a wireless side, the PC's card wl0 (one port)\n"
         "  --time-scale K: the jobs' time scale (\"{scale}\" in CMD); a modem's reboot takes --reboot / K.\n"
         "  Without it, the K of a \"--time-scale K\" in CMD.\n");
     return 2;
@@ -73,7 +75,7 @@ int main(int argc, char** argv) {
 
     bench::SimulatedBenchConfig config;
     int modems = 4;
-    std::map<int, std::string> kinds, versions, lines;
+    std::map<int, std::string> kinds, versions, lines, wireless;
     std::map<int, int> losses;
     std::vector<std::string> command;
     bool scaleGiven = false;
@@ -92,7 +94,8 @@ int main(int argc, char** argv) {
                 return Usage();
         } else if (arg == "--console") {
             config.console = true;
-        } else if ((arg == "--modem" || arg == "--version" || arg == "--line" || arg == "--loss") &&
+        } else if ((arg == "--modem" || arg == "--version" || arg == "--line" || arg == "--loss" ||
+                    arg == "--wireless") &&
                    hasValue) {
             if (!PortValue(argv[++i], port, rest))
                 return Usage();
@@ -102,6 +105,8 @@ int main(int argc, char** argv) {
                 versions[port] = rest;
             else if (arg == "--line")
                 lines[port] = Replace(rest, ",", " ");
+            else if (arg == "--wireless")
+                wireless[port] = rest;
             else if (!ToInt(rest, losses[port], 1, 1000))
                 return Usage();
         } else if (arg == "--rule" && hasValue) {
@@ -115,7 +120,7 @@ int main(int argc, char** argv) {
         } else if (arg == "--restore") {
             config.autoRestore = true;
         } else if ((arg == "--period" || arg == "--long-period" || arg == "--wait-connect" ||
-                    arg == "--reboot") &&
+                    arg == "--reboot" || arg == "--wlan-period") &&
                    hasValue) {
             int ms = 0;
             if (!ToInt(argv[++i], ms, 0, 86400000))
@@ -123,6 +128,7 @@ int main(int argc, char** argv) {
             (arg == "--period"         ? config.standTestPeriodMs
              : arg == "--long-period"  ? config.longPingTestPeriodMs
              : arg == "--wait-connect" ? config.waitModemConnectMs
+             : arg == "--wlan-period"  ? config.wlanPingTestPeriodMs
                                        : config.rebootMs) = ms;
         } else if (arg == "--time-scale" && hasValue) {
             if (!ToInt(argv[++i], config.timeScale, 1, 1000000))
@@ -158,11 +164,16 @@ int main(int argc, char** argv) {
             spec.version = versions[p];
         if (lines.count(p))
             spec.line = lines[p];
+        if (wireless.count(p)) {
+            if (wireless[p] != "lit" && wireless[p] != "dark")
+                return Usage();
+            spec.wireless = wireless[p] == "lit" ? bench::Wireless::Lit : bench::Wireless::Dark;
+        }
         if (losses.count(p))
             spec.traffic = bench::PortPolicy::DropEveryKth(losses[p], 1500, bench::Direction::Upstream);
     }
     // A setting for a port the bench does not have is a mistake, not something to ignore.
-    for (const auto* ports : {&kinds, &versions, &lines})
+    for (const auto* ports : {&kinds, &versions, &lines, &wireless})
         for (const auto& entry : *ports)
             if (entry.first > modems)
                 return Usage();

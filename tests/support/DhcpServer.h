@@ -1,31 +1,16 @@
 #pragma once
-// busybox udhcpd on a link of a test namespace: the link gets <net>.1/24 and the server leases
-// <net>.100-110 with router <net>.1, name servers <net>.53 and <net>.54, for 3600 s. The server
-// is ended by its pid when the object goes.
+// busybox udhcpd on a test namespace's link (bench/DhcpServer.h), and the clients' side.
 
 #include <string>
 #include <sys/types.h>
 #include <vector>
 
+#include "bench/DhcpServer.h"
 #include "tests/support/NetNamespace.h"
-#include "tests/support/TempDir.h"
 
 namespace testsupport {
 
-class DhcpServer {
-public:
-    // net: the first three numbers, "10.9.0". Fails the test when busybox cannot start.
-    DhcpServer(const NetNamespace& ns, const std::string& link, const std::string& net);
-    ~DhcpServer();
-    DhcpServer(const DhcpServer&) = delete;
-    DhcpServer& operator=(const DhcpServer&) = delete;
-
-    pid_t Pid() const { return m_pid; }
-
-private:
-    TempDir m_files{"udhcpd"};
-    pid_t m_pid = 0;
-};
+using bench::DhcpServer;
 
 // Every udhcpc of the link that runs in the namespace, whoever started it.
 std::vector<pid_t> DhcpClientsOf(const NetNamespace& ns, const std::string& link);

@@ -1,4 +1,5 @@
 #include "platform/http/HttpConnection.h"
+#include "platform/http/HttpMessageReader.h"
 
 #include <curl/curl.h>
 
@@ -29,12 +30,6 @@ void Append(Slist& list, const std::string& line) {
         list.release();
         list.reset(grown);
     }
-}
-
-std::string Lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
 }
 
 std::string Trim(const std::string& text) {
@@ -242,7 +237,7 @@ HttpResponse HttpConnection::Send(const HttpRequest& request) {
     std::string cookies;
     for (const std::string& text : request.headers) {
         for (const std::string& line : SplitHeaderLines(text)) {
-            std::string name = Lower(Trim(line.substr(0, line.find(':'))));
+            std::string name = AsciiLower(Trim(line.substr(0, line.find(':'))));
             // The real host and length always; a stored header never replaces them.
             if (name == "host" || name == "content-length" || name == "transfer-encoding")
                 continue;

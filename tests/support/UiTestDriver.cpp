@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
@@ -186,10 +187,12 @@ bool UiTestDriver::UsePack(const std::string& language, const std::string& prefi
 namespace {
 
 // Ends the topmost modal dialog; false when none is open.
+// The innermost first (the last made): ending a dialog whose modal loop is not the running one
+// leaves it marked ended while its loop goes on.
 bool EndOneModal() {
     return CallOnUiThreadFor([] {
-        for (wxWindow* top : wxTopLevelWindows)
-            if (auto* dialog = dynamic_cast<wxDialog*>(top); dialog && dialog->IsModal()) {
+        for (auto* node = wxTopLevelWindows.GetLast(); node; node = node->GetPrevious())
+            if (auto* dialog = dynamic_cast<wxDialog*>(node->GetData()); dialog && dialog->IsModal()) {
                 dialog->EndModal(wxID_CANCEL);
                 return true;
             }
@@ -199,10 +202,11 @@ bool EndOneModal() {
 
 } // namespace
 
-void UiTestDriver::Run(const std::function<void()>& script) {
+void UiTestDriver::Run(const std::function<void()>& script, std::chrono::seconds limit) {
     std::mutex mutex;
     std::condition_variable finished;
     bool done = false;
+    std::atomic<bool> loopEnded{false};
     std::thread driver([&] {
         // The loop must be running before the script talks to it.
         CallOnUiThread([] {});
@@ -217,17 +221,22 @@ void UiTestDriver::Run(const std::function<void()>& script) {
         }
         finished.notify_all();
         // Whatever the script left open is closed, so that modal loops end and the loop with them.
-        for (int i = 0; i < 20 && EndOneModal(); ++i) {
+        // A job the script did not wait for may still open a box after that: until the loop is
+        // gone, every modal one is ended again.
+        while (!loopEnded) {
+            for (int i = 0; i < 20 && EndOneModal(); ++i) {
+            }
+            platform::ui::Application::Quit();
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
         }
-        platform::ui::Application::Quit();
     });
     // A script stuck on a modal dialog (a failed check left it open while something waits for
     // its end) is freed: its dialogs are ended until it returns.
     std::thread watchdog([&] {
         std::unique_lock lock(mutex);
-        if (finished.wait_for(lock, std::chrono::seconds(90), [&] { return done; }))
+        if (finished.wait_for(lock, limit, [&] { return done; }))
             return;
-        ADD_FAILURE() << "the script did not end within 90 s; its dialogs are closed";
+        ADD_FAILURE() << "the script did not end within " << limit.count() << " s; its dialogs are closed";
         while (!finished.wait_for(lock, std::chrono::milliseconds(500), [&] { return done; })) {
             lock.unlock();
             EndOneModal();
@@ -235,6 +244,7 @@ void UiTestDriver::Run(const std::function<void()>& script) {
         }
     });
     platform::ui::Application::Run();
+    loopEnded = true;
     driver.join();
     watchdog.join();
 }

@@ -13,6 +13,7 @@
 // The toolkit starts once per process: one driver per test, one test per process (ctest runs
 // every test case in its own process).
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -38,8 +39,9 @@ public:
     platform::ui::LanguagePack& Pack() { return m_pack; }
 
     // Runs the script on a driver thread while this thread runs the UI loop; returns once the
-    // script has ended and the loop with it.
-    void Run(const std::function<void()>& script);
+    // script has ended and the loop with it. A script still running after `limit` is taken as
+    // stuck: its dialogs are ended until it returns.
+    void Run(const std::function<void()>& script, std::chrono::seconds limit = std::chrono::seconds(90));
 
     // --- from the script ---
     // Polls the condition on the UI thread until it holds; false on time-out.

@@ -10,7 +10,6 @@
 #include <chrono>
 #include <cstdio>
 #include <memory>
-#include <optional>
 #include <string>
 #include <thread>
 
@@ -145,8 +144,8 @@ std::string CentreScript(const std::string& id) {
            "return x+','+y;})()";
 }
 
-// Accounts tried in this order: only the last is the modem's, so a "login" that logs in with the
-// first one tried carries the capture's values instead of the account's.
+// Tried in this order, and only the last is the modem's: a "login" that kept the captured values
+// would get in with the first.
 const char* const kReplayAccounts[] = {"nobody:tolva", "tolva:wrong", "tolva:tolva"};
 
 // The "login" made of the parameterised capture as the function editor stores it, in a template

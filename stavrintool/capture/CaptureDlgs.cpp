@@ -16,8 +16,11 @@ bool CaptureBrowserDlg::OnInitDialog() {
     AddAnchor(Item(IDC_URL), TOP_LEFT, TOP_RIGHT);
     AddAnchor(Item(1), TOP_RIGHT);
     AddAnchor(Item(2), TOP_RIGHT);
-    if (m_panel.Create(this))
+    // A page is made hidden; the browser draws and takes the pointer only once shown.
+    if (m_panel.Create(this)) {
         m_init = true;
+        m_panel.ShowWindow(true);
+    }
     PlacePanel();
     SetMinTrackSize({640, 480});
     ApplyMinMax(*this);

@@ -1,13 +1,17 @@
 // The capture dialogs as an operator meets them, in both languages, against a fake modem on
 // loopback: a GBK log-in form captured in the function browser (and sent on to the modem),
-// parameterised in the log-in dialog; an upload form inside a frame found by its focused file
+// submitted by the page's script and by a real click, parameterised in the log-in dialog and
+// replayed by the engine's client; an upload form inside a frame found by its focused file
 // control and its submission captured without reaching the modem.
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <cstdio>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "bench/FakeModem.h"
 #include "platform/prompt/Prompt.h"
@@ -16,7 +20,11 @@
 #include "platform/ui/WindowPrompts.h"
 #include "stavrintool/app/ToolStrings.h"
 #include "stavrintool/capture/CaptureDlgs.h"
+#include "stavrintool/editor/FunctionEditorModel.h"
+#include "templates/TemplateStore.h"
+#include "templates/TerminalClient.h"
 #include "tests/stavrintool/ToolFixture.h"
+#include "tests/support/TempDir.h"
 #include "tests/support/UiTestDriver.h"
 
 namespace {
@@ -35,7 +43,7 @@ const Language kLanguages[] = {{"cn", "StavrinTool"}, {"en", "StavrinTool"}};
 // "用户名" and "密码" in GBK, the preset credentials in the fields.
 const char* const kLogonPage =
     "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=gb2312\"></head><body>"
-    "<form method=\"post\" action=\"/login.cgi\">\xD3\xC3\xBB\xA7\xC3\xFB<input name=\"user\" value=\"tolva\">"
+    "<form method=\"post\" action=\"/login.cgi\">\xD3\xC3\xBB\xA7\xC3\xFB<input id=\"user\" name=\"user\" value=\"tolva\">"
     "\xC3\xDC\xC2\xEB<input name=\"pass\" type=\"password\" value=\"tolva\">"
     "<input id=\"go\" type=\"submit\" value=\"OK\"></form></body></html>";
 const char* const kFramePage =
@@ -44,8 +52,18 @@ const char* const kUploadForm =
     "<html><body><form method=\"post\" enctype=\"multipart/form-data\" action=\"/upgrade.cgi\">"
     "<input type=\"file\" name=\"fw\"><input type=\"submit\"></form></body></html>";
 
+// The modem's model, shown on its status page, by which the engine's client knows it.
+const char* const kModelName = "CAP-1";
+
 TerminalRecord ModemModel() {
     TerminalRecord model;
+    model.id = "20240600000001";
+    model.name = kModelName;
+    model.authKind = "WEB";
+    model.https = "FALSE";
+    auto shown = std::make_unique<ParameterRecord>(
+        ParameterRecord{"Model", "/status.htm", "TRUE", "FALSE", {{"<b>", "</b>"}}, {}, "AND", {{"EQUAL", kModelName, 0}}});
+    model.parameters.push_back(std::move(shown));
     auto login = std::make_unique<FunctionRecord>();
     login->name = "login";
     login->urls.Add("/login.cgi");
@@ -62,7 +80,7 @@ class RequestCaptureWindows : public ::testing::TestWithParam<Language> {
 protected:
     void SetUp() override {
         modem = std::make_unique<bench::FakeModem>(
-            ModemModel(), bench::FakeModemConfig{bench::ModemLogin::FormCookie, "tolva", "tolva", {}, false});
+            ModemModel(), bench::FakeModemConfig{bench::ModemLogin::FormCookie, "tolva", "tolva", {{"Model", kModelName}}, false});
         modem->Server().Route("GET", "/logon.html", bench::WebResponse::Ok(kLogonPage, "text/html; charset=gb2312"));
         modem->Server().Route("GET", "/frames.html", bench::WebResponse::Ok(kFramePage));
         modem->Server().Route("GET", "/top.html", bench::WebResponse::Ok("<html><body>top</body></html>"));
@@ -105,6 +123,59 @@ std::string Utf8(unsigned id) {
     return GbkToUtf8(stavrin::ToolString(id));
 }
 
+// How the log-in form goes: by the page's own script, or by a real click on its button.
+enum class Submit { ByScript, ByClick };
+struct Submission {
+    const char* name;
+    Submit how;
+};
+const Submission kSubmissions[] = {{"by script", Submit::ByScript}, {"by a real click", Submit::ByClick}};
+
+// The centre of the page's element of that id in the page's pixels, "x,y", once the page finds
+// the element there itself; "" before. From then on the page notes what the pointer last moved
+// over.
+std::string CentreScript(const std::string& id) {
+    return "(function(){var e=document.getElementById('" + id +
+           "');if(!e)return '';var r=e.getBoundingClientRect();"
+           "var x=Math.round(r.left+r.width/2),y=Math.round(r.top+r.height/2);"
+           "if(r.width<=0||document.elementFromPoint(x,y)!==e)return '';"
+           "if(!window.pointerNoted){window.pointerNoted=true;window.pointerOver='';"
+           "document.addEventListener('mousemove',function(m){window.pointerOver=m.target.id;},true);}"
+           "return x+','+y;})()";
+}
+
+// Tried in this order, and only the last is the modem's: a "login" that kept the captured values
+// would get in with the first.
+const char* const kReplayAccounts[] = {"nobody:tolva", "tolva:wrong", "tolva:tolva"};
+
+// The "login" made of the parameterised capture as the function editor stores it, in a template
+// file beside a group of the modem's port and the accounts; then the engine's client identifies
+// the modem through that file, which it can only once logged in. The account it logged in with,
+// "" when it did not identify the modem.
+std::string IdentifyThroughCapturedLogin(const CapturedRequest& result, int port, const TempDir& dir) {
+    TemplateStore tool;
+    auto terminal = std::make_unique<TerminalRecord>(ModemModel());
+    std::erase_if(terminal->functions, [](const auto& f) { return f->name == "login"; });
+    FunctionEditorModel editor(*terminal, platform::Prompts());
+    editor.AddCapturedFunction("login", result);
+    auto group = std::make_unique<GroupRecord>();
+    group->name = "127.0.0.1:255.0.0.0";
+    group->ports.Add(std::to_string(port).c_str());
+    for (const char* account : kReplayAccounts)
+        group->accounts.Add(account);
+    group->terminalIds.Add(terminal->id);
+    tool.Terminals().push_back(std::move(terminal));
+    tool.Groups().push_back(std::move(group));
+    const CString file = (dir / "Terminals.dat").string().c_str();
+    if (!tool.Save(file))
+        return "";
+    TemplateStore engine;
+    TerminalClient client(&engine);
+    if (!client.IdentifyTerminal("127.0.0.1", file, 0) || client.GetTerminalName() != kModelName)
+        return "";
+    return client.GetAccount().str();
+}
+
 TEST_P(RequestCaptureWindows, LogInFormIsCapturedSentOnAndParameterised) {
     UiTestDriver ui;
     SKIP_WITHOUT_DISPLAY(ui);
@@ -114,38 +185,87 @@ TEST_P(RequestCaptureWindows, LogInFormIsCapturedSentOnAndParameterised) {
     capture::SetDefaultModemUrl((base + "/logon.html").c_str());
     const std::string lang = GetParam().name;
 
+    // A real click on the page's element of that id: its place in the page mapped through the
+    // panel's on the screen; pressed once the page has seen the pointer over it.
+    auto clickInPage = [&](FuncBrowserDlg& browser, const std::string& id) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        int x = -1, y = -1;
+        for (int nudge = 0; std::chrono::steady_clock::now() < deadline; ++nudge) {
+            int pageX = 0, pageY = 0;
+            if (std::sscanf(Script(browser, CentreScript(id)).str().c_str(), "%d,%d", &pageX, &pageY) != 2) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                continue;
+            }
+            const platform::ui::Rect panel =
+                platform::ui::CallOnUiThreadFor([&] { return browser.Panel().GetWindowRect(); });
+            // A pixel aside on every other try: the pointer moves, so the page hears of it.
+            x = panel.left + pageX + nudge % 2;
+            y = panel.top + pageY;
+            ui.MoveTo(x, y);
+            if (ui.WaitUntil([&] { return Script(browser, "window.pointerOver").str() == id; }, 1000))
+                break;
+            x = -1;
+        }
+        ASSERT_GE(x, 0) << "the page never saw the pointer over " << id;
+        ui.ClickAt(x, y);
+    };
+
+    // Outside the script: a dialog a failed check leaves open ends after it.
     std::unique_ptr<FuncBrowserDlg> browser;
-    std::atomic<int> browserEnd{-100};
+    std::unique_ptr<LoginFuncDlg> login;
+    std::unique_ptr<FunctionDlg> confirm;
+    std::atomic<int> browserEnd{-100}, loginEnd{-100}, confirmEnd{-100};
     ui.Run([&] {
-        platform::ui::RunOnUiThread([&] {
-            browser = std::make_unique<FuncBrowserDlg>();
-            browser->SetFunctionKind(0);
-            browserEnd = browser->DoModal();
-        });
-        const std::string caption = Utf8(stavrin::kIdsCaptureCaption) + "login";
-        ASSERT_TRUE(ui.WaitUntil([&] { return ui.ActiveCaption() == caption; }, 30000)) << ui.ActiveCaption();
-        ASSERT_TRUE(ui.WaitUntil([&] { return ui.Text(FuncBrowserDlg::IDC_URL) == base + "/logon.html"; }, 30000))
-            << ui.Text(FuncBrowserDlg::IDC_URL);
-        ASSERT_TRUE(ui.WaitUntil([&] { return Script(*browser, "document.forms.length").str() == "1"; }, 30000));
-        ui.Screenshot("RequestCapture_FuncBrowserDlg_" + lang);
+        CapturedRequest captured;
+        for (const Submission& submission : kSubmissions) {
+            SCOPED_TRACE(submission.name);
+            const int loginsBefore = modem->Logins();
+            browserEnd = -100;
+            platform::ui::RunOnUiThread([&] {
+                browser = std::make_unique<FuncBrowserDlg>();
+                browser->SetFunctionKind(0);
+                browserEnd = browser->DoModal();
+            });
+            const std::string caption = Utf8(stavrin::kIdsCaptureCaption) + "login";
+            ASSERT_TRUE(ui.WaitUntil([&] { return ui.ActiveCaption() == caption; }, 30000)) << ui.ActiveCaption();
+            ASSERT_TRUE(ui.WaitUntil([&] { return ui.Text(FuncBrowserDlg::IDC_URL) == base + "/logon.html"; }, 30000))
+                << ui.Text(FuncBrowserDlg::IDC_URL);
+            ASSERT_TRUE(ui.WaitUntil([&] { return Script(*browser, "document.forms.length").str() == "1"; }, 30000));
+            if (submission.how == Submit::ByScript)
+                ui.Screenshot("RequestCapture_FuncBrowserDlg_" + lang);
 
-        ASSERT_TRUE(ui.Click(FuncBrowserDlg::IDC_CAPTURE));
-        ASSERT_TRUE(ui.IsChecked(FuncBrowserDlg::IDC_CAPTURE));
-        Script(*browser, "document.getElementById('go').click(); 1");
-        ASSERT_TRUE(AnswerBox(ui, stavrin::kIdsRequestCaptured));
-        ASSERT_TRUE(ui.WaitUntil([&] { return browserEnd.load() != -100; }, 30000));
-        EXPECT_EQ(browserEnd.load(), 1);
-        // Sent on: the modem took the log-in.
-        EXPECT_TRUE(ui.WaitUntil([&] { return modem->Logins() == 1; }, 30000));
+            if (submission.how == Submit::ByClick) {
+                // As an operator goes: into the form first, so that the page holds the keyboard
+                // focus when the check box is clicked.
+                clickInPage(*browser, "user");
+                if (HasFatalFailure())
+                    return;
+                ASSERT_TRUE(ui.WaitUntil([&] { return Script(*browser, "document.activeElement.id").str() == "user"; }));
+            }
+            ASSERT_TRUE(ui.Click(FuncBrowserDlg::IDC_CAPTURE));
+            ASSERT_TRUE(ui.IsChecked(FuncBrowserDlg::IDC_CAPTURE));
+            if (submission.how == Submit::ByScript)
+                Script(*browser, "document.getElementById('go').click(); 1");
+            else
+                clickInPage(*browser, "go");
+            if (HasFatalFailure())
+                return;
+            ASSERT_TRUE(AnswerBox(ui, stavrin::kIdsRequestCaptured));
+            ASSERT_TRUE(ui.WaitUntil([&] { return browserEnd.load() != -100; }, 30000));
+            EXPECT_EQ(browserEnd.load(), 1);
+            // Sent on: the modem took the log-in.
+            EXPECT_TRUE(ui.WaitUntil([&] { return modem->Logins() == loginsBefore + 1; }, 30000));
 
-        const CapturedRequest captured =
-            platform::ui::CallOnUiThreadFor([&] { return browser->GetCapturedRequest(); });
-        EXPECT_EQ(captured.action, "/login.cgi");
-        EXPECT_EQ(captured.postData, "user=tolva&pass=tolva");
-        EXPECT_TRUE(captured.isPost);
+            captured = platform::ui::CallOnUiThreadFor([&] {
+                CapturedRequest request = browser->GetCapturedRequest();
+                browser.reset();
+                return request;
+            });
+            EXPECT_EQ(captured.action, "/login.cgi");
+            EXPECT_EQ(captured.postData, "user=tolva&pass=tolva");
+            EXPECT_TRUE(captured.isPost);
+        }
 
-        std::unique_ptr<LoginFuncDlg> login;
-        std::atomic<int> loginEnd{-100};
         platform::ui::RunOnUiThread([&] {
             login = std::make_unique<LoginFuncDlg>();
             login->SetRequest(captured);
@@ -165,8 +285,6 @@ TEST_P(RequestCaptureWindows, LogInFormIsCapturedSentOnAndParameterised) {
         EXPECT_EQ(result.postData, "user=<username>&pass=<userpassword>");
         EXPECT_TRUE(result.isPost);
 
-        std::atomic<int> confirmEnd{-100};
-        std::unique_ptr<FunctionDlg> confirm;
         platform::ui::RunOnUiThread([&] {
             confirm = std::make_unique<FunctionDlg>();
             confirm->SetRequest(captured);
@@ -178,11 +296,18 @@ TEST_P(RequestCaptureWindows, LogInFormIsCapturedSentOnAndParameterised) {
         ASSERT_TRUE(ui.Click(2));
         ASSERT_TRUE(ui.WaitUntil([&] { return confirmEnd.load() == 2; }));
         platform::ui::CallOnUiThreadFor([&] {
-            browser.reset();
             login.reset();
             confirm.reset();
             return 0;
         });
+
+        // Replayed: the stored "login" logs the engine's client in with each account's values in
+        // turn, refused until the modem's own.
+        const int logins = modem->Logins();
+        TempDir dir("capture-replay");
+        EXPECT_EQ(IdentifyThroughCapturedLogin(result, modem->Port(), dir), "tolva:tolva");
+        EXPECT_EQ(modem->Logins(), logins + 1);
+        EXPECT_EQ(modem->FailedLogins(), 2);
     });
 }
 

@@ -344,6 +344,11 @@ void UiTestDriver::ClickAt(int x, int y, int button, bool twice) {
     Settle(100);
 }
 
+void UiTestDriver::MoveTo(int x, int y) {
+    CallOnUiThread([=] { wxUIActionSimulator().MouseMove(x, y); });
+    Settle(50);
+}
+
 void UiTestDriver::Key(int keyCode) {
     CallOnUiThread([keyCode] {
         if (wxWindow* top = ActiveWindow())

@@ -64,6 +64,8 @@ public:
     AnswerButton Answer(int answer);
     // Real clicks at a screen point: button 1 left, 3 right; twice for a double click.
     void ClickAt(int x, int y, int button = 1, bool twice = false);
+    // Real pointer motion to a screen point, no click.
+    void MoveTo(int x, int y);
     // Real keys to the active window, by the platform's key codes (27 Escape, 13 Return, 0x70
     // F1 ... 0x87 F24, letters and digits as their capitals), and text.
     void Key(int keyCode);

@@ -1,6 +1,6 @@
 // The window layer with real windows on an X server of the test's own: boxes asked by workers,
 // posts to windows that may be gone, dialogs made from XRC and their data exchange, real keys
-// and clicks, and the loop's end.
+// and clicks, a hosted browser's failed script, and the loop's end.
 
 #include <gtest/gtest.h>
 
@@ -11,6 +11,7 @@
 
 #include "platform/prompt/Prompt.h"
 #include "platform/ui/Application.h"
+#include "platform/ui/BrowserPanel.h"
 #include "platform/ui/Dialog.h"
 #include "platform/ui/WindowPrompts.h"
 #include "tests/support/UiTestDriver.h"
@@ -207,6 +208,38 @@ TEST(UiLayer, EscapeAndTheCancelButtonEndWithCancelAndAWorkersModalRunsOnTheUiTh
             EXPECT_EQ(result.get(), 2) << c.how;
             EXPECT_EQ(form.count, 3) << c.how;
         }
+    });
+}
+
+TEST(UiLayer, AFailedScriptAnswersFalseAndShowsNoBoxThatHoldsTheWindows) {
+    Fixture f;
+    SKIP_WITHOUT_DISPLAY(f.ui);
+    // Made and gone on the UI thread, outside the script.
+    FormDlg host, form;
+    BrowserPanel browser;
+    f.ui.Run([&] {
+        ASSERT_TRUE(CallOnUiThreadFor([&] {
+            if (!host.Create() || !form.Create() || !browser.Create(host))
+                return false;
+            host.MoveWindow({560, 20, 1000, 400});
+            host.ShowWindow(true);
+            form.MoveWindow({20, 20, 500, 400});
+            form.ShowWindow(true);
+            browser.SetPage("<html><body>page</body></html>", "http://127.0.0.1/");
+            return true;
+        }));
+        ASSERT_TRUE(f.ui.WaitUntil(
+            [&] {
+                CString text;
+                return browser.RunScript("document.body.textContent", &text) && text == "page";
+            },
+            30000));
+        EXPECT_FALSE(CallOnUiThreadFor([&] { return browser.RunScript("nosuch.thing"); }));
+        // A box would come at the loop's next idle time and take every click for itself.
+        f.ui.Settle(1000);
+        const bool checked = f.ui.IsChecked(1002);
+        ASSERT_TRUE(f.ui.Click(1002));
+        EXPECT_TRUE(f.ui.WaitUntil([&] { return f.ui.IsChecked(1002) != checked; }, 5000));
     });
 }
 

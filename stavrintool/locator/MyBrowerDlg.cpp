@@ -23,7 +23,10 @@ bool MyBrowerDlg::OnInitDialog() {
     AddAnchor(Item(1), TOP_RIGHT);
     AddAnchor(Item(IDC_LOCATE), TOP_RIGHT);
     SetDlgItemText(IDC_URL, m_url);
+    // A page is made hidden; the browser draws only once shown.
     m_init = m_panel.Create(this);
+    if (m_init)
+        m_panel.ShowWindow(true);
     PlacePanel();
     SetMinTrackSize({640, 480});
     ApplyMinMax(*this);

@@ -56,7 +56,7 @@ State& S() {
 // was answered.
 class ToolkitLog : public wxLog {
 protected:
-    void DoLogTextAtLevel(wxLogLevel level, const wxString& text) override {
+    void DoLogRecord(wxLogLevel level, const wxString& text, const wxLogRecordInfo&) override {
         if (level <= wxLOG_Warning)
             UiLog(level == wxLOG_Warning ? 3 : 4, impl::FromWx(text));
         else if (level <= wxLOG_Info)

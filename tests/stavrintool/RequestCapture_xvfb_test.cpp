@@ -16,7 +16,11 @@
 #include "platform/ui/WindowPrompts.h"
 #include "stavrintool/app/ToolStrings.h"
 #include "stavrintool/capture/CaptureDlgs.h"
+#include "stavrintool/editor/FunctionEditorModel.h"
+#include "templates/TemplateStore.h"
+#include "templates/TerminalClient.h"
 #include "tests/stavrintool/ToolFixture.h"
+#include "tests/support/TempDir.h"
 #include "tests/support/UiTestDriver.h"
 
 namespace {
@@ -46,6 +50,13 @@ const char* const kUploadForm =
 
 TerminalRecord ModemModel() {
     TerminalRecord model;
+    model.id = "20240500000001";
+    model.name = "RC-1";
+    model.authKind = "WEB";
+    model.https = "FALSE";
+    // What a terminal client recognises the modem by.
+    model.parameters.push_back(std::make_unique<ParameterRecord>(ParameterRecord{
+        "Model", "/status.htm", "TRUE", "FALSE", {{"<td id=\"model\">", "</td>"}}, {}, "AND", {{"EQUAL", "RC-1", 0}}}));
     auto login = std::make_unique<FunctionRecord>();
     login->name = "login";
     login->urls.Add("/login.cgi");
@@ -62,7 +73,7 @@ class RequestCaptureWindows : public ::testing::TestWithParam<Language> {
 protected:
     void SetUp() override {
         modem = std::make_unique<bench::FakeModem>(
-            ModemModel(), bench::FakeModemConfig{bench::ModemLogin::FormCookie, "tolva", "tolva", {}, false});
+            ModemModel(), bench::FakeModemConfig{bench::ModemLogin::FormCookie, "tolva", "tolva", {{"Model", "RC-1"}}, false});
         modem->Server().Route("GET", "/logon.html", bench::WebResponse::Ok(kLogonPage, "text/html; charset=gb2312"));
         modem->Server().Route("GET", "/frames.html", bench::WebResponse::Ok(kFramePage));
         modem->Server().Route("GET", "/top.html", bench::WebResponse::Ok("<html><body>top</body></html>"));
@@ -232,13 +243,56 @@ TEST_P(RequestCaptureWindows, UploadInAFrameIsCapturedWithoutReachingTheModem) {
         ASSERT_TRUE(AnswerBox(ui, stavrin::kIdsRequestCaptured));
         ASSERT_TRUE(ui.WaitUntil([&] { return browserEnd.load() != -100; }, 30000));
         EXPECT_EQ(browserEnd.load(), 1);
+        FunctionCapture::Upload upload;
         platform::ui::CallOnUiThreadFor([&] {
             EXPECT_EQ(browser->GetTargetAction(), "/upgrade.cgi");
             EXPECT_TRUE(browser->BodyNamesFileControl());
+            upload = {FunctionCapture::Upload::kCaptured, browser->GetUploadPage(), browser->GetTargetAction(),
+                      browser->GetFileControlName(), browser->BodyNamesFileControl()};
             browser.reset();
             return 0;
         });
         EXPECT_TRUE(modem->Uploads().empty());
+
+        // The editor stores it as the template's "upgradefirmware" in place of the old one, the
+        // template file keeps it, and a terminal client uploads a firmware file with it.
+        TerminalRecord stored = ModemModel();
+        stored.uploadFunctions.clear();
+        stored.uploadFunctions.push_back(
+            std::make_unique<UploadFunctionRecord>(UploadFunctionRecord{"upgradefirmware", "/old.html", "/old.cgi", "old"}));
+        FunctionEditorModel editor(stored, prompts);
+        editor.AddCapturedUpload(upload);
+        ASSERT_EQ(stored.uploadFunctions.size(), 1u);
+        EXPECT_EQ(stored.uploadFunctions[0]->action, "/upgrade.cgi");
+
+        TempDir dir("request-capture");
+        {
+            TemplateStore store;
+            store.Terminals().push_back(std::make_unique<TerminalRecord>(std::move(stored)));
+            auto group = std::make_unique<GroupRecord>();
+            group->name = "127.0.0.1:255.0.0.0";
+            group->ports.Add(std::to_string(modem->Port()).c_str());
+            group->accounts.Add("tolva:tolva");
+            group->terminalIds.Add("20240500000001");
+            store.Groups().push_back(std::move(group));
+            ASSERT_EQ(store.Save((dir / "Terminals.dat").string().c_str()), 1);
+        }
+        TemplateStore store;
+        ASSERT_EQ(store.Load((dir / "Terminals.dat").string().c_str()), 1);
+        // Zero bytes and every other byte value, as a firmware image has them.
+        std::string firmware;
+        for (int i = 0; i < 3000; ++i)
+            firmware += char(i * 7 % 256);
+        WriteFileBytes(dir / "fw.bin", firmware);
+        std::string received;
+        modem->SetUploadHook([&](const std::string& body) { received = body; });
+        TerminalClient client(&store);
+        ASSERT_EQ(client.FindDevice("127.0.0.1"), 1);
+        ASSERT_EQ(client.RunUploadFunction("upgradefirmware", (dir / "fw.bin").string().c_str()), 1);
+        ASSERT_EQ(modem->Uploads().size(), 1u);
+        EXPECT_NE(received.find("name=\"fw\""), std::string::npos);
+        EXPECT_NE(received.find(firmware), std::string::npos) << "the firmware's bytes did not reach the modem whole";
+        modem->SetUploadHook({});
     });
 }
 

@@ -83,13 +83,13 @@ public:
         wxApp::OnEventLoopEnter(loop);
         auto& running = L().running;
         wxEventLoopBase* below = running.size() >= 2 ? running[running.size() - 2] : nullptr;
-        if (!running.empty() && loop == below)
-            running.pop_back();
-        else if (loop)
-            running.push_back(loop);
-        else
+        if (running.empty() || loop != below) {
+            if (loop)
+                running.push_back(loop);
             return;
-        // Run what waits for this depth; drop what waited for a loop that is gone.
+        }
+        running.pop_back();
+        // Run what waits for this loop; drop what waited for a loop that is gone.
         std::vector<std::function<void()>> due;
         auto& waiting = L().waiting;
         for (auto it = waiting.begin(); it != waiting.end();) {

@@ -1,6 +1,8 @@
 #include "platform/ui/Application.h"
 
+#include <wx/evtloop.h>
 #include <wx/fs_mem.h>
+#include <wx/log.h>
 #include <wx/mstream.h>
 #include <wx/xml/xml.h>
 #include <wx/xrc/xmlres.h>
@@ -48,9 +50,59 @@ State& S() {
     return *state;
 }
 
+// The toolkit's own messages (a page script that failed, an image it cannot read) go to the
+// layer's log. Its default target shows them in a box of its own at idle time, run by a loop
+// outside the toolkit's loop bookkeeping: every dialog below that box could not end until it
+// was answered.
+class ToolkitLog : public wxLog {
+protected:
+    void DoLogRecord(wxLogLevel level, const wxString& text, const wxLogRecordInfo&) override {
+        if (level <= wxLOG_Warning)
+            UiLog(level == wxLOG_Warning ? 3 : 4, impl::FromWx(text));
+        else if (level <= wxLOG_Info)
+            UiLog(2, impl::FromWx(text));
+    }
+};
+
+// The running event loops, outermost first, and what waits for one of them to run again.
+struct Loops {
+    std::vector<wxEventLoopBase*> running;
+    std::vector<std::pair<size_t, std::function<void()>>> waiting;
+};
+Loops& L() {
+    static Loops loops;
+    return loops;
+}
+
 class LayerApp : public wxApp {
 public:
     bool OnInit() override { return true; }
+    // Told of each loop made active: a new one entering, or the one below coming back when
+    // the loop above it has ended.
+    void OnEventLoopEnter(wxEventLoopBase* loop) override {
+        wxApp::OnEventLoopEnter(loop);
+        auto& running = L().running;
+        wxEventLoopBase* below = running.size() >= 2 ? running[running.size() - 2] : nullptr;
+        if (running.empty() || loop != below) {
+            if (loop)
+                running.push_back(loop);
+            return;
+        }
+        running.pop_back();
+        // Run what waits for this loop; drop what waited for a loop that is gone.
+        std::vector<std::function<void()>> due;
+        auto& waiting = L().waiting;
+        for (auto it = waiting.begin(); it != waiting.end();) {
+            if (it->first == running.size())
+                due.push_back(std::move(it->second));
+            if (it->first >= running.size())
+                it = waiting.erase(it);
+            else
+                ++it;
+        }
+        for (auto& task : due)
+            impl::Guarded("a task for a loop that runs again", task);
+    }
     // An exception that left an event handler: logged, and the loop goes on.
     bool OnExceptionInMainLoop() override {
         try {
@@ -93,6 +145,14 @@ void UiLog(int level, const CString& text) {
 }
 
 namespace impl {
+
+size_t LoopDepth() {
+    return L().running.size();
+}
+
+void WhenLoopRunsAgain(size_t depth, std::function<void()> task) {
+    L().waiting.emplace_back(depth, std::move(task));
+}
 
 void Guarded(const char* where, const std::function<void()>& body) {
     try {
@@ -190,6 +250,7 @@ bool Application::Start(int argc, char** argv) {
         UiLog(4, "The window system cannot be started (no display?).");
         return false;
     }
+    delete wxLog::SetActiveTarget(new ToolkitLog);
     if (!wxTheApp->CallOnInit()) {
         wxEntryCleanup();
         return false;

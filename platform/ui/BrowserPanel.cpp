@@ -92,8 +92,6 @@ bool BrowserPanel::RunScript(const CString& script, CString* result) {
     if (!IsCreated())
         return false;
     wxString output;
-    // The caller hears of a failure by the result; the toolkit would also show it in a box.
-    wxLogNull quiet;
     bool ok = m_impl->view->RunScript(impl::ToWx(script), &output);
     if (result)
         *result = impl::FromWx(output);

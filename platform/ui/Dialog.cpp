@@ -363,11 +363,13 @@ int Dialog::DoModal() {
         return -1;
     }
     m_modal = true;
+    m_loopDepth = impl::LoopDepth() + 1;
     dialog->CentreOnParent();
     if (m_othersKeepInput)
         dialog->CallAfter([dialog] { ReleaseToolkitGrab(dialog); });
     int code = dialog->ShowModal();
     m_modal = false;
+    m_endPending = false;
     m_timers->running.clear();
     DestroyWindow();
     return code;
@@ -382,10 +384,34 @@ bool Dialog::Create(Window* parent) {
 void Dialog::EndDialog(int code) {
     if (!HasWindow())
         return;
-    if (m_modal && D(Native()) && D(Native())->IsModal())
-        D(Native())->EndModal(code);
-    else
+    wxDialog* dialog = D(Native());
+    if (!m_modal || !dialog || !dialog->IsModal()) {
         ShowWindow(false);
+        return;
+    }
+    // The toolkit ends a modal run only while the run's own loop is the active one; asked from
+    // inside a loop above it (a box that a handler opened) it would drop the end and leave the
+    // run hidden for good. The end then waits for the dialog's loop to run again.
+    const size_t depth = impl::LoopDepth();
+    if (depth == m_loopDepth) {
+        dialog->EndModal(code);
+        return;
+    }
+    m_endCode = code;
+    if (m_endPending)
+        return;
+    m_endPending = true;
+    WindowHandle self = Handle();
+    auto again = [self] {
+        if (auto* window = static_cast<Dialog*>(self.Get())) {
+            window->m_endPending = false;
+            window->EndDialog(window->m_endCode);
+        }
+    };
+    if (depth > m_loopDepth)
+        impl::WhenLoopRunsAgain(m_loopDepth, again);
+    else
+        dialog->CallAfter(again); // the run's loop has not started yet
 }
 
 bool Dialog::UpdateData(bool save) {

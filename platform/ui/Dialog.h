@@ -128,6 +128,9 @@ private:
     int m_resourceId;
     Window* m_parent;
     bool m_modal = false;
+    size_t m_loopDepth = 0; // of the modal run's loop
+    bool m_endPending = false;
+    int m_endCode = 0;
     bool m_othersKeepInput = false;
     bool m_waitCursor = false;
     bool m_sizingFrame = false;

@@ -276,6 +276,19 @@ std::string UiTestDriver::ActiveCaption() {
     });
 }
 
+std::string UiTestDriver::BoxText() {
+    return CallOnUiThreadFor([] {
+        wxWindow* top = ActiveWindow();
+        for (wxWindow* child : top ? top->GetChildren() : wxWindowList())
+            if (auto* text = dynamic_cast<wxStaticText*>(child); text && platform::ui::impl::ControlId(text) == 0) {
+                wxString label = text->GetLabel();
+                label.Replace("\n", " ");
+                return std::string(label.utf8_str());
+            }
+        return std::string();
+    });
+}
+
 bool UiTestDriver::HasActiveWindow() {
     return CallOnUiThreadFor([] { return ActiveWindow() != nullptr; });
 }

@@ -48,6 +48,9 @@ public:
     bool WaitUntil(const std::function<bool()>& condition, int timeoutMs = 10000);
     // Lets the UI thread finish what is queued and draw.
     void Settle(int ms = 150);
+    // The message of the active window when it is a box, UTF-8, its wrapped lines joined by
+    // spaces again ("" when it shows none).
+    std::string BoxText();
     // The active window: the topmost modal dialog, else the last shown top-level window.
     std::string ActiveCaption();
     bool HasActiveWindow();

@@ -4,6 +4,8 @@
 
 #include <wx/wx.h>
 
+#include <functional>
+
 #include "platform/text/CString.h"
 #include "platform/text/Gbk.h"
 
@@ -27,6 +29,12 @@ inline int FromWxId(int id) {
 
 // Runs a handler, logging what escapes it.
 void Guarded(const char* where, const std::function<void()>& body);
+
+// How many event loops run, the main loop counting one; a loop started now runs at
+// LoopDepth() + 1. The task runs when the loop at that depth is active again after a loop
+// above it has ended (dropped when that loop ends first).
+size_t LoopDepth();
+void WhenLoopRunsAgain(size_t depth, std::function<void()> task);
 
 // The window of a control: a child whose name is the control's number.
 wxWindow* FindControl(wxWindow* parent, int id);

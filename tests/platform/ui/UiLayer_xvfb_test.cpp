@@ -243,6 +243,32 @@ TEST(UiLayer, AFailedScriptAnswersFalseAndShowsNoBoxThatHoldsTheWindows) {
     });
 }
 
+TEST(UiLayer, AModalDialogEndedWhileALoopRunsAboveItEndsWithItsCodeOnceThatLoopIsOver) {
+    Fixture f;
+    SKIP_WITHOUT_DISPLAY(f.ui);
+    f.ui.Run([&] {
+        FormDlg form;
+        std::atomic<int> code{-100}, answer{-100};
+        RunOnUiThread([&] { code = form.DoModal(); });
+        ASSERT_TRUE(f.ui.WaitUntil([&] { return form.IsModal(); }));
+        // A box over the dialog; the dialog is ended from inside the box's loop, as a handler
+        // (a post, a timer) that the box's loop runs would end it.
+        RunOnUiThread([&] { answer = platform::ShowMessageBox("继续吗？", "请确认", platform::kMbOk); });
+        ASSERT_TRUE(f.ui.WaitUntil([&] { return f.ui.ActiveCaption() == u8"请确认"; }));
+        CallOnUiThread([&] { form.EndDialog(7); });
+        f.ui.Settle(300);
+        // The box's loop is not the one ended.
+        EXPECT_EQ(f.ui.ActiveCaption(), u8"请确认");
+        EXPECT_EQ(answer, -100);
+        EXPECT_EQ(code, -100);
+        ASSERT_TRUE(f.ui.ClickAnswer(platform::kIdOk));
+        EXPECT_TRUE(f.ui.WaitUntil([&] { return code != -100; })) << "the dialog's loop never ended";
+        EXPECT_EQ(answer, platform::kIdOk);
+        EXPECT_EQ(code, 7);
+        EXPECT_FALSE(form.HasWindow());
+    });
+}
+
 CString g_logged;
 void CaptureLog(int, const CString& text) {
     g_logged += text + "\n";
@@ -272,6 +298,36 @@ TEST(UiLayer, AnExceptionInAHandlerIsLoggedAndTheLoopGoesOnUntilItEndsThenCallsA
     EXPECT_FALSE(RunOnUiThread([] {}));
     EXPECT_EQ(CallOnUiThreadFor([] { return 7; }), 0);
     EXPECT_EQ(platform::ShowMessageBox("迟到", "Corvay", platform::kMbYesNo), platform::kIdNo);
+    SetUiLog(nullptr);
+}
+
+// A page script that fails is told to the caller and logged; the toolkit shows no box of its own,
+// whose loop would hold every dialog below it open.
+TEST(UiLayer, AFailingPageScriptIsLoggedWithoutABoxAndTheDialogHoldingThePageStillEnds) {
+    Fixture f;
+    SKIP_WITHOUT_DISPLAY(f.ui);
+    SetUiLog(CaptureLog);
+    g_logged = "";
+    struct PageDlg : FormDlg {
+        BrowserPanel browser;
+        bool OnInitDialog() override {
+            FormDlg::OnInitDialog();
+            browser.Create(*this);
+            return true;
+        }
+    };
+    f.ui.Run([&] {
+        PageDlg page;
+        std::atomic<int> code{-100};
+        RunOnUiThread([&] { code = page.DoModal(); });
+        ASSERT_TRUE(f.ui.WaitUntil([&] { return page.IsModal() && page.browser.IsCreated(); }));
+        EXPECT_FALSE(CallOnUiThreadFor([&] { return page.browser.RunScript("window.frames[1].document.title"); }));
+        f.ui.Settle(300);
+        CallOnUiThread([&] { page.EndDialog(1); });
+        EXPECT_TRUE(f.ui.WaitUntil([&] { return code != -100; })) << "the dialog's loop never ended";
+        EXPECT_EQ(code, 1);
+    });
+    EXPECT_NE(std::string(g_logged).find("TypeError"), std::string::npos) << g_logged.GetString();
     SetUiLog(nullptr);
 }
 

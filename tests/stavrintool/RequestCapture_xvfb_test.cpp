@@ -54,10 +54,11 @@ const char* const kUploadForm =
 
 // The modem's model, shown on its status page, by which the engine's client knows it.
 const char* const kModelName = "CAP-1";
+const char* const kModelId = "20240600000001";
 
 TerminalRecord ModemModel() {
     TerminalRecord model;
-    model.id = "20240600000001";
+    model.id = kModelId;
     model.name = kModelName;
     model.authKind = "WEB";
     model.https = "FALSE";
@@ -387,7 +388,7 @@ TEST_P(RequestCaptureWindows, UploadInAFrameIsCapturedWithoutReachingTheModem) {
             group->name = "127.0.0.1:255.0.0.0";
             group->ports.Add(std::to_string(modem->Port()).c_str());
             group->accounts.Add("tolva:tolva");
-            group->terminalIds.Add("20240500000001");
+            group->terminalIds.Add(kModelId);
             store.Groups().push_back(std::move(group));
             ASSERT_EQ(store.Save((dir / "Terminals.dat").string().c_str()), 1);
         }

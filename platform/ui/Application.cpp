@@ -43,7 +43,7 @@ struct State {
     const LanguagePack* pack = nullptr;
     std::set<std::string> loadedDocuments;
     CString registryKey, application = "Corvay";
-    int exitCode = 0;
+    std::atomic<int> exitCode{0}; // set by any thread that asks the loop to end
 };
 State& S() {
     static State* state = new State; // outlives every static that may post at exit

@@ -1,6 +1,7 @@
 #include "tests/support/UiTestDriver.h"
 #include "tests/support/X11Server.h"
 
+#include <wx/evtloop.h>
 #include <wx/notebook.h>
 #include <wx/wx.h>
 
@@ -200,6 +201,18 @@ bool EndOneModal() {
     });
 }
 
+// A modal run whose end the toolkit dropped (it came while another loop was unwinding) is
+// marked ended and hidden, but its loop goes on: only that loop's own exit ends it.
+bool EndOrphanedLoop() {
+    return CallOnUiThreadFor([] {
+        wxEventLoopBase* active = wxEventLoopBase::GetActive();
+        if (!active || active->IsMain() || !active->IsRunning())
+            return false;
+        active->Exit();
+        return true;
+    });
+}
+
 } // namespace
 
 void UiTestDriver::Run(const std::function<void()>& script, std::chrono::seconds limit) {
@@ -224,8 +237,11 @@ void UiTestDriver::Run(const std::function<void()>& script, std::chrono::seconds
         // A job the script did not wait for may still open a box after that: until the loop is
         // gone, every modal one is ended again.
         while (!loopEnded) {
-            for (int i = 0; i < 20 && EndOneModal(); ++i) {
-            }
+            bool ended = false;
+            for (int i = 0; i < 20 && EndOneModal(); ++i)
+                ended = true;
+            if (!ended)
+                EndOrphanedLoop();
             platform::ui::Application::Quit();
             std::this_thread::sleep_for(std::chrono::milliseconds(200));
         }

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdio>
 #include <memory>
+#include <span>
 #include <string>
 #include <thread>
 
@@ -54,11 +55,10 @@ const char* const kUploadForm =
 
 // The modem's model, shown on its status page, by which the engine's client knows it.
 const char* const kModelName = "CAP-1";
-const char* const kModelId = "20240600000001";
 
 TerminalRecord ModemModel() {
     TerminalRecord model;
-    model.id = kModelId;
+    model.id = "20240600000001";
     model.name = kModelName;
     model.authKind = "WEB";
     model.https = "FALSE";
@@ -149,6 +149,20 @@ std::string CentreScript(const std::string& id) {
            "return x+','+y;})()";
 }
 
+// The template in a file of its own, beside a group of the modem's port with those accounts.
+bool SaveForModemPort(TerminalRecord terminal, int port, std::span<const char* const> accounts, const CString& file) {
+    auto group = std::make_unique<GroupRecord>();
+    group->name = "127.0.0.1:255.0.0.0";
+    group->ports.Add(std::to_string(port).c_str());
+    for (const char* account : accounts)
+        group->accounts.Add(account);
+    group->terminalIds.Add(terminal.id);
+    TemplateStore store;
+    store.Terminals().push_back(std::make_unique<TerminalRecord>(std::move(terminal)));
+    store.Groups().push_back(std::move(group));
+    return store.Save(file) == 1;
+}
+
 // Tried in this order, and only the last is the modem's: a "login" that kept the captured values
 // would get in with the first.
 const char* const kReplayAccounts[] = {"nobody:tolva", "tolva:wrong", "tolva:tolva"};
@@ -158,21 +172,12 @@ const char* const kReplayAccounts[] = {"nobody:tolva", "tolva:wrong", "tolva:tol
 // the modem through that file, which it can only once logged in. The account it logged in with,
 // "" when it did not identify the modem.
 std::string IdentifyThroughCapturedLogin(const CapturedRequest& result, int port, const TempDir& dir) {
-    TemplateStore tool;
-    auto terminal = std::make_unique<TerminalRecord>(ModemModel());
-    std::erase_if(terminal->functions, [](const auto& f) { return f->name == "login"; });
-    FunctionEditorModel editor(*terminal, platform::Prompts());
+    TerminalRecord terminal = ModemModel();
+    std::erase_if(terminal.functions, [](const auto& f) { return f->name == "login"; });
+    FunctionEditorModel editor(terminal, platform::Prompts());
     editor.AddCapturedFunction("login", result);
-    auto group = std::make_unique<GroupRecord>();
-    group->name = "127.0.0.1:255.0.0.0";
-    group->ports.Add(std::to_string(port).c_str());
-    for (const char* account : kReplayAccounts)
-        group->accounts.Add(account);
-    group->terminalIds.Add(terminal->id);
-    tool.Terminals().push_back(std::move(terminal));
-    tool.Groups().push_back(std::move(group));
     const CString file = (dir / "Terminals.dat").string().c_str();
-    if (!tool.Save(file))
+    if (!SaveForModemPort(std::move(terminal), port, kReplayAccounts, file))
         return "";
     TemplateStore engine;
     TerminalClient client(&engine);
@@ -381,17 +386,8 @@ TEST_P(RequestCaptureWindows, UploadInAFrameIsCapturedWithoutReachingTheModem) {
         EXPECT_EQ(stored.uploadFunctions[0]->action, "/upgrade.cgi");
 
         TempDir dir("request-capture");
-        {
-            TemplateStore store;
-            store.Terminals().push_back(std::make_unique<TerminalRecord>(std::move(stored)));
-            auto group = std::make_unique<GroupRecord>();
-            group->name = "127.0.0.1:255.0.0.0";
-            group->ports.Add(std::to_string(modem->Port()).c_str());
-            group->accounts.Add("tolva:tolva");
-            group->terminalIds.Add(kModelId);
-            store.Groups().push_back(std::move(group));
-            ASSERT_EQ(store.Save((dir / "Terminals.dat").string().c_str()), 1);
-        }
+        const char* const accounts[] = {"tolva:tolva"};
+        ASSERT_TRUE(SaveForModemPort(std::move(stored), modem->Port(), accounts, (dir / "Terminals.dat").string().c_str()));
         TemplateStore store;
         ASSERT_EQ(store.Load((dir / "Terminals.dat").string().c_str()), 1);
         // Zero bytes and every other byte value, as a firmware image has them.

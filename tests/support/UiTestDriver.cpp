@@ -187,9 +187,8 @@ bool UiTestDriver::UsePack(const std::string& language, const std::string& prefi
 
 namespace {
 
-// Ends the topmost modal dialog; false when none is open.
-// The innermost first (the last made): ending a dialog whose modal loop is not the running one
-// leaves it marked ended while its loop goes on.
+// Ends the innermost modal dialog (the last made); false when none is open. Ending one whose
+// modal loop is not the running one would leave it marked ended while its loop goes on.
 bool EndOneModal() {
     return CallOnUiThreadFor([] {
         for (auto* node = wxTopLevelWindows.GetLast(); node; node = node->GetPrevious())

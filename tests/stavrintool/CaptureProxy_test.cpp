@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -57,11 +58,15 @@ public:
             return HttpMessage();
         return answer;
     }
-    // True when the proxy closed the connection (within the poll's time).
+    // True when the proxy closed the connection (within the poll's time). One it had not yet
+    // taken from its listening socket when it stopped is reset by the system instead.
     bool Closed() {
         char byte;
         pollfd p{m_fd.Get(), POLLIN, 0};
-        return ::poll(&p, 1, 20000) == 1 && ::recv(m_fd.Get(), &byte, 1, 0) == 0;
+        if (::poll(&p, 1, 20000) != 1)
+            return false;
+        const ssize_t got = ::recv(m_fd.Get(), &byte, 1, 0);
+        return got == 0 || (got < 0 && errno == ECONNRESET);
     }
     HttpMessageReader& Reader() { return *m_reader; }
 

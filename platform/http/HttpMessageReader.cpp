@@ -191,53 +191,105 @@ HttpMessageReader::Result HttpMessageReader::ReadResponseBody(HttpMessage& messa
     return ReadBody(message, false, noBody, keep);
 }
 
-HttpMessageReader::Result HttpMessageReader::ReadBody(HttpMessage& message, bool request, bool noBody,
-                                                      bool keep) {
+HttpMessageReader::Result HttpMessageReader::ReadResponseBody(HttpMessage& message, bool noBody,
+                                                              const Sink& sink) {
+    return ReadBody(message, false, noBody, sink);
+}
+
+bool HttpMessageReader::BodyFraming(const HttpMessage& message, bool request, bool noBody, Framing& framing,
+                                    uint64_t& length) {
     m_error.clear();
+    length = 0;
+    framing = Framing::None;
     if (noBody)
-        return Result::Message;
+        return true;
     if (message.HasHeader("Transfer-Encoding")) {
-        if (message.IsChunked())
-            return ReadChunked(message, keep);
-        if (request)
-            return Fail("unsupported transfer coding");
-        return ReadToClose(message, keep);
+        if (message.IsChunked()) {
+            framing = Framing::Chunked;
+            return true;
+        }
+        if (request) {
+            Fail("unsupported transfer coding");
+            return false;
+        }
+        framing = Framing::ToClose;
+        return true;
     }
-    std::string length;
+    std::string text;
     for (const auto& [name, value] : message.headers) {
         if (AsciiLower(name) != "content-length")
             continue;
-        if (!length.empty() && value != length)
-            return Fail("conflicting Content-Length");
-        length = value;
+        if (!text.empty() && value != text) {
+            Fail("conflicting Content-Length");
+            return false;
+        }
+        text = value;
     }
-    if (length.empty())
-        return request ? Result::Message : ReadToClose(message, keep);
-    uint64_t size = 0;
-    if (!ParseLength(length, size))
-        return Fail("bad Content-Length");
-    if (size > m_limits.maxBodyBytes)
-        return Fail("body too large");
-    return ReadLength(message, size, keep);
+    if (text.empty()) {
+        framing = request ? Framing::None : Framing::ToClose;
+        return true;
+    }
+    if (!ParseLength(text, length)) {
+        Fail("bad Content-Length");
+        return false;
+    }
+    if (length > m_limits.maxBodyBytes) {
+        Fail("body too large");
+        return false;
+    }
+    framing = Framing::Length;
+    return true;
 }
 
-HttpMessageReader::Result HttpMessageReader::ReadLength(HttpMessage& message, uint64_t length, bool keep) {
-    uint64_t goal = message.bodyLength + length;
-    if (keep)
+HttpMessageReader::Result HttpMessageReader::ReadBody(HttpMessage& message, bool request, bool noBody,
+                                                      bool keep) {
+    if (!keep)
+        return ReadBody(message, request, noBody, Sink());
+    Framing framing;
+    uint64_t length = 0;
+    if (BodyFraming(message, request, noBody, framing, length) && framing == Framing::Length)
         message.body.reserve(message.body.size() + static_cast<size_t>(length));
+    return ReadBody(message, request, noBody, [&message](const char* data, size_t size) {
+        message.body.append(data, size);
+        return true;
+    });
+}
+
+HttpMessageReader::Result HttpMessageReader::ReadBody(HttpMessage& message, bool request, bool noBody,
+                                                      const Sink& sink) {
+    Framing framing;
+    uint64_t length = 0;
+    if (!BodyFraming(message, request, noBody, framing, length))
+        return Result::Error;
+    switch (framing) {
+    case Framing::None:
+        return Result::Message;
+    case Framing::Length:
+        return ReadLength(message, length, sink);
+    case Framing::Chunked:
+        return ReadChunked(message, sink);
+    case Framing::ToClose:
+        break;
+    }
+    return ReadToClose(message, sink);
+}
+
+HttpMessageReader::Result HttpMessageReader::ReadLength(HttpMessage& message, uint64_t length,
+                                                        const Sink& sink) {
+    uint64_t goal = message.bodyLength + length;
     while (message.bodyLength < goal) {
         if (m_buffer.empty() && !Fill())
             return Fail("connection closed inside the body");
         size_t take = static_cast<size_t>(std::min<uint64_t>(goal - message.bodyLength, m_buffer.size()));
-        if (keep)
-            message.body.append(m_buffer, 0, take);
+        if (sink && !sink(m_buffer.data(), take))
+            return Fail("stopped");
         m_buffer.erase(0, take);
         message.bodyLength += take;
     }
     return Result::Message;
 }
 
-HttpMessageReader::Result HttpMessageReader::ReadChunked(HttpMessage& message, bool keep) {
+HttpMessageReader::Result HttpMessageReader::ReadChunked(HttpMessage& message, const Sink& sink) {
     std::string line;
     for (;;) {
         Result r = ReadLine(line, 1024);
@@ -255,7 +307,7 @@ HttpMessageReader::Result HttpMessageReader::ReadChunked(HttpMessage& message, b
             break;
         if (message.bodyLength + chunk > m_limits.maxBodyBytes)
             return Fail("body too large");
-        if ((r = ReadLength(message, chunk, keep)) != Result::Message)
+        if ((r = ReadLength(message, chunk, sink)) != Result::Message)
             return r;
         r = ReadLine(line, 2);
         if (r == Result::Closed)
@@ -279,12 +331,12 @@ HttpMessageReader::Result HttpMessageReader::ReadChunked(HttpMessage& message, b
     }
 }
 
-HttpMessageReader::Result HttpMessageReader::ReadToClose(HttpMessage& message, bool keep) {
+HttpMessageReader::Result HttpMessageReader::ReadToClose(HttpMessage& message, const Sink& sink) {
     for (;;) {
         if (message.bodyLength + m_buffer.size() > m_limits.maxBodyBytes)
             return Fail("body too large");
-        if (keep)
-            message.body += m_buffer;
+        if (sink && !m_buffer.empty() && !sink(m_buffer.data(), m_buffer.size()))
+            return Fail("stopped");
         message.bodyLength += m_buffer.size();
         m_buffer.clear();
         if (!Fill())

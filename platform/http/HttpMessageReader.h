@@ -46,10 +46,20 @@ public:
     // or when the caller gives up (stop, time-out).
     using Source = std::function<ssize_t(char* buffer, size_t size)>;
 
+    // Takes a body's bytes as they arrive; false stops the reading with an error.
+    using Sink = std::function<bool(const char* data, size_t size)>;
+
     enum class Result {
         Message, // read whole
         Closed,  // the peer closed (or the source gave up) before the first byte of a message
         Error,   // see Error()
+    };
+
+    enum class Framing {
+        None,    // no body
+        Length,  // Content-Length bytes
+        Chunked, // chunked transfer coding
+        ToClose, // up to the peer's close (answers only)
     };
 
     explicit HttpMessageReader(Source source, HttpReaderLimits limits = {});
@@ -62,6 +72,13 @@ public:
     // (to HEAD, 1xx, 204, 304). With keep false only bodyLength counts.
     Result ReadRequestBody(HttpMessage& message, bool keep = true);
     Result ReadResponseBody(HttpMessage& message, bool noBody, bool keep = true);
+    // The same, handing the bytes to 'sink' as they arrive (a relay that must not hold them).
+    Result ReadResponseBody(HttpMessage& message, bool noBody, const Sink& sink);
+    // How the body after this head is framed, and its length for Framing::Length; false with
+    // Error() set when the head frames it badly (bad or conflicting Content-Length, a request's
+    // unknown coding, a length over the limit). ReadBody reads what this tells.
+    bool BodyFraming(const HttpMessage& message, bool request, bool noBody, Framing& framing,
+                     uint64_t& length);
 
     const std::string& Error() const { return m_error; }
     // Bytes received past the last message read (a tunnel passes them on).
@@ -71,9 +88,11 @@ private:
     enum class Kind { Request, Response };
     Result ReadHead(HttpMessage& message, Kind kind);
     Result ReadBody(HttpMessage& message, bool request, bool noBody, bool keep);
-    Result ReadLength(HttpMessage& message, uint64_t length, bool keep);
-    Result ReadChunked(HttpMessage& message, bool keep);
-    Result ReadToClose(HttpMessage& message, bool keep);
+    Result ReadBody(HttpMessage& message, bool request, bool noBody, const Sink& sink);
+    // A null sink only counts.
+    Result ReadLength(HttpMessage& message, uint64_t length, const Sink& sink);
+    Result ReadChunked(HttpMessage& message, const Sink& sink);
+    Result ReadToClose(HttpMessage& message, const Sink& sink);
     // One line ending in CRLF (or LF), without it; false at the end of input or past 'max'.
     Result ReadLine(std::string& line, size_t max);
     bool Fill(); // false at the end of input

@@ -94,6 +94,59 @@ TEST(HttpMessageReaderTest, BodiesCanBeCountedWithoutKeeping) {
     EXPECT_TRUE(m.body.empty());
 }
 
+TEST(HttpMessageReaderTest, ASinkTakesTheBodyAsItArrivesAndMayStopIt) {
+    const std::string body = "0123456789abcdef";
+    struct Case {
+        const char* framing;
+        std::string bytes;
+    } cases[] = {
+        {"length", "HTTP/1.1 200 OK\r\nContent-Length: 16\r\n\r\n" + body},
+        {"chunked",
+         "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n6\r\n012345\r\na\r\n6789abcdef\r\n0\r\n\r\n"},
+        {"to the close", "HTTP/1.0 200 OK\r\n\r\n" + body},
+    };
+    for (const Case& c : cases) {
+        HttpMessageReader reader(Feed(c.bytes, 3));
+        HttpMessage m;
+        ASSERT_EQ(reader.ReadResponseHead(m), Result::Message);
+        std::string got;
+        size_t calls = 0;
+        ASSERT_EQ(reader.ReadResponseBody(m, false,
+                                          [&](const char* data, size_t size) {
+                                              got.append(data, size);
+                                              ++calls;
+                                              return true;
+                                          }),
+                  Result::Message)
+            << c.framing;
+        EXPECT_EQ(got, body) << c.framing;
+        EXPECT_GT(calls, 1u) << c.framing;
+        EXPECT_TRUE(m.body.empty()) << c.framing;
+    }
+
+    // An endless body: the sink sees it piece by piece, none of it held, and ends it.
+    HttpMessageReader endless(
+        [head = std::string("HTTP/1.1 200 OK\r\n\r\n"), sent = size_t(0)](char* buffer, size_t size) mutable {
+            size_t n = std::min<size_t>(size, 100);
+            for (size_t i = 0; i < n; ++i)
+                buffer[i] = sent + i < head.size() ? head[sent + i] : 'x';
+            sent += n;
+            return static_cast<ssize_t>(n);
+        });
+    HttpMessage m;
+    ASSERT_EQ(endless.ReadResponseHead(m), Result::Message);
+    size_t taken = 0;
+    EXPECT_EQ(endless.ReadResponseBody(m, false,
+                                       [&](const char*, size_t size) {
+                                           taken += size;
+                                           return taken < (10u << 20);
+                                       }),
+              Result::Error);
+    EXPECT_EQ(endless.Error(), "stopped");
+    EXPECT_GE(taken, 10u << 20);
+    EXPECT_TRUE(m.body.empty());
+}
+
 TEST(HttpMessageReaderTest, MalformedInputIsRefusedWithAReason) {
     HttpReaderLimits small;
     small.maxHeadBytes = 200;

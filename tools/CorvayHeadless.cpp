@@ -1,8 +1,8 @@
 // corvay-headless --mode N [--dir D] [--console PTY] [--time-scale K] [--yes] [--choose I]
 // Runs one test job as the main view starts it, without windows, and prints a line per port
-// with the port's verdict. Exits 0 when the job finished and every tested port passed, 3 when
-// it finished with a failed port, 1 when stopped (SIGINT, SIGTERM), 2 when aborted or unable
-// to start.
+// with the port's verdict (mode 3, the wireless test, is refused). Exits 0 when the job finished and every
+// tested port passed, 3 when it finished with a failed port, 1 when stopped (SIGINT, SIGTERM), 2 when aborted
+// or unable to start.
 
 #include <atomic>
 #include <csignal>
@@ -29,7 +29,8 @@ void OnSignal(int) {
 const char* const kUsage =
     "usage: corvay-headless --mode N [--dir D] [--console PTY] [--time-scale K] [--yes] [--choose I]\n"
     "  prints a line per port: port N, model, summary, result, verdict (pass, fail or untested),\n"
-    "  tab-separated\n"
+    "  tab-separated; in the upgrade job (mode 4) a port passes or fails by its upgrade\n"
+    "  mode 3, the wireless test, is refused: it needs the operator's windows (run corvay)\n"
     "  exit status: 0 finished and every tested port passed, 3 finished with a failed port,\n"
     "  1 stopped (SIGINT, SIGTERM), 2 aborted or the test could not start\n";
 

@@ -153,11 +153,17 @@ void CMainFrame::OnSwitchConfig() {
 }
 
 bool CMainFrame::OnClose() {
-    if (m_view ? m_view->View().IsTesting() : IsTestingFlagSet()) {
-        platform::ShowMessageBox(LoadStringId(IDS_TESTING_NO_EXIT), "", platform::kMbOk);
+    if (!(m_view ? m_view->View().IsTesting() : IsTestingFlagSet()))
+        return true;
+    if (platform::ui::Application::Ending()) {
+        // Ended by a signal: the test is stopped as the stop button does, and the window closes
+        // once the job has tidied up (the next close request finds it ended).
+        if (m_view)
+            m_view->View().OnBtnStop();
         return false;
     }
-    return true;
+    platform::ShowMessageBox(LoadStringId(IDS_TESTING_NO_EXIT), "", platform::kMbOk);
+    return false;
 }
 
 void CMainFrame::OnDestroy() {

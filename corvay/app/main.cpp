@@ -48,6 +48,7 @@ int main(int argc, char** argv) {
         LogError("The window system cannot be started.");
         code = 1;
     } else {
+        platform::ui::Application::EndOnSignals();
         CorvayPrompts prompts;
         platform::SetPromptService(&prompts);
         {

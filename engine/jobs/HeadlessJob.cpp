@@ -54,6 +54,20 @@ private:
     std::mutex m_mutex;
 };
 
+// A tested port's verdict: its row's icon, but in the upgrade job, whose row shows only the
+// identification, the upgrade itself when one was made (a declined or needless one stays as the
+// row shows it).
+PortVerdict VerdictOf(TestInfo& info, const DslamConfig& dslam, int mode) {
+    if (mode == Tester::Mode_Upgrade) {
+        const int status = info.Get().Modem.Status;
+        if (status == 1)
+            return PortVerdict::Pass;
+        if (status == 2)
+            return PortVerdict::Fail;
+    }
+    return VerdictOfIcon(PortRowOf(info, dslam).icon);
+}
+
 std::string OneLine(const CString& text) {
     CString line = text;
     line.Replace("\r\n", " | ");
@@ -64,6 +78,10 @@ std::string OneLine(const CString& text) {
 
 int RunHeadlessJob(const HeadlessOptions& options, std::FILE* out, std::FILE* errors,
                    const std::atomic<bool>* stop) {
+    if (options.mode == Tester::Mode_Wifi) {
+        std::fputs(kHeadlessNoWireless, errors);
+        return kJobAborted;
+    }
     CommandLinePrompts prompts(options, errors);
     platform::ScopedPromptService scoped(prompts);
     int code = kJobAborted;
@@ -120,8 +138,7 @@ int RunHeadlessJob(const HeadlessOptions& options, std::FILE* out, std::FILE* er
                     d.TestMode = options.mode;
                 });
                 result = info->GetResultText(dslam);
-                // The verdict of the row's icon, as the view would draw it.
-                verdict = VerdictOfIcon(PortRowOf(*info, dslam).icon);
+                verdict = VerdictOf(*info, dslam, options.mode);
             }
             anyFailed = anyFailed || verdict == PortVerdict::Fail;
             const TestInfo::Data data = info->Get();

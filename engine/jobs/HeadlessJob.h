@@ -17,6 +17,9 @@ struct HeadlessOptions {
 
 // The end when the job finished and a tested port failed.
 constexpr int kHeadlessPortFailed = 3;
+// Why mode 3 is refused: its operator works in the modem's pages and the test dialog.
+constexpr const char* kHeadlessNoWireless =
+    "corvay-headless: the wireless test (mode 3) needs the operator's windows; run it in corvay\n";
 
 // Runs the job and returns 0 when it finished and every tested port passed, 3 when it
 // finished with a failed port, 1 when it was stopped (also during the start, which then runs no
@@ -24,6 +27,7 @@ constexpr int kHeadlessPortFailed = 3;
 // be set from another thread (a signal). Lines are UTF-8, one per switch port but the trunk:
 //   port <n>\t<model>\t<summary>\t<result, its line breaks as " | ">\t<pass|fail|untested>
 // the last being the verdict of the port's row in the view (untested: no ping or wireless
-// verdict, or not tested).
+// verdict, or not tested); in the upgrade job a made upgrade's outcome. The wireless test
+// (mode 3) is refused at once: 2, no port lines, the reason on 'errors'.
 int RunHeadlessJob(const HeadlessOptions& options, std::FILE* out, std::FILE* errors,
                    const std::atomic<bool>* stop = nullptr);

@@ -118,6 +118,12 @@ int PrefixOf(uint32_t mask) {
     return (hostMask & (hostMask + 1)) == 0 ? __builtin_popcount(mask) : -1;
 }
 
+// An address and a mask a temporary address can be made from: a mask of no bits would put
+// every address on the link, and one whose bits are broken names no network.
+bool AddressAndMask(const char* address, const char* mask, uint32_t& caller, uint32_t& netmask) {
+    return HostOrder(address, caller) && HostOrder(mask, netmask) && PrefixOf(netmask) > 0;
+}
+
 bool NamesNoAdapter(CString entry) {
     entry.Trim();
     return entry.IsEmpty() || entry.CompareNoCase("N/A") == 0;
@@ -222,7 +228,7 @@ int CFunction::AddIpAddress(char* address, char* mask, CStringArray& adapters) {
             return 0;
         }
         uint32_t caller = 0, netmask = 0;
-        if (!HostOrder(address, caller) || !HostOrder(mask, netmask)) {
+        if (!AddressAndMask(address, mask, caller, netmask)) {
             DLog("AddIpAddress Invalid ip address:%s mask:%s", address ? address : "", mask ? mask : "");
             return 0;
         }
@@ -256,8 +262,8 @@ int CFunction::AddIpAddress(char* address, char* mask, CStringArray& adapters) {
                 if (!DrawHostNumber(candidate, network, hostMask, taken, random, address))
                     break;
                 const uint32_t chosen = network + candidate;
-                int code = prefixLength < 0 ? EINVAL : 0;
-                if (code == 0 && !netlink.AddAddress(ifindex, htonl(chosen), prefixLength))
+                int code = 0;
+                if (!netlink.AddAddress(ifindex, htonl(chosen), prefixLength))
                     code = netlink.LastError() ? netlink.LastError() : EIO;
                 if (code == 0) {
                     CString text(platform::FormatIpv4(htonl(chosen)));
@@ -304,7 +310,7 @@ int CFunction::AddIpAddress(char* address, char* mask, CStringArray& adapters) {
 int CFunction::AddIpAddress(char* address, char* mask) {
     return Guarded(0, [&] {
         uint32_t caller = 0, netmask = 0;
-        if (!HostOrder(address, caller) || !HostOrder(mask, netmask))
+        if (!AddressAndMask(address, mask, caller, netmask))
             return 0;
         platform::Netlink netlink;
         std::vector<platform::Ipv4Address> rows;
@@ -351,7 +357,7 @@ int CFunction::AddIpAddress(char* address, char* mask, CString adapter) {
 int CFunction::AddIpAddressEx(char* address, char* mask, CString adapter) {
     return Guarded(0, [&] {
         uint32_t caller = 0, netmask = 0;
-        if (!HostOrder(address, caller) || !HostOrder(mask, netmask))
+        if (!AddressAndMask(address, mask, caller, netmask))
             return 0;
         int ifindex = AdapterIndex(adapter);
         platform::Netlink netlink;

@@ -288,6 +288,7 @@ void Application::Quit(int code) {
 
 void Application::Shutdown() {
     Abandon();
+    impl::StopEndSignals();
     if (!wxTheApp)
         return;
     // Windows still open go first, so their handlers run while the toolkit is up.

@@ -47,6 +47,13 @@ public:
     // The application profile's root key: "Software\<key>\<application>" under HKEY_CURRENT_USER.
     static void SetRegistryKey(const CString& key, const CString& application);
     static CString ProfileKey();
+
+    // From now on SIGTERM and SIGINT end the program as the close boxes do: the open modal
+    // windows, innermost first, then the main window, each asked again every so often while it
+    // stays open (a main window that waits for a job to stop). The handler only wakes the loop.
+    static void EndOnSignals();
+    // An end signal came: close handlers take it as the operator's answer and ask nothing.
+    static bool Ending();
 };
 
 // Queues the task for the UI thread; false (the task dropped) once the loop has ended.

@@ -30,6 +30,7 @@ int main(int argc, char** argv) {
         platform::ui::UiLog(4, "The window system cannot be started.");
         return 1;
     }
+    platform::ui::Application::EndOnSignals();
     platform::ui::WindowPrompts prompts;
     platform::SetPromptService(&prompts);
     {

@@ -1,5 +1,6 @@
 #include "stavrintool/main/CStavrinDlg.h"
 
+#include "platform/ui/Application.h"
 #include "platform/ui/DialogTools.h"
 #include "stavrintool/app/CAboutDlg.h"
 #include "stavrintool/app/ToolStrings.h"
@@ -88,7 +89,8 @@ void CStavrinDlg::OnOK() {
 }
 
 void CStavrinDlg::OnCancel() {
-    if (!m_model.Close())
+    // An end signal is the answer to the quit question.
+    if (!platform::ui::Application::Ending() && !m_model.Close())
         return;
     // A running test job ends first, and the test's temporary addresses go with it.
     m_diag.Finish();

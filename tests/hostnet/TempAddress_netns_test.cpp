@@ -223,10 +223,9 @@ TEST_F(TempAddressNet, AdapterEntriesThatNameNoUsableCard) {
          {Index(lan)},
          "255.0.255.0",
          0,
-         {"AddIpAddress Error. Addip=0XCB00710A result:22 Invalid argument",
-          "AddIpAddress Error. Addip=0XCB007113 result:22 Invalid argument", "AddIpAddress waited:0 ret=0"},
-         "add ip:",
-         10, // ten at most per card
+         {"AddIpAddress Invalid ip address:203.0.113.1 mask:255.0.255.0"},
+         "Error",
+         0, // refused before any card is tried
          {},
          0},
     };
@@ -370,6 +369,33 @@ TEST_F(TempAddressNet, AllInterfacesFailsWhenNoCardCanTakeAnAddress) {
     EXPECT_EQ(function.nteCount, 0);
     EXPECT_EQ(WaitedMs(), 0);
     EXPECT_TRUE(Logged("AddIpAddress waited:0 ret=0")) << Log();
+}
+
+// A mask of no bits would make every address on-link, one with broken bits names no network:
+// every form refuses them, adding nothing, even where a card already holds an address that
+// such a mask would count as in the network.
+TEST_F(TempAddressNet, MasksOfNoBitsOrBrokenBitsAreRefusedByEveryForm) {
+    for (const char* text : {"0.0.0.0", "255.0.255.0", "255.255.255.1"}) {
+        SCOPED_TRACE(text);
+        Draws({10});
+        CFunction function;
+        std::string address = "192.0.2.7", mask = text;
+        int list = -1, all = -1, one = -1;
+        RunInside(*pc, [&] {
+            CStringArray adapters;
+            adapters.Add(Index(wan).c_str());
+            list = function.AddIpAddress(address.data(), mask.data(), adapters);
+            all = function.AddIpAddress(address.data(), mask.data());
+            one = function.AddIpAddressEx(address.data(), mask.data(), CString(Index(lan).c_str()));
+        });
+        EXPECT_EQ(list, 0);
+        EXPECT_EQ(all, 0);
+        EXPECT_EQ(one, 0);
+        EXPECT_EQ(Added(), Rows{});
+        EXPECT_EQ(function.nteCount, 0);
+        EXPECT_EQ(WaitedMs(), 0);
+        Delete(function);
+    }
 }
 
 TEST_F(TempAddressNet, CopiesRemoveWhatTheOriginalAddedOnce) {

@@ -8,11 +8,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdlib>
+#include <functional>
+#include <unistd.h>
 
+#include "platform/net/Daemon.h"
 #include "platform/net/Netlink.h"
 #include "platform/prompt/Prompt.h"
 #include "platform/text/Gbk.h"
+#include "platform/ui/Application.h"
 #include "platform/ui/WindowPrompts.h"
 #include "stavrintool/main/CStavrinDlg.h"
 #include "tests/stavrintool/DiagFixture.h"
@@ -45,49 +50,77 @@ int FactoryAddresses() {
     }));
 }
 
-class TemplateDiagWindow : public NetnsTest, public ::testing::WithParamInterface<Language> {};
+// The test dialog's control of that number clicked where it is on the screen (the main dialog
+// is the modal one, where the driver's clicks by number go); its output's line count.
+struct DiagControls {
+    UiTestDriver& ui;
+    ToolWindow& tool;
+    template <class F> auto OnDiag(F&& task) {
+        return tool.OnDialog([&](CStavrinDlg& d) { return task(d.DiagDlg()); });
+    }
+    void Click(int id) {
+        const auto [frame, control] =
+            OnDiag([id](TemplateDiagDlg& d) { return std::pair(d.GetWindowRect(), d.Item(id).GetRect()); });
+        ui.ClickAt(frame.left + control.left + control.Width() / 2,
+                   frame.top + control.top + control.Height() / 2);
+    }
+    int OutputLines() {
+        return OnDiag([](TemplateDiagDlg& d) { return d.Item(1010).GetCount(); });
+    }
+};
+
+// The PC's card lan0 (192.0.2.1/24) with the fake modem at 203.0.113.1 behind it, the tool's
+// directory with its packs, a saved file whose group names the modem and the language's
+// Config.ini; the script runs with the tool in a child process inside the PC's namespace, the
+// fake modem's calls handed back afterwards.
+class DiagBench : public NetnsTest {
+protected:
+    void RunTool(const char* language,
+                 const std::function<void(UiTestDriver&, ToolWindow&, DiagControls&)>& script,
+                 const std::function<void(DiagModem&)>& after = nullptr) {
+        NetNamespace& pc = AddNamespace();
+        NetNamespace& modemNs = AddNamespace();
+        AddVethPair(pc, "lan0", modemNs, "m0");
+        pc.Ip("addr add 192.0.2.1/24 dev lan0");
+        modemNs.Ip("addr add 203.0.113.1/24 dev m0");
+        for (const char* name : {"http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY"})
+            ::unsetenv(name);
+        RunInChild(
+            pc,
+            [&] {
+                UiTestDriver ui;
+                SKIP_WITHOUT_DISPLAY(ui);
+                DiagModem fake;
+                RunInside(modemNs, [&] { fake.modem->Start("203.0.113.1"); });
+                TempDir dir("diag-window");
+                for (const char* pack : {"StavrinToolLocalize_cn.so", "StavrinToolLocalize_en.so"})
+                    fs::create_symlink(BuildProgramDir() / pack, dir / pack);
+                WriteDiagTerminals(dir / "Terminals.dat", "203.0.113.1:255.255.255.0", fake.modem->Port());
+                WriteFileBytes(dir / "Config.ini", std::string("[System]\r\nLanguage=") + language + "\r\n");
+                ProgramDirScope programDir(dir.path());
+                platform::ui::WindowPrompts prompts;
+                platform::ScopedPromptService usePrompts(prompts);
+                ToolWindow tool(dir.path());
+                DiagControls diag{ui, tool};
+                script(ui, tool, diag);
+                if (after)
+                    after(fake);
+            },
+            240);
+    }
+};
+
+class TemplateDiagWindow : public DiagBench, public ::testing::WithParamInterface<Language> {};
 
 TEST_P(TemplateDiagWindow, DiscoversTheBenchModemAndRunsAFunction) {
     const Language lang = GetParam();
-    NetNamespace& pc = AddNamespace();
-    NetNamespace& modemNs = AddNamespace();
-    AddVethPair(pc, "lan0", modemNs, "m0");
-    pc.Ip("addr add 192.0.2.1/24 dev lan0");
-    modemNs.Ip("addr add 203.0.113.1/24 dev m0");
-    for (const char* name : {"http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY"})
-        ::unsetenv(name);
-
-    RunInChild(
-        pc,
-        [&] {
-            UiTestDriver ui;
-            SKIP_WITHOUT_DISPLAY(ui);
-            DiagModem fake;
-            RunInside(modemNs, [&] { fake.modem->Start("203.0.113.1"); });
-            TempDir dir("diag-window");
-            for (const char* pack : {"StavrinToolLocalize_cn.so", "StavrinToolLocalize_en.so"})
-                fs::create_symlink(BuildProgramDir() / pack, dir / pack);
-            WriteDiagTerminals(dir / "Terminals.dat", "203.0.113.1:255.255.255.0", fake.modem->Port());
-            WriteFileBytes(dir / "Config.ini", std::string("[System]\r\nLanguage=") + lang.name + "\r\n");
-            ProgramDirScope programDir(dir.path());
-            platform::ui::WindowPrompts prompts;
-            platform::ScopedPromptService usePrompts(prompts);
-            ToolWindow tool(dir.path());
+    RunTool(
+        lang.name,
+        [&](UiTestDriver& ui, ToolWindow& tool, DiagControls& diag) {
             const std::string shot = std::string("TemplateDiag_") + lang.name;
-            auto onDiag = [&](auto task) {
-                return tool.OnDialog([&](CStavrinDlg& d) { return task(d.DiagDlg()); });
-            };
-            // The main dialog is the modal one: the driver's clicks by number go to it, so the
-            // test dialog's controls are clicked where they are on the screen.
-            auto clickDiag = [&](int id) {
-                const auto [frame, control] = onDiag(
-                    [id](TemplateDiagDlg& d) { return std::pair(d.GetWindowRect(), d.Item(id).GetRect()); });
-                ui.ClickAt(frame.left + control.left + control.Width() / 2,
-                           frame.top + control.top + control.Height() / 2);
-            };
-            auto outputLines = [&] {
-                return onDiag([](TemplateDiagDlg& d) { return d.Item(1010).GetCount(); });
-            };
+            auto onDiag = [&](auto task) { return diag.OnDiag(task); };
+            auto clickDiag = [&](int id) { diag.Click(id); };
+            auto outputLines = [&] { return diag.OutputLines(); };
 
             ui.Run([&] {
                 tool.Start();
@@ -143,11 +176,12 @@ TEST_P(TemplateDiagWindow, DiscoversTheBenchModemAndRunsAFunction) {
                 ASSERT_TRUE(ui.ClickAnswer(platform::kIdOk));
                 EXPECT_TRUE(ui.WaitUntil([&] { return tool.ended.load(); }));
             });
+        },
+        [](DiagModem& fake) {
             const std::vector<std::string> calls = fake.modem->FunctionCalls();
             EXPECT_NE(std::find(calls.begin(), calls.end(), "POST /reboot.cgi"), calls.end());
             EXPECT_EQ(FactoryAddresses(), 0);
-        },
-        240);
+        });
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -155,5 +189,32 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(Language{"cn", u8"Tellvane Modem模板管理工具 V3.0", u8"Tellvane 模板测试工具"},
                       Language{"en", "Tellvane Modem Template Manager V3.0", "Tellvane Template Test"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// SIGTERM while the dialog holds the temporary address of its identification: the tool ends as
+// its close does, without its quit question, and the address goes with it.
+using TemplateDiagSignal = DiagBench;
+
+TEST_F(TemplateDiagSignal, SigtermRemovesTheTemporaryAddressBeforeTheToolEnds) {
+    RunTool("cn", [&](UiTestDriver& ui, ToolWindow& tool, DiagControls& diag) {
+        platform::ui::Application::EndOnSignals();
+        ui.Run([&] {
+            tool.Start();
+            ASSERT_TRUE(ui.WaitUntil([&] {
+                return ui.ActiveCaption() == u8"Tellvane Modem模板管理工具 V3.0";
+            })) << ui.ActiveCaption();
+            ASSERT_TRUE(ui.Click(1097));
+            ASSERT_TRUE(ui.WaitUntil(
+                [&] { return diag.OnDiag([](TemplateDiagDlg& d) { return d.IsWindowVisible(); }); }));
+            ui.Settle(300);
+            diag.Click(1);
+            ASSERT_TRUE(ui.WaitUntil([&] { return diag.OutputLines() == 10; }, 60000)) << diag.OutputLines();
+            ASSERT_EQ(FactoryAddresses(), 1);
+            ASSERT_EQ(::kill(::getpid(), SIGTERM), 0);
+            EXPECT_TRUE(platform::PollUntil([&] { return tool.ended.load(); }, std::chrono::seconds(60)))
+                << ui.ActiveCaption();
+            EXPECT_EQ(FactoryAddresses(), 0);
+        });
+    });
+}
 
 } // namespace

@@ -48,4 +48,7 @@ bool LoadDocument(const std::string& name, const std::string& bytes);
 // Parented to the owner's window when one is given, else to the main window.
 int ShowBox(const CString& text, const CString& caption, unsigned type, wxWindow* owner = nullptr);
 
+// Stops watching for end signals (Shutdown); they end the process at once again.
+void StopEndSignals();
+
 } // namespace platform::ui::impl

@@ -3,9 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
+#include <filesystem>
+#include <fstream>
+#include <string>
 
 #include "corvay/app/MainFrame.h"
 #include "engine/config/Configer.h"
@@ -18,14 +18,23 @@
 
 namespace {
 
-// True while some open file of the line holds its lock (the console's serial port does).
+// True while a file of this process open on the line holds its lock (the console's serial port
+// does). Read from the process's file table: a probe of the lock would itself hold it for a
+// moment, and a manager opening the line then would find it occupied.
 bool LineHeld(const std::string& device) {
-    int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0)
-        return false;
-    const bool held = ::flock(fd, LOCK_EX | LOCK_NB) != 0;
-    ::close(fd);
-    return held;
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const fs::path line = fs::canonical(device, error);
+    for (const auto& entry : fs::directory_iterator("/proc/self/fd", error)) {
+        std::error_code unreadable;
+        if (fs::read_symlink(entry.path(), unreadable) != line)
+            continue;
+        std::ifstream info("/proc/self/fdinfo/" + entry.path().filename().string());
+        for (std::string text; std::getline(info, text);)
+            if (text.rfind("lock:", 0) == 0 && text.find("FLOCK") != std::string::npos)
+                return true;
+    }
+    return false;
 }
 
 class MainFrameSingletons : public testsupport::FakeConsoleTest {};

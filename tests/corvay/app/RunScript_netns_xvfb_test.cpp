@@ -1,6 +1,6 @@
 // Whole corvay processes on the simulated bench under Xvfb, from the built tree: the README's
 // main command without a display (F3, the end box pictured and answered, corvay closed), a
-// second start beside a running one, and the upgrade chooser of F11.
+// second start beside a running one (the first then ended by SIGTERM), and the upgrade chooser of F11.
 
 #include <gtest/gtest.h>
 
@@ -97,13 +97,14 @@ TEST_F(RunScript, HeadlessRunTestsTheBenchAndPicturesTheEndBox) {
     EXPECT_NE(log.find("Super logger has exited."), std::string::npos) << "corvay was not closed in order";
 }
 
-TEST_F(CorvayAppInstances, ASecondStartSaysSoAndEndsWhileTheFirstRunsOn) {
+TEST_F(CorvayAppInstances, ASecondStartSaysSoAndEndsWhileTheFirstRunsOnUntilSigtermClosesIt) {
     std::string printed;
     // The script waits for the second one's box "程序已经在运行！" in the log.
     ASSERT_EQ(
         RunFixture("instances", "--modems 2", "two-corvays.sh", "", "CorvayApp_second_instance", printed), 0)
         << printed;
     EXPECT_NE(printed.find("first runs on"), std::string::npos) << printed;
+    EXPECT_NE(printed.find("first closed at SIGTERM"), std::string::npos) << printed;
     EXPECT_TRUE(fs::is_regular_file(m_picture));
 }
 

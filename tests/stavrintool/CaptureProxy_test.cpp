@@ -566,6 +566,7 @@ double ProcessCpuSeconds() {
 
 TEST_F(CaptureProxyTest, OutOfDescriptorsTheProxyWaitsAndClosesIdleConnections) {
     const std::string notHttp = "GET ftp://x/ HTTP/1.1\r\n\r\n"; // answered by the proxy alone
+    const size_t threads = ThreadCount();
     {
         // Nothing to close: the waiting client costs no busy loop, and is served once
         // descriptors are free again.
@@ -582,8 +583,9 @@ TEST_F(CaptureProxyTest, OutOfDescriptorsTheProxyWaitsAndClosesIdleConnections) 
         ASSERT_TRUE(waiting.Send(notHttp));
         EXPECT_EQ(waiting.Answer().status, 400);
     }
-    // Connections that only wait for a browser make room for a new one.
-    const size_t threads = ThreadCount();
+    // Connections that only wait for a browser make room for a new one. The first client's
+    // thread may still be ending: count from the proxy at rest.
+    ASSERT_TRUE(WaitUntil([&] { return ThreadCount() <= threads; }));
     Browser idle1(proxy.Port()), idle2(proxy.Port());
     ASSERT_TRUE(WaitUntil([&] { return ThreadCount() >= threads + 2; }));
     platform::UniqueFd socket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));

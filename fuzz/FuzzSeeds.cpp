@@ -11,6 +11,8 @@
 #include "bench/FakeSwitchConsole.h"
 #include "fuzz/FuzzParts.h"
 #include "platform/files/Profile.h"
+#include "platform/wifi/WideText.h"
+#include "platform/wifi/WlanProfile.h"
 #include "templates/MultipartUploader.h"
 #include "templates/TemplateStore.h"
 #include "tests/templates/TemplateFixture.h"
@@ -129,6 +131,89 @@ static void HttpSeeds(const fs::path& corpus) {
          JoinFuzzParts({"\xB9\xDC\xC0\xED\xD4\xB1=%%41%", "/tmp/a b.bin", ""}));
 }
 
+// Status pages as modems write them, each with the version a technician would select.
+static void LocatorSeeds(const fs::path& corpus) {
+    const std::string head =
+        "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=gb2312\">\n"
+        "<title>状态信息</title></head><body>\n";
+    const std::vector<std::pair<std::string, std::string>> pages = {
+        {"<table class=\"status\">\r\n<tr><td>设备型号</td><td>DSL-100</td></tr>\r\n<tr><td>软件版本</td>\r\n"
+         "    <td>V1.2.3</td></tr>\r\n</table>\r\n",
+         "V1.2.3"},
+        {"<table><tr><td>软件版本</td><td>\n<table><tr><td>V2.0.3</td></tr></table>\n</td></tr></table>\n",
+         "V2.0.3"},
+        {"<table><tr><td>软件版本</td><td>&nbsp;V1.2.3&nbsp;Build&nbsp;5</td></tr></table>\n",
+         "V1.2.3 Build 5"},
+        {"<table><tr><td>软件版本</td><td>R&amp;D&lt;1.0&gt;</td></tr></table>\n", "R&D<1.0>"},
+        {"<script language=\"javascript\">\nvar model = \"DSL-100\";\nvar swver = \"V3.1.0\";\n"
+         "document.write(swver);\n</script>\n",
+         "V3.1.0"},
+        {u8"<table><tr><td>固件版本</td><td>固件三号版</td></tr></table>\n", u8"固件三号版"},
+        {"<table><tr><td>软件版本</td></tr><tr>V9</tr></table>\n", "V9"},
+    };
+    int n = 0;
+    for (const auto& [body, version] : pages)
+        Seed(corpus / "LocatorAnalyse_fuzz", "page" + std::to_string(n++),
+             JoinFuzzParts({head + body + "</body></html>\n", version}));
+    const std::vector<std::pair<std::string, std::string>> patterns = {
+        {"{\\d+}\\.(\\d+)", "v1.22"}, {"V\\d*\\.", "V2.0.3"},
+        {"\\q", "x=\"ab\"y"},         {"a\\nb", "a\r\nb"},
+        {"[^0-9]+", "12ab3"},         {"版本\\d", "软件版本3"},
+        {"\\h+\\b\\w", "BEEF\tx"},    {"!a", "b"},
+    };
+    n = 0;
+    for (const auto& [pattern, text] : patterns)
+        Seed(corpus / "PatternMatch_fuzz", "pattern" + std::to_string(n++), JoinFuzzParts({pattern, text}));
+    Seed(corpus / "SelectionResult_fuzz", "frames",
+         "%20 GBK http%3A%2F%2F192.168.1.1%2Ftop.htm\n"
+         "%C2%A0V1.0%20%E8%BD%AF%E4%BB%B6 gb2312 http%3A%2F%2F192.168.1.1%2Fs.htm%3Fa%3D1%25\n");
+    Seed(corpus / "SelectionResult_fuzz", "utf8", "%E5%9B%BA%E4%BB%B6 UTF-8 http%3A%2F%2F192.168.1.1%2F\n");
+}
+
+// Profiles as the library writes them, and the supplicant's replies and events.
+static void WifiSeeds(const fs::path& corpus) {
+    platform::WlanProfile open;
+    open.name = "port1";
+    open.ssid = "port1";
+    platform::WlanProfile wpa = open;
+    wpa.name = u8"测试";
+    wpa.ssid = "\xb2\xe2\xca\xd4";
+    wpa.authentication = "WPA2PSK";
+    wpa.encryption = "AES";
+    wpa.keyType = "passPhrase";
+    wpa.keyMaterial = "secret12";
+    platform::WlanProfile wep = open;
+    wep.autoConnect = false;
+    wep.authentication = "shared";
+    wep.encryption = "WEP";
+    wep.keyType = "networkKey";
+    wep.keyMaterial = "12345";
+    wep.keyIndex = 1;
+    int n = 0;
+    for (const platform::WlanProfile& profile : {open, wpa, wep})
+        Seed(corpus / "WlanProfile_fuzz", "profile" + std::to_string(n++),
+             platform::Utf16ToUtf8(platform::BuildWlanProfileXml(profile)));
+    const std::vector<std::string> replies = {
+        std::string(1, 0) + "bssid=02:00:00:00:00:01\nssid=a=b\nwpa_state=COMPLETED\n",
+        std::string(1, 1) +
+            "network id / ssid / bssid / flags\n0\tlab\tany\t[CURRENT]\n1\t\\xb2\\xe2\tany\t[DISABLED]\n"
+            "3\tcut\tany\t[DISA",
+        std::string(1, 2) +
+            "id=0\nbssid=02:00:00:00:00:01\nfreq=2412\nlevel=-40\nflags=[WPA2-PSK-CCMP][ESS]\nssid=lab\n"
+            "====\nid=3\nbssid=02:00:00:00:00:02\nfreq=2437\nlevel=-71\nflags=[ESS]\nssid=a\\\"b\\\\c\n####"
+            "\n",
+        std::string(1, 3) + "\"lab\"",
+        std::string(1, 3) + "6c6162",
+        std::string(1, 4) +
+            "<3>CTRL-EVENT-SSID-TEMP-DISABLED id=0 ssid=\"lab\" auth_failures=1 duration=10 reason=WRONG_KEY",
+        std::string(1, 4) + "<4>CTRL-EVENT-DISCONNECTED bssid=02:00:00:00:00:01 reason=3\n",
+        std::string(1, 5) + "\\xb2\\xe2\\t\\e\\\\\\\"",
+    };
+    n = 0;
+    for (const std::string& reply : replies)
+        Seed(corpus / "WpaText_fuzz", "reply" + std::to_string(n++), reply);
+}
+
 int main(int argc, char** argv) {
     if (argc != 2) {
         fprintf(stderr, "usage: %s <corpus dir>\n", argv[0]);
@@ -151,6 +236,8 @@ int main(int argc, char** argv) {
     DslamSeeds(corpus);
     IniSeeds(corpus, scratch);
     HttpSeeds(corpus);
+    LocatorSeeds(corpus);
+    WifiSeeds(corpus);
     fs::remove_all(scratch);
     return 0;
 }

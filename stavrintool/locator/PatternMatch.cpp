@@ -46,8 +46,13 @@ bool IsLead(const std::string& s, size_t i) {
 bool PatternMatch::Translate(const std::string& p, std::string& out) {
     out.clear();
     int groups = 0;
+    // 1 after a repeat, 2 after a repeat made lazy: a repeat of a repeat has no meaning, and
+    // the target's matcher takes it and then backtracks without end.
+    int repeated = 0;
     for (size_t i = 0; i < p.size(); ++i) {
         const char c = p[i];
+        const int before = repeated;
+        repeated = 0;
         if (IsLead(p, i)) {
             // A double-byte character is one literal; its trail byte may look like syntax.
             AppendLiteral(out, p[i]);
@@ -118,8 +123,16 @@ bool PatternMatch::Translate(const std::string& p, std::string& out) {
         case ']':
             AppendLiteral(out, c);
             break;
+        case '*':
+        case '+':
+        case '?':
+            if (before == 2 || (before == 1 && c != '?'))
+                return false;
+            repeated = before + 1;
+            out += c;
+            break;
         default:
-            out += c; // ^ $ | ? * + ) and literals mean the same in both
+            out += c; // ^ $ | ) and literals mean the same in both
             break;
         }
     }

@@ -232,6 +232,8 @@ TEST(PatternMatch, AbbreviationsGroupsAndTheFirstMatch) {
         {"V\\d*\\.", "V2.0.3", 0, 3},
         {"V\\d*\\.", "V2.", 0, 3},
         {"V\\d*\\.", "2.0", -1, -1},
+        {"a+?", "baaa", 1, 2}, // a repeat made lazy
+        {"a\\+", "a+", 0, 2},
     };
     for (const PatternCase& c : cases) {
         PatternMatch match;
@@ -246,7 +248,9 @@ TEST(PatternMatch, AbbreviationsGroupsAndTheFirstMatch) {
 }
 
 TEST(PatternMatch, APatternWithoutATranslationDoesNotCompileAndMatchesNothing) {
-    for (const char* pattern : {"a!b", "{abc", "abc}", "[abc", "a\\", "(ab", "\\t", "*a"}) {
+    // A repeat of a repeat has no meaning: taken, it backtracked without end on a short text.
+    for (const char* pattern : {"a!b", "{abc", "abc}", "[abc", "a\\", "(ab", "\\t", "*a", "a++", "\\d*+",
+                                "a*?+", "{\\d*++++}\\.(\\d+)"}) {
         PatternMatch match;
         EXPECT_FALSE(match.Compile(pattern)) << pattern;
         EXPECT_FALSE(match.Match("a!b abc")) << pattern;

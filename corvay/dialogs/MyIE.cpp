@@ -3,6 +3,10 @@
 #include "corvay/dialogs/AsynWaitingDlg.h"
 #include "engine/log/Logger.h"
 
+CString BrowserUrl(const CString& address) {
+    return address.Find("://") >= 0 ? address : CString("http://") + address;
+}
+
 CString BrowserCaption(const CString& caption, const CString& address) {
     return caption + "-" + address;
 }
@@ -15,7 +19,7 @@ bool BrowserDialog::OnInitDialog() {
     SetWindowText(BrowserCaption(GetWindowText(), m_address));
     if (!m_browser.Create(*this))
         LogError("The browser cannot be made: no web view.");
-    m_browser.Navigate(m_address);
+    m_browser.Navigate(BrowserUrl(m_address));
     return true;
 }
 

@@ -6,6 +6,9 @@
 #include "platform/ui/BrowserPanel.h"
 #include "platform/ui/Dialog.h"
 
+// The page a browser opens for an address: one typed without a scheme is taken as http.
+CString BrowserUrl(const CString& address);
+
 // The caption a browser dialog shows for an address.
 CString BrowserCaption(const CString& caption, const CString& address);
 

@@ -1,5 +1,7 @@
 #include "corvay/view/CCorvayView.h"
 
+#include "corvay/dialogs/MyIE.h"
+
 #include <algorithm>
 
 #include "corvay/app/TestFlags.h"
@@ -751,7 +753,7 @@ void CCorvayView::WebManage() {
         if (address.IsEmpty())
             Box(58);
         else
-            m_window.RunMyIE("http://" + address);
+            m_window.RunMyIE(BrowserUrl(address));
         m_pSM->EnableAllPorts();
     } catch (Throw_Error code) {
         ShowSwitchError(code);

@@ -50,6 +50,7 @@ public:
 
     int CurrentPage() const { return m_nCurPage; }
     bool HasBrowserPanel() const { return m_pIePanel && m_pIePanel->HasWindow(); }
+    IePanel* BrowserPage() { return m_pIePanel.get(); }
     WLanTestPanel& Panel() { return m_panel; }
 
 protected:

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -295,7 +296,8 @@ std::string UiTestDriver::BoxText() {
     return CallOnUiThreadFor([] {
         wxWindow* top = ActiveWindow();
         for (wxWindow* child : top ? top->GetChildren() : wxWindowList())
-            if (auto* text = dynamic_cast<wxStaticText*>(child); text && platform::ui::impl::ControlId(text) == 0) {
+            if (auto* text = dynamic_cast<wxStaticText*>(child);
+                text && platform::ui::impl::ControlId(text) == 0) {
                 wxString label = text->GetLabel();
                 label.Replace("\n", " ");
                 return std::string(label.utf8_str());
@@ -383,6 +385,9 @@ void UiTestDriver::Key(int keyCode) {
             PointAt(top);
         wxYield();
         int key = keyCode >= 0x70 && keyCode < 0x70 + 24 ? WXK_F1 + (keyCode - 0x70) : keyCode;
+        static const int kArrows[] = {WXK_LEFT, WXK_UP, WXK_RIGHT, WXK_DOWN};
+        if (keyCode >= 0x25 && keyCode <= 0x28)
+            key = kArrows[keyCode - 0x25];
         wxUIActionSimulator().Char(key);
     });
     Settle(50);
@@ -433,6 +438,36 @@ bool UiTestDriver::Select(int controlId, int index) {
         control->GetEventHandler()->ProcessEvent(event);
         return true;
     });
+}
+
+bool UiTestDriver::ClickTab(int controlId, int index) {
+    bool found = CallOnUiThreadFor([controlId, index] {
+        auto* book =
+            dynamic_cast<wxBookCtrlBase*>(platform::ui::impl::FindControl(ActiveWindow(), controlId));
+        if (!book)
+            return false;
+        // The toolkit tells where a tab is only by hit tests: the middle of the points that hit
+        // it, in the strip along the top.
+        const wxSize size = book->GetSize();
+        int left = size.x, top = size.y, right = -1, bottom = -1;
+        for (int y = 0; y < std::min(size.y, 80); y += 2)
+            for (int x = 0; x < size.x; x += 2)
+                if (book->HitTest(wxPoint(x, y)) == index) {
+                    left = std::min(left, x);
+                    right = std::max(right, x);
+                    top = std::min(top, y);
+                    bottom = std::max(bottom, y);
+                }
+        if (right < 0)
+            return false;
+        wxUIActionSimulator sim;
+        sim.MouseMove(book->ClientToScreen(wxPoint((left + right) / 2, (top + bottom) / 2)));
+        wxYield();
+        sim.MouseClick();
+        return true;
+    });
+    Settle(50);
+    return found;
 }
 
 std::string UiTestDriver::Text(int controlId) {

@@ -69,8 +69,9 @@ public:
     void ClickAt(int x, int y, int button = 1, bool twice = false);
     // Real pointer motion to a screen point, no click.
     void MoveTo(int x, int y);
-    // Real keys to the active window, by the platform's key codes (27 Escape, 13 Return, 0x70
-    // F1 ... 0x87 F24, letters and digits as their capitals), and text.
+    // Real keys to the active window, by the platform's key codes (27 Escape, 13 Return, 0x25
+    // to 0x28 the arrows left, up, right, down, 0x70 F1 ... 0x87 F24, letters and digits as
+    // their capitals), and text.
     void Key(int keyCode);
     void Type(const std::string& ascii);
     // Real click on a row of a report list of the active window (away from its first column's
@@ -79,6 +80,8 @@ public:
     // Selects an entry of a combo or list box, or a tab, as a user would, the dialog told of
     // the change.
     bool Select(int controlId, int index);
+    // Real click on a tab of a tab control of the active window.
+    bool ClickTab(int controlId, int index);
     // The text of a control of the active window, UTF-8.
     std::string Text(int controlId);
     // A report list's cell of the active window, UTF-8 ("" when there is none); its row count.

@@ -3,6 +3,7 @@
 
 #include "templates/TemplateFile.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -309,18 +310,39 @@ void TemplateStore::WriteTerminalRecord(TemplateFileWriter& file, const Terminal
     TerminalItems(file, terminal);
 }
 
+int TemplateStore::Failed(const CString& path, LoadFailure why) {
+    std::lock_guard lock(m_failureLock);
+    m_failure = why;
+    m_failedPath = path;
+    return 0;
+}
+
+TemplateStore::LoadFailure TemplateStore::GetLoadFailure(CString* path) const {
+    std::lock_guard lock(m_failureLock);
+    if (path)
+        *path = m_failedPath;
+    return m_failure;
+}
+
 int TemplateStore::Load(const CString& path) {
     if (int loaded = m_loaded.load())
         return loaded;
+    const CString file = path.IsEmpty() ? m_path : path;
     std::string bytes;
-    if (!ReadWholeFile(path.IsEmpty() ? m_path : path, bytes))
-        return 0;
+    if (!ReadWholeFile(file, bytes)) {
+        const int error = errno;
+        return Failed(file, error == ENOENT || error == ENOTDIR ? kMissing : kUnreadable);
+    }
+    // A header item that reads whole but says something else: another kind or version of file.
+    TemplateFileReader header(bytes);
+    if (header.ReadString() != kTerminalFileHeader && !header.Failed())
+        return Failed(file, kHeader);
     // Built aside, so that a damaged file changes nothing and readers wait only for the swap.
     GroupList groups;
     TerminalList terminals;
     TemplateFileReader reader(bytes);
     if (!StoreItems(reader, groups, terminals))
-        return 0;
+        return Failed(file, kDamaged);
     std::unique_lock lock(m_lock);
     // Another thread's load may have come first; the store holds its file then.
     if (int loaded = m_loaded.load())
@@ -330,6 +352,7 @@ int TemplateStore::Load(const CString& path) {
     BuildParameterIndexLocked();
     ++m_generation;
     m_loaded = 1;
+    Failed(file, kNone);
     return 1;
 }
 

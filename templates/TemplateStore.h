@@ -37,6 +37,12 @@ public:
     // Nonzero when the store holds a loaded file. A loaded store returns at once; otherwise the
     // file at path (the default path when empty) is read. A failed load leaves the store as it was.
     int Load(const CString& path = CString());
+    // Why the last Load that looked for a file did not take it: no such file, another header,
+    // a file cut short or damaged, or one that cannot be opened or read (a directory, a FIFO,
+    // one beyond the size bound). kNone after a load that took its file.
+    enum LoadFailure { kNone, kMissing, kHeader, kDamaged, kUnreadable };
+    // path, when given, is set to the file of that load.
+    LoadFailure GetLoadFailure(CString* path = nullptr) const;
     // Not loaded and empty, so that the next Load reads the file again.
     void Reset();
     // Destroys every group and terminal.
@@ -92,6 +98,7 @@ public:
     const TerminalList& Terminals() const { return m_terminals; }
 
 private:
+    int Failed(const CString& path, LoadFailure why);
     GroupRecord* FindGroupLocked(const CString& key) const;
     void BuildParameterIndexLocked();
     void ClearLocked();
@@ -102,4 +109,7 @@ private:
     TerminalList m_terminals;
     std::atomic<int> m_loaded{0};
     std::atomic<uint64_t> m_generation{0};
+    mutable std::mutex m_failureLock;
+    LoadFailure m_failure = kNone;
+    CString m_failedPath;
 };

@@ -17,7 +17,7 @@ public:
     Converter(const Converter&) = delete;
     Converter& operator=(const Converter&) = delete;
 
-    std::string Convert(const std::string& in, size_t badInputStep) {
+    std::string Convert(const std::string& in, size_t badInputStep, bool* exact = nullptr) {
         iconv(m_cd, nullptr, nullptr, nullptr, nullptr);
         std::string out;
         out.reserve(in.size() * 2);
@@ -35,6 +35,8 @@ public:
                 continue;
             // EILSEQ or EINVAL (truncated sequence): mark it and step over the bad input.
             out += '?';
+            if (exact)
+                *exact = false;
             size_t step = std::min(badInputStep, srcLeft);
             if (errno == EILSEQ && badInputStep > 1)
                 step = StepOverUtf8(src, srcLeft);
@@ -78,7 +80,9 @@ std::string GbkToUtf8(const CString& gbk) {
     return converter.Convert(gbk.str(), 1);
 }
 
-CString Utf8ToGbk(const std::string& utf8) {
+CString Utf8ToGbk(const std::string& utf8, bool* exact) {
     thread_local Converter converter(GbkName(), "UTF-8");
-    return CString(converter.Convert(utf8, 4));
+    if (exact)
+        *exact = true;
+    return CString(converter.Convert(utf8, 4, exact));
 }

@@ -7,4 +7,5 @@
 #include "platform/text/CString.h"
 
 std::string GbkToUtf8(const CString& gbk);
-CString Utf8ToGbk(const std::string& utf8);
+// exact, when given, is set to false when a character had to become '?'.
+CString Utf8ToGbk(const std::string& utf8, bool* exact = nullptr);

@@ -95,20 +95,22 @@ void Control::SetText(const CString& text) {
         static_cast<wxWindow*>(m_native)->SetLabel(impl::ToWx(text));
 }
 
-CString Control::GetText() const {
+CString Control::GetText(bool* exact) const {
     if (auto* edit = As<wxTextCtrl>(m_native)) {
         wxString value = edit->GetValue();
         if (edit->IsMultiLine())
             value.Replace("\n", "\r\n");
-        return impl::FromWx(value);
+        return impl::FromWx(value, exact);
     }
     if (auto* combo = As<wxComboBox>(m_native))
-        return impl::FromWx(combo->GetValue());
+        return impl::FromWx(combo->GetValue(), exact);
     if (auto* choice = As<wxChoice>(m_native))
-        return impl::FromWx(choice->GetStringSelection());
+        return impl::FromWx(choice->GetStringSelection(), exact);
     if (auto* ip = As<impl::IpAddressField>(m_native))
-        return impl::FromWx(ip->GetAddress());
-    return m_native ? impl::FromWx(static_cast<wxWindow*>(m_native)->GetLabel()) : CString();
+        return impl::FromWx(ip->GetAddress(), exact);
+    if (exact)
+        *exact = true;
+    return m_native ? impl::FromWx(static_cast<wxWindow*>(m_native)->GetLabel(), exact) : CString();
 }
 
 void Control::Enable(bool enable) {

@@ -28,7 +28,9 @@ public:
     unsigned Style() const;
 
     void SetText(const CString& text);
-    CString GetText() const;
+    // exact, when given, is set to false when the text holds a character GBK lacks (it reads
+    // as '?').
+    CString GetText(bool* exact = nullptr) const;
     void Enable(bool enable);
     bool IsEnabled() const;
     void Show(bool show);

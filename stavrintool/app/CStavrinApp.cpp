@@ -31,6 +31,29 @@ bool CStavrinApp::Fail(Stage stage, const CString& text) {
     return false;
 }
 
+void CStavrinApp::TellUnreadFile(const TemplateStore& store) {
+    CString path;
+    unsigned why = 0;
+    switch (store.GetLoadFailure(&path)) {
+    case TemplateStore::kNone:
+    case TemplateStore::kMissing: // a new bench starts without one
+        return;
+    case TemplateStore::kHeader:
+        why = stavrin::kIdsUnreadHeader;
+        break;
+    case TemplateStore::kDamaged:
+        why = stavrin::kIdsUnreadDamaged;
+        break;
+    case TemplateStore::kUnreadable:
+        why = stavrin::kIdsUnreadUnreadable;
+        break;
+    }
+    CString text;
+    text.Format(stavrin::ToolString(stavrin::kIdsTemplateFileUnread).GetString(), path.GetString(),
+                stavrin::ToolString(why).GetString());
+    platform::ShowMessageBox(text, stavrin::ToolAppTitle(), platform::kMbOk | platform::kMbIconWarning);
+}
+
 bool CStavrinApp::InitInstance() {
     // 1. The store (it reads the template file on first use).
     TemplateStore& store = TemplateStore::Instance();
@@ -54,7 +77,8 @@ bool CStavrinApp::InitInstance() {
     platform::ui::Application::UseLanguagePack(m_pack);
 
     // 5. Controls need no initialisation here. 6. The template file at the store's own path.
-    store.Load(CString());
+    if (!store.Load(CString()))
+        TellUnreadFile(store);
 
     // 7. The main dialog; the program ends when it closes.
     m_seams->RunMainDialog();

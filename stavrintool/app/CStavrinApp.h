@@ -9,6 +9,7 @@
 #include "platform/text/CString.h"
 #include "platform/ui/LanguagePack.h"
 
+class TemplateStore;
 class ToolConfig;
 
 class StavrinSeams {
@@ -45,6 +46,8 @@ public:
 
 private:
     bool Fail(Stage stage, const CString& text);
+    // A template file that exists but could not be read is named in a box, with why.
+    static void TellUnreadFile(const TemplateStore& store);
 
     StavrinSeams* m_seams;
     std::unique_ptr<StavrinSeams> m_defaultSeams;

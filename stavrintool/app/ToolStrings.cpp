@@ -56,4 +56,15 @@ bool FitsTemplateFile(platform::PromptService& prompts, const CString& text) {
     return false;
 }
 
+bool FitsTemplateFile(platform::PromptService& prompts, const ForeignTexts& foreign, const CString& field,
+                      unsigned fieldName) {
+    if (foreign.Has(field)) {
+        CString text;
+        text.Format(ToolString(kIdsNotGbk), ToolString(fieldName).GetString());
+        ShowToolMessage(prompts, text, platform::kMbOk | platform::kMbIconWarning);
+        return false;
+    }
+    return FitsTemplateFile(prompts, field);
+}
+
 } // namespace stavrin

@@ -4,6 +4,7 @@
 // before any pack is there.
 
 #include <functional>
+#include <set>
 
 #include "platform/prompt/Prompt.h"
 #include "platform/text/CString.h"
@@ -75,6 +76,29 @@ enum CaptureStringId : unsigned {
     kIdsHttpsNotCaptured = 147,
 };
 
+// The template file that could not be read at start, and text the file cannot hold.
+enum FileStringId : unsigned {
+    kIdsTemplateFileUnread = 160,
+    kIdsUnreadHeader = 161,
+    kIdsUnreadDamaged = 162,
+    kIdsUnreadUnreadable = 163,
+    kIdsReplaceUnreadFile = 164,
+    kIdsNotGbk = 165,
+    // The names of the boxes the refusals name (the others have a column heading of their own).
+    kIdsFieldDeviceName = 166,
+    kIdsFieldPage = 167,
+    kIdsFieldFunctionName = 168,
+    kIdsFieldStepUrl = 169,
+    kIdsFieldHeaders = 170,
+    kIdsFieldPostData = 171,
+    kIdsFieldUploadPage = 172,
+    kIdsFieldUploadAction = 173,
+    kIdsFieldUploadControl = 174,
+    kIdsFieldDownloadUrl = 175,
+    kIdsFieldGroup = 176,
+    kIdsFieldAccount = 177,
+};
+
 // The text of an id (GBK); empty when nothing has it.
 CString ToolString(unsigned id);
 // The pack's look-up (LanguagePack::StringLookup); empty to remove it.
@@ -87,5 +111,23 @@ int ShowToolMessage(platform::PromptService& prompts, const CString& text, unsig
 
 // True when the text fits a string of the template file; else string 144 is shown.
 bool FitsTemplateFile(platform::PromptService& prompts, const CString& text);
+
+// The boxes whose text holds a character GBK, the template file's code page, lacks (it reads as
+// '?'). A window marks each such field of its model as it reads its boxes; the model refuses to
+// store a marked one.
+class ForeignTexts {
+public:
+    void Clear() { m_fields.clear(); }
+    void Mark(const CString& field) { m_fields.insert(&field); }
+    bool Has(const CString& field) const { return m_fields.count(&field) != 0; }
+
+private:
+    std::set<const CString*> m_fields;
+};
+
+// The box's text, as FitsTemplateFile; a marked one is refused first, with string 165 naming
+// the box by the text of the id fieldName.
+bool FitsTemplateFile(platform::PromptService& prompts, const ForeignTexts& foreign, const CString& field,
+                      unsigned fieldName);
 
 } // namespace stavrin

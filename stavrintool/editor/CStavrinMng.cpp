@@ -3,6 +3,7 @@
 #include "platform/prompt/Prompt.h"
 #include "platform/ui/DialogTools.h"
 #include "platform/ui/ListControl.h"
+#include "stavrintool/app/BoxText.h"
 #include "stavrintool/app/ToolStrings.h"
 #include "stavrintool/capture/CaptureDialogs.h"
 #include "stavrintool/editor/CTCFGMngDlg.h"
@@ -66,27 +67,29 @@ void CStavrinMng::SetVersionParameter(const std::vector<LocatorRecord>& markers,
 
 void CStavrinMng::Store() {
     TemplateEditorModel& m = m_model;
-    m.deviceName = GetDlgItemText(IDC_DEVICE_NAME);
+    m.foreign.Clear();
+    auto box = [&](int id, CString& field) { ReadBox(*this, id, field, m.foreign); };
+    box(IDC_DEVICE_NAME, m.deviceName);
     m.webAuth = Item(IDC_WEB_AUTH).GetCheck();
     m.browserAuth = Item(IDC_BROWSER_AUTH).GetCheck();
     m.useHttps = Item(IDC_HTTPS).GetCheck();
-    m.parameterName = GetDlgItemText(IDC_PARAMETER_NAME);
-    m.parameterPage = GetDlgItemText(IDC_PARAMETER_PAGE);
+    box(IDC_PARAMETER_NAME, m.parameterName);
+    box(IDC_PARAMETER_PAGE, m.parameterPage);
     m.keyword = Item(IDC_KEYWORD).GetCheck();
     m.isArray = Item(IDC_ARRAY).GetCheck();
-    m.arrayText = GetDlgItemText(IDC_ARRAY_INDEX);
+    box(IDC_ARRAY_INDEX, m.arrayText);
     m.localLanguage = Item(IDC_LOCAL).GetCheck();
     m.englishLanguage = Item(IDC_ENGLISH).GetCheck();
-    m.head = GetDlgItemText(IDC_HEAD);
-    m.tail = GetDlgItemText(IDC_TAIL);
+    box(IDC_HEAD, m.head);
+    box(IDC_TAIL, m.tail);
     for (size_t i = 0; i < m.operators.size(); ++i)
         m.operators[i] = Item(kOperatorIds[i]).GetCheck();
-    m.setValue = GetDlgItemText(IDC_SET_VALUE);
+    box(IDC_SET_VALUE, m.setValue);
     m.codeText = GetDlgItemText(IDC_CODE);
     m.joinAnd = Item(IDC_AND).GetCheck();
     m.joinOr = Item(IDC_OR).GetCheck();
-    m.propertyName = GetDlgItemText(IDC_PROPERTY_NAME);
-    m.propertyValue = GetDlgItemText(IDC_PROPERTY_VALUE);
+    box(IDC_PROPERTY_NAME, m.propertyName);
+    box(IDC_PROPERTY_VALUE, m.propertyValue);
     m.parameterSel = ListControl(Item(IDC_PARAMETERS)).GetFirstSelected();
     m.locatorSel = ListControl(Item(IDC_LOCATORS)).GetFirstSelected();
     m.ruleSel = ListControl(Item(IDC_RULES)).GetFirstSelected();

@@ -2,6 +2,7 @@
 
 #include "platform/prompt/Prompt.h"
 #include "platform/ui/DialogTools.h"
+#include "stavrintool/app/BoxText.h"
 
 CTCFGMngDlg::CTCFGMngDlg(TerminalRecord& record, platform::ui::Window* parent, FunctionCapture* capture)
     : Dialog(IDD, parent), m_model(record, platform::Prompts(), capture) {}
@@ -19,16 +20,18 @@ bool CTCFGMngDlg::OnInitDialog() {
 
 void CTCFGMngDlg::Store() {
     FunctionEditorModel& m = m_model;
-    m.functionName = GetDlgItemText(IDC_FUNCTION_NAME);
-    m.stepUrl = GetDlgItemText(IDC_STEP_URL);
-    m.headers = GetDlgItemText(IDC_HEADERS);
-    m.postData = GetDlgItemText(IDC_POST_DATA);
+    m.foreign.Clear();
+    auto box = [&](int id, CString& field) { stavrin::ReadBox(*this, id, field, m.foreign); };
+    box(IDC_FUNCTION_NAME, m.functionName);
+    box(IDC_STEP_URL, m.stepUrl);
+    box(IDC_HEADERS, m.headers);
+    box(IDC_POST_DATA, m.postData);
     m.post = Item(IDC_POST).GetCheck();
-    m.uploadName = GetDlgItemText(IDC_UPLOAD_NAME);
-    m.uploadPage = GetDlgItemText(IDC_UPLOAD_PAGE);
-    m.uploadAction = GetDlgItemText(IDC_UPLOAD_ACTION);
-    m.uploadField = GetDlgItemText(IDC_UPLOAD_FIELD);
-    m.downloadUrl = GetDlgItemText(IDC_DOWNLOAD_URL);
+    box(IDC_UPLOAD_NAME, m.uploadName);
+    box(IDC_UPLOAD_PAGE, m.uploadPage);
+    box(IDC_UPLOAD_ACTION, m.uploadAction);
+    box(IDC_UPLOAD_FIELD, m.uploadField);
+    box(IDC_DOWNLOAD_URL, m.downloadUrl);
     m.functionSel = Item(IDC_FUNCTIONS).GetCurSel();
     m.stepSel = Item(IDC_STEPS).GetCurSel();
     m.uploadSel = Item(IDC_UPLOADS).GetCurSel();

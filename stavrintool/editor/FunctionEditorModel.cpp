@@ -48,6 +48,10 @@ bool FunctionEditorModel::Fits(const CString& text) const {
     return FitsTemplateFile(m_prompts, text);
 }
 
+bool FunctionEditorModel::Fits(const CString& field, unsigned fieldName) const {
+    return FitsTemplateFile(m_prompts, foreign, field, fieldName);
+}
+
 void FunctionEditorModel::Init() {
     post = true;
     downloadUrl = m_record.downloadUrl;
@@ -115,7 +119,7 @@ void FunctionEditorModel::ChooseUpload(int index) {
 void FunctionEditorModel::AddFunction() {
     CString name = functionName;
     name.Trim();
-    if (name.IsEmpty() || !Fits(name))
+    if (name.IsEmpty() || !Fits(functionName, kIdsFieldFunctionName))
         return;
     auto f = std::make_unique<FunctionRecord>();
     f->name = name;
@@ -131,7 +135,8 @@ void FunctionEditorModel::DeleteFunction() {
 }
 
 bool FunctionEditorModel::StepFits() const {
-    return Fits(stepUrl) && Fits(postData) && Fits(headers);
+    return Fits(stepUrl, kIdsFieldStepUrl) && Fits(postData, kIdsFieldPostData) &&
+           Fits(headers, kIdsFieldHeaders);
 }
 
 void FunctionEditorModel::AddStep() {
@@ -170,7 +175,8 @@ void FunctionEditorModel::DeleteStep() {
 }
 
 void FunctionEditorModel::AddUpload() {
-    if (!Fits(uploadName) || !Fits(uploadPage) || !Fits(uploadAction) || !Fits(uploadField))
+    if (!Fits(uploadName, kIdsPropertyNameColumn) || !Fits(uploadPage, kIdsFieldUploadPage) ||
+        !Fits(uploadAction, kIdsFieldUploadAction) || !Fits(uploadField, kIdsFieldUploadControl))
         return;
     m_record.uploadFunctions.push_back(std::make_unique<UploadFunctionRecord>(
         UploadFunctionRecord{uploadName, uploadPage, uploadAction, uploadField}));
@@ -184,7 +190,7 @@ void FunctionEditorModel::DeleteUpload() {
 }
 
 void FunctionEditorModel::ApplyDownloadUrl() {
-    if (Fits(downloadUrl))
+    if (Fits(downloadUrl, kIdsFieldDownloadUrl))
         m_record.downloadUrl = downloadUrl;
 }
 

@@ -5,16 +5,17 @@
 // and selections in, calls the operation and shows the lists again.
 //
 // Every operation checks its indexes and does nothing without a selection; a text that would
-// not fit the template file is refused with string 144.
+// not fit the template file is refused with string 144, and a box whose text GBK cannot hold
+// with string 165 naming it.
 
 #include <optional>
 #include <vector>
 
 #include "platform/prompt/Prompt.h"
-#include "stavrintool/capture/CapturedRequest.h"
 #include "platform/text/CString.h"
+#include "stavrintool/app/ToolStrings.h"
+#include "stavrintool/capture/CapturedRequest.h"
 #include "templates/TemplateRecords.h"
-
 
 // The capture dialogs behind the four capture buttons.
 class FunctionCapture {
@@ -57,6 +58,8 @@ public:
     bool post = true;
     CString uploadName, uploadPage, uploadAction, uploadField;
     CString downloadUrl;
+    // Those of the boxes above whose text GBK cannot hold.
+    stavrin::ForeignTexts foreign;
     // Selections, -1 for none.
     int functionSel = -1, stepSel = -1, uploadSel = -1;
 
@@ -89,6 +92,8 @@ private:
     FunctionRecord* Function() const;
     bool StepFits() const;
     bool Fits(const CString& text) const;
+    // The box's text, refused naming the box (string fieldName).
+    bool Fits(const CString& field, unsigned fieldName) const;
 
     TerminalRecord& m_record;
     platform::PromptService& m_prompts;

@@ -64,6 +64,15 @@ bool TemplateEditorModel::Fits(const CString& text) {
     return FitsTemplateFile(m_prompts, text);
 }
 
+bool TemplateEditorModel::Fits(const CString& field, unsigned fieldName) {
+    return FitsTemplateFile(m_prompts, foreign, field, fieldName);
+}
+
+bool TemplateEditorModel::ParameterFits() {
+    return Fits(parameterName, kIdsParameterNameColumn) && Fits(parameterPage, kIdsFieldPage) &&
+           (!isArray || Fits(arrayText, kIdsArrayColumn));
+}
+
 ParameterRecord* TemplateEditorModel::Parameter() const {
     if (!m_record || !Valid(parameterSel, m_record->parameters))
         return nullptr;
@@ -211,9 +220,9 @@ bool TemplateEditorModel::ParseCode(const CString& text, int& code) {
 void TemplateEditorModel::AddParameter() {
     if (!m_record)
         return;
-    const CString array = ArrayField(isArray, arrayText);
-    if (!Fits(parameterName) || !Fits(parameterPage) || !Fits(array))
+    if (!ParameterFits())
         return;
+    const CString array = ArrayField(isArray, arrayText);
     auto parameter = std::make_unique<ParameterRecord>();
     parameter->name = parameterName;
     parameter->page = parameterPage;
@@ -228,9 +237,9 @@ void TemplateEditorModel::ModifyParameter() {
     ParameterRecord* parameter = Parameter();
     if (!parameter)
         return;
-    const CString array = ArrayField(isArray, arrayText);
-    if (!Fits(parameterName) || !Fits(parameterPage) || !Fits(array))
+    if (!ParameterFits())
         return;
+    const CString array = ArrayField(isArray, arrayText);
     parameter->name = parameterName;
     parameter->page = parameterPage;
     parameter->keyFlag = keyword ? "TRUE" : "FALSE";
@@ -260,7 +269,7 @@ void TemplateEditorModel::AddLocator() {
     auto* locators = Locators();
     if (!locators || (!localLanguage && !englishLanguage))
         return;
-    if (!Fits(head) || !Fits(tail))
+    if (!Fits(head, kIdsHeadColumn) || !Fits(tail, kIdsTailColumn))
         return;
     locators->push_back({head, tail});
     locatorSel = static_cast<int>(locators->size()) - 1;
@@ -289,7 +298,7 @@ void TemplateEditorModel::AddRule() {
         Tell(ToolString(kIdsTooLong), platform::kMbIconWarning);
         return;
     }
-    if (!Fits(setValue))
+    if (!Fits(setValue, kIdsSetValueColumn))
         return;
     parameter->rules.push_back({word, setValue, code});
     ruleSel = static_cast<int>(parameter->rules.size()) - 1;
@@ -322,7 +331,7 @@ void TemplateEditorModel::AddProperty() {
         Tell("name already exist!", platform::kMbIconWarning);
         return;
     }
-    if (!Fits(propertyName) || !Fits(propertyValue))
+    if (!Fits(propertyName, kIdsPropertyNameColumn) || !Fits(propertyValue, kIdsPropertyValueColumn))
         return;
     m_record->properties[propertyName] = propertyValue;
     propertySel = static_cast<int>(
@@ -393,7 +402,7 @@ bool TemplateEditorModel::Ok() {
         Tell("请输入设备名称", platform::kMbIconWarning);
         return false;
     }
-    if (!Fits(deviceName))
+    if (!Fits(deviceName, kIdsFieldDeviceName))
         return false;
     m_record->name = deviceName;
     m_record->authKind = webAuth ? "WEB" : "BRW";

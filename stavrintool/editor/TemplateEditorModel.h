@@ -6,7 +6,8 @@
 // window copies the fields and selections in, calls the operation and shows the result.
 //
 // Every operation checks its indexes and does nothing without a selection; a text or code that
-// would not fit the template file is refused with string 144, so no edit makes a save fail.
+// would not fit the template file is refused with string 144, and a box whose text GBK cannot
+// hold with string 165 naming it, so no edit makes a save fail or changes a text.
 
 #include <array>
 #include <memory>
@@ -15,6 +16,7 @@
 #include "platform/clock/Clock.h"
 #include "platform/prompt/Prompt.h"
 #include "platform/text/CString.h"
+#include "stavrintool/app/ToolStrings.h"
 #include "templates/TemplateRecords.h"
 
 class TemplateStore;
@@ -61,6 +63,8 @@ public:
     CString setValue, codeText;
     bool joinAnd = false, joinOr = false;
     CString propertyName, propertyValue;
+    // Those of the boxes above whose text GBK cannot hold.
+    stavrin::ForeignTexts foreign;
     // Selections, -1 for none.
     int parameterSel = -1, locatorSel = -1, ruleSel = -1, propertySel = -1;
 
@@ -115,6 +119,9 @@ private:
     ParameterRecord* Parameter() const;
     std::vector<LocatorRecord>* Locators() const;
     bool Fits(const CString& text);
+    // The box's text, refused naming the box (string fieldName).
+    bool Fits(const CString& field, unsigned fieldName);
+    bool ParameterFits();
     void Tell(const CString& text, unsigned icon);
 
     TemplateStore& m_store;

@@ -2,6 +2,7 @@
 
 #include "platform/ui/Application.h"
 #include "platform/ui/DialogTools.h"
+#include "stavrintool/app/BoxText.h"
 #include "stavrintool/app/CAboutDlg.h"
 #include "stavrintool/app/ToolStrings.h"
 
@@ -42,9 +43,10 @@ bool CStavrinDlg::OnInitDialog() {
 }
 
 void CStavrinDlg::Store() {
-    m_model.groupText = GetDlgItemText(IDC_GROUP_TEXT);
+    m_model.foreign.Clear();
+    stavrin::ReadBox(*this, IDC_GROUP_TEXT, m_model.groupText, m_model.foreign);
     m_model.portText = GetDlgItemText(IDC_PORT_TEXT);
-    m_model.accountText = GetDlgItemText(IDC_ACCOUNT_TEXT);
+    stavrin::ReadBox(*this, IDC_ACCOUNT_TEXT, m_model.accountText, m_model.foreign);
     m_model.portSel = Item(IDC_PORTS).GetCurSel();
     m_model.accountSel = Item(IDC_ACCOUNTS).GetCurSel();
     m_model.deviceSel = Item(IDC_DEVICES).GetCurSel();

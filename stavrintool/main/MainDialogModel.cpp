@@ -1,6 +1,7 @@
 #include "stavrintool/main/MainDialogModel.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 #include <utility>
 
 #include "platform/files/ProgramDirectory.h"
@@ -39,6 +40,16 @@ void RemoveAll(CStringArray& items, const CString& text) {
     for (int i = items.GetSize() - 1; i >= 0; --i)
         if (items[i] == text)
             items.RemoveAt(i);
+}
+
+// "Terminals.dat.bak", or the first of "Terminals.dat.bak2", ... that names nothing yet, so
+// that no earlier copy is overwritten.
+CString FreeBackupPath(const CString& path) {
+    struct stat st {};
+    CString backup = path + ".bak";
+    for (int n = 2; ::lstat(backup.GetString(), &st) == 0; ++n)
+        backup.Format("%s.bak%d", path.GetString(), n);
+    return backup;
 }
 
 } // namespace
@@ -85,8 +96,8 @@ bool MainDialogModel::Refuse(unsigned stringId) {
     return false;
 }
 
-bool MainDialogModel::Fits(const CString& text) {
-    return FitsTemplateFile(m_prompts, text);
+bool MainDialogModel::Fits(const CString& field, unsigned fieldName) {
+    return FitsTemplateFile(m_prompts, foreign, field, fieldName);
 }
 
 std::vector<CString> MainDialogModel::Groups() const {
@@ -159,7 +170,7 @@ void MainDialogModel::AddGroup() {
         Refuse(kIdsGroupFormat);
         return;
     }
-    if (!Fits(groupText))
+    if (!Fits(groupText, kIdsFieldGroup))
         return;
     auto group = std::make_unique<GroupRecord>();
     group->name = groupText;
@@ -204,7 +215,7 @@ void MainDialogModel::AddAccount() {
         Refuse(kIdsAccountFormat);
         return;
     }
-    if (!Fits(accountText))
+    if (!Fits(accountText, kIdsFieldAccount))
         return;
     accountSel = group->accounts.Add(accountText);
 }
@@ -298,7 +309,7 @@ void MainDialogModel::CopyTemplate() {
     if (!source)
         return;
     const CString name = source->name + " `copy";
-    if (!Fits(name))
+    if (!FitsTemplateFile(m_prompts, name))
         return;
     std::unique_ptr<TerminalRecord> copy = CopyTerminalRecord(*source);
     copy->id = NewTemplateId(m_store, m_clock);
@@ -346,7 +357,41 @@ void MainDialogModel::ImportTemplate(const CString& path) {
 }
 
 void MainDialogModel::Save() {
+    CString unread;
+    const TemplateStore::LoadFailure why = m_store.GetLoadFailure(&unread);
+    if (!m_unreadFileKept && why != TemplateStore::kNone && why != TemplateStore::kMissing &&
+        unread == m_store.GetPath()) {
+        SaveOverUnreadFile();
+        return;
+    }
     Tell(m_store.Save(CString()) ? kIdsSaved : kIdsSaveFailed);
+}
+
+void MainDialogModel::SaveOverUnreadFile() {
+    const CString path = m_store.GetPath();
+    const CString backup = FreeBackupPath(path);
+    CString question;
+    question.Format(ToolString(kIdsReplaceUnreadFile).GetString(), path.GetString(), backup.GetString());
+    if (ShowToolMessage(m_prompts, question, platform::kMbOkCancel | platform::kMbIconQuestion) !=
+        platform::kIdOk)
+        return;
+    // A second name keeps the old file in place until the save's rename replaces it; where the
+    // file system has no links (or it is a directory) it moves aside and comes back on failure.
+    const bool linked = ::link(path.GetString(), backup.GetString()) == 0;
+    if (!linked && ::rename(path.GetString(), backup.GetString()) != 0) {
+        Tell(kIdsSaveFailed);
+        return;
+    }
+    if (m_store.Save(CString())) {
+        m_unreadFileKept = true;
+        Tell(kIdsSaved);
+        return;
+    }
+    if (linked)
+        ::unlink(backup.GetString());
+    else
+        ::rename(backup.GetString(), path.GetString());
+    Tell(kIdsSaveFailed);
 }
 
 void MainDialogModel::SaveAs(const CString& path) {

@@ -13,6 +13,7 @@
 #include "platform/clock/Clock.h"
 #include "platform/prompt/Prompt.h"
 #include "platform/text/CString.h"
+#include "stavrintool/app/ToolStrings.h"
 #include "stavrintool/main/TemplateEditor.h"
 
 class TemplateStore;
@@ -39,6 +40,8 @@ public:
 
     // The edits 1006, 1012, 1018.
     CString groupText, portText, accountText;
+    // Those of the edits whose text GBK cannot hold (a port is refused as no number anyway).
+    stavrin::ForeignTexts foreign;
     // Selections, -1 for none.
     int groupSel = -1, portSel = -1, accountSel = -1, deviceSel = -1, templateSel = -1;
 
@@ -70,6 +73,8 @@ public:
     void ExportTemplate(const CString& path);
     void ImportTemplate(const CString& path);
 
+    // The first save over a file that was there at start but could not be read asks first and
+    // keeps that file beside the new one ("Terminals.dat.bak").
     void Save();
     // Writes the store to path; the store's own path stays.
     void SaveAs(const CString& path);
@@ -87,14 +92,17 @@ private:
     // Positions in the group's terminal ids of the lines of the device list.
     std::vector<int> DeviceEntries() const;
     bool Refuse(unsigned stringId);
-    // Refused with a box when the text would not fit the template file.
-    bool Fits(const CString& text);
+    // Refused with a box naming the edit (string fieldName) when its text would not fit the
+    // template file.
+    bool Fits(const CString& field, unsigned fieldName);
     void Tell(unsigned stringId);
+    void SaveOverUnreadFile();
 
     TemplateStore& m_store;
     platform::PromptService& m_prompts;
     const platform::Clock& m_clock;
     TemplateEditor* m_editor;
+    bool m_unreadFileKept = false;
 };
 
 // A port as the file holds it: a decimal 1 to 65535, nothing else.

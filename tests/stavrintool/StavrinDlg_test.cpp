@@ -377,3 +377,24 @@ TEST_F(StavrinDlgModel, CloseAsksAndHelpSaysWhatIsMissing) {
 }
 
 } // namespace
+
+// A file that was there but could not be read is not wiped by the next Save: asked first, kept.
+TEST_F(StavrinDlgModel, FirstSaveOverAnUnreadFileAsksAndKeepsIt) {
+    std::string other = ReadFileBytes(file);
+    other.replace(other.find("Ver:2.0"), 7, "Ver:1.0");
+    WriteFileBytes(file, other);
+    store.Reset();
+    ASSERT_FALSE(store.Load());
+    prompts.QueueAnswer(platform::kIdCancel);
+    model.Save();
+    EXPECT_EQ(ReadFileBytes(file), other);
+    EXPECT_FALSE(std::filesystem::exists(dir / "Terminals.dat.bak"));
+    prompts.QueueAnswer(platform::kIdOk);
+    model.Save();
+    EXPECT_EQ(ReadFileBytes(dir / "Terminals.dat.bak"), other);
+    EXPECT_NE(ReadFileBytes(file), other);
+    // The replaced file is the tool's own now: no more questions.
+    TakeBoxes();
+    model.Save();
+    EXPECT_EQ(TakeBoxes(), (std::vector<std::string>{"保存成功"}));
+}

@@ -263,6 +263,8 @@ TEST(TemplateFile, EveryPrefixOfTheRichFixtureFailsCleanly) {
     for (size_t length = 0; length < terminals.size(); ++length) {
         WriteFileBytes(file, terminals.substr(0, length));
         ASSERT_EQ(store.Load(path), 0) << length;
+        // Cut inside the header too: no header item read whole, no other kind of file.
+        ASSERT_EQ(store.GetLoadFailure(), TemplateStore::kDamaged) << length;
     }
     ExpectOnlySentinel(store);
     for (size_t length = 0; length < device.size(); ++length) {
@@ -289,13 +291,16 @@ TEST(TemplateFile, DamagedItemsFailCleanly) {
     struct Case {
         const char* what;
         std::string bytes;
+        TemplateStore::LoadFailure why = TemplateStore::kDamaged;
     };
+    constexpr auto kHeader = TemplateStore::kHeader;
     Case storeCases[] = {
         {"header length 10240", B().Int(10240).Raw(std::string(10240, 'x')).Int(0).Int(0).bytes},
         {"header length -1", B().Int(-1).Raw("Orlimo Terminal Templet, Ver:2.0").Int(0).Int(0).bytes},
-        {"header in another case", B().Str("orlimo terminal templet, ver:2.0").Int(0).Int(0).bytes},
-        {"another version", B().Str("Orlimo Terminal Templet, Ver:2.1").Int(0).Int(0).bytes},
-        {"device template offered", DeviceFile(RichFixture().terminals[0])},
+        {"header in another case", B().Str("orlimo terminal templet, ver:2.0").Int(0).Int(0).bytes, kHeader},
+        {"another version", B().Str("Orlimo Terminal Templet, Ver:2.1").Int(0).Int(0).bytes, kHeader},
+        {"empty header", B().Str("").Int(0).Int(0).bytes, kHeader},
+        {"device template offered", DeviceFile(RichFixture().terminals[0]), kHeader},
         {"group count 99999999", header + B().Int(99999999).Int(0).bytes},
         {"terminal count 99999999", header + B().Int(0).Int(99999999).bytes},
         {"group count -1", header + B().Int(-1).Int(0).bytes},
@@ -329,10 +334,12 @@ TEST(TemplateFile, DamagedItemsFailCleanly) {
     for (const auto& c : storeCases) {
         WriteFileBytes(file, c.bytes);
         EXPECT_EQ(store.Load(path), 0) << c.what;
+        EXPECT_EQ(store.GetLoadFailure(), c.why) << c.what;
     }
     for (const auto& c : terminalCases) {
         WriteFileBytes(file, header + B().Int(0).Int(1).bytes + c.bytes);
         EXPECT_EQ(store.Load(path), 0) << c.what;
+        EXPECT_EQ(store.GetLoadFailure(), TemplateStore::kDamaged) << c.what;
         WriteFileBytes(file, deviceHeader + c.bytes);
         EXPECT_FALSE(store.ImportTerminal(path)) << c.what;
     }

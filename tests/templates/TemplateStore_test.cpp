@@ -5,6 +5,7 @@
 #include <chrono>
 #include <fcntl.h>
 #include <filesystem>
+#include <functional>
 #include <future>
 #include <sys/stat.h>
 #include <thread>
@@ -219,6 +220,44 @@ TEST(TemplateStore, OnlyRegularFilesWithinTheBoundAreRead) {
     EXPECT_EQ(store.Load(CString(big.string())), 0);
     std::filesystem::resize_file(big, 64u << 20);
     EXPECT_EQ(store.Load(CString(big.string())), 1);
+}
+
+// The tool names the file it could not take and why; a missing file is a new bench.
+TEST(TemplateStore, FailedLoadSaysWhichFileAndWhy) {
+    TempDir dir;
+    const auto file = dir / "Terminals.dat";
+    const std::string good = TerminalsFile(RichFixture());
+    std::string otherVersion = good;
+    otherVersion.replace(otherVersion.find("Ver:2.0"), 7, "Ver:1.0");
+    struct Case {
+        const char* what;
+        std::function<void()> make;
+        TemplateStore::LoadFailure why;
+    } cases[] = {
+        {"missing", [] {}, TemplateStore::kMissing},
+        {"another version", [&] { WriteFileBytes(file, otherVersion); }, TemplateStore::kHeader},
+        {"cut", [&] { WriteFileBytes(file, good.substr(0, good.size() / 2)); }, TemplateStore::kDamaged},
+        {"empty", [&] { WriteFileBytes(file, ""); }, TemplateStore::kDamaged},
+        {"a directory", [&] { std::filesystem::create_directory(file); }, TemplateStore::kUnreadable},
+        {"a FIFO", [&] { ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0); }, TemplateStore::kUnreadable},
+        {"good", [&] { WriteFileBytes(file, good); }, TemplateStore::kNone},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove_all(file);
+        c.make();
+        TemplateStore store;
+        EXPECT_EQ(store.Load(CString(file.string())), c.why == TemplateStore::kNone ? 1 : 0);
+        CString path;
+        EXPECT_EQ(store.GetLoadFailure(&path), c.why);
+        EXPECT_EQ(path.str(), file.string());
+    }
+    // The reason is that of the last load: a failed one after a good file, none after a load.
+    TemplateStore store;
+    EXPECT_EQ(store.Load(CString((dir / "none.dat").string())), 0);
+    EXPECT_EQ(store.GetLoadFailure(), TemplateStore::kMissing);
+    EXPECT_EQ(store.Load(CString(file.string())), 1);
+    EXPECT_EQ(store.GetLoadFailure(), TemplateStore::kNone);
 }
 
 TEST(TemplateStore, FirstLoadMeetsReadersOnOtherThreads) {

@@ -14,8 +14,8 @@ namespace platform::ui::impl {
 inline wxString ToWx(const CString& gbk) {
     return wxString::FromUTF8(GbkToUtf8(gbk));
 }
-inline CString FromWx(const wxString& text) {
-    return Utf8ToGbk(std::string(text.utf8_str()));
+inline CString FromWx(const wxString& text, bool* exact = nullptr) {
+    return Utf8ToGbk(std::string(text.utf8_str()), exact);
 }
 
 // Program command ids from 0x8000 up are moved into the range wx accepts for menus and back.

@@ -158,6 +158,40 @@ TEST_P(TemplateEditorWindow, EntersAParameterWithLocatorsAndARuleThroughRealClic
               "english:[<td>IP</td><td>,</td>] rules:[INCLUDE,192.168.,-5]");
 }
 
+// A name with characters GBK lacks is refused with a box naming its field, not stored with '?'.
+TEST_P(TemplateEditorWindow, ANameTheFileCannotHoldIsRefusedNamingItsField) {
+    const ToolLanguage lang = GetParam();
+    ToolSession session(lang, "template-editor-foreign");
+    SKIP_WITHOUT_DISPLAY(session.ui);
+    UiTestDriver& ui = session.ui;
+    const std::string field = std::string(lang.name) == "cn" ? u8"设备名称" : "Device name";
+
+    ui.Run([&] {
+        session.tool.Start();
+        ASSERT_TRUE(WaitForCaption(ui, lang.mainCaption)) << ui.ActiveCaption();
+        ASSERT_TRUE(ui.Click(1026));
+        ASSERT_TRUE(WaitForCaption(ui, lang.addCaption)) << ui.ActiveCaption();
+        ASSERT_TRUE(ui.Paste(1028, u8"한국Test"));
+        ASSERT_TRUE(ui.Click(1));
+        ASSERT_TRUE(WaitForCaption(ui, "StavrinTool")) << ui.ActiveCaption();
+        EXPECT_NE(ui.BoxText().find(field), std::string::npos) << ui.BoxText();
+        ui.Screenshot(std::string("TemplateEditor_foreign_") + lang.name);
+        ASSERT_TRUE(ui.ClickAnswer(platform::kIdOk));
+        ASSERT_TRUE(WaitForCaption(ui, lang.addCaption)) << ui.ActiveCaption();
+        EXPECT_EQ(ui.Text(1028), u8"한국Test"); // kept for the technician to correct
+        ASSERT_TRUE(ui.Paste(1028, u8"测试Test"));
+        ASSERT_TRUE(ui.Click(1));
+        ASSERT_TRUE(WaitForCaption(ui, lang.mainCaption)) << ui.ActiveCaption();
+        EXPECT_EQ(ui.Items(1022), (Items{"A1", "B2", "C3", u8"测试Test"}));
+        SaveAndLeave(ui, session.tool, lang.mainCaption);
+    });
+
+    TemplateStore saved;
+    ASSERT_TRUE(saved.Load((session.dir / "Terminals.dat").string().c_str()));
+    ASSERT_EQ(saved.Terminals().size(), 4u);
+    EXPECT_EQ(saved.Terminals()[3]->name, "测试Test");
+}
+
 INSTANTIATE_TEST_SUITE_P(TemplateEditor, TemplateEditorWindow, ::testing::ValuesIn(kToolLanguages),
                          [](const auto& info) { return std::string(info.param.name); });
 

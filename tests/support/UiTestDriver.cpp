@@ -398,6 +398,20 @@ void UiTestDriver::Type(const std::string& ascii) {
     Settle(50);
 }
 
+bool UiTestDriver::Paste(int controlId, const std::string& utf8) {
+    bool done = CallOnUiThreadFor([controlId, utf8] {
+        auto* edit = dynamic_cast<wxTextCtrl*>(platform::ui::impl::FindControl(ActiveWindow(), controlId));
+        if (!edit)
+            return false;
+        edit->SetFocus();
+        edit->SelectAll();
+        edit->WriteText(wxString::FromUTF8(utf8.c_str()));
+        return true;
+    });
+    Settle(50);
+    return done;
+}
+
 bool UiTestDriver::ClickRow(int controlId, int row) {
     bool found = CallOnUiThreadFor([controlId, row] {
         auto* list = dynamic_cast<wxListCtrl*>(platform::ui::impl::FindControl(ActiveWindow(), controlId));

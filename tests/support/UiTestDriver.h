@@ -74,6 +74,8 @@ public:
     // their capitals), and text.
     void Key(int keyCode);
     void Type(const std::string& ascii);
+    // UTF-8 text written over an edit's whole text, as an input method writes over a selection.
+    bool Paste(int controlId, const std::string& utf8);
     // Real click on a row of a report list of the active window (away from its first column's
     // edge, where a check box would be).
     bool ClickRow(int controlId, int row);

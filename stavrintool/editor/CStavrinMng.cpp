@@ -4,7 +4,7 @@
 #include "platform/ui/DialogTools.h"
 #include "platform/ui/ListControl.h"
 #include "stavrintool/app/ToolStrings.h"
-#include "stavrintool/capture/CaptureDialogs.h"
+#include "stavrintool/editor/CaptureDialogs.h"
 #include "stavrintool/editor/CTCFGMngDlg.h"
 #include "stavrintool/locator/MyBrowerDlg.h"
 

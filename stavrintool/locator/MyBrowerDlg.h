@@ -7,15 +7,14 @@
 
 #include "resizable/ResizableDialog.h"
 #include "stavrintool/capture/IePanel.h"
-
-class CStavrinMng;
+#include "stavrintool/locator/LocatedVersion.h"
 
 class MyBrowerDlg : public resizable::CResizableDialog {
 public:
     static constexpr int IDD = 131;
     enum : int { IDC_URL = 1091, IDC_LOCATE = 1092 };
-    // 'editor' receives the confirmed result (the parent).
-    explicit MyBrowerDlg(CStavrinMng* editor);
+    // 'editor' receives the confirmed result; not owned.
+    MyBrowerDlg(platform::ui::Window* parent, LocatedVersionSink* editor);
 
     // The editor's button: focus when shown, else shown and the URL box's address opened.
     void Open();
@@ -37,7 +36,7 @@ private:
     // A box with the application's name; the source after it where the message wants it.
     void Tell(unsigned stringId, bool showSource);
 
-    CStavrinMng* m_editor;
+    LocatedVersionSink* m_editor;
     IePanel m_panel;
     CString m_url;
     std::vector<LocatorRecord> m_locators;

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "resizable/ResizableDialog.h"
-#include "stavrintool/capture/IePanel.h"
 #include "stavrintool/locator/LocatedVersion.h"
+#include "stavrintool/locator/LocatorPanel.h"
 
 class MyBrowerDlg : public resizable::CResizableDialog {
 public:
@@ -18,7 +18,7 @@ public:
 
     // The editor's button: focus when shown, else shown and the URL box's address opened.
     void Open();
-    IePanel& Panel() { return m_panel; }
+    LocatorPanel& Panel() { return m_panel; }
     const std::vector<LocatorRecord>& LastLocators() const { return m_locators; }
 
     void OnMessage(unsigned message, uintptr_t wParam, intptr_t lParam) override;
@@ -37,7 +37,7 @@ private:
     void Tell(unsigned stringId, bool showSource);
 
     LocatedVersionSink* m_editor;
-    IePanel m_panel;
+    LocatorPanel m_panel;
     CString m_url;
     std::vector<LocatorRecord> m_locators;
     CString m_pagePath;

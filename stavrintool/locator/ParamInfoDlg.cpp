@@ -3,6 +3,7 @@
 #include "platform/ui/DialogTools.h"
 #include "platform/ui/ListControl.h"
 #include "stavrintool/app/ToolStrings.h"
+#include "stavrintool/locator/LocatedVersion.h"
 
 using platform::ui::ListControl;
 

@@ -3,8 +3,9 @@
 // page and the include value to the template editor. Its rules are ParamInfoModel's.
 
 #include "platform/ui/Dialog.h"
-#include "stavrintool/locator/LocatedVersion.h"
 #include "stavrintool/locator/ParamInfoModel.h"
+
+class LocatedVersionSink;
 
 class ParamInfoDlg : public platform::ui::Dialog {
 public:

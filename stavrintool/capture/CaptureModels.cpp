@@ -1,10 +1,10 @@
 #include "stavrintool/capture/CaptureModels.h"
 
+#include <iterator>
 #include <mutex>
 
 #include "stavrintool/app/ToolStrings.h"
 #include "stavrintool/capture/RequestCapture.h"
-#include "stavrintool/editor/FunctionEditorModel.h"
 
 namespace capture {
 
@@ -58,16 +58,22 @@ bool PanelCapture::OnCaptured(const CapturedRequest& request) {
     if (!m_armed)
         return false;
     m_request = request;
-    m_bodyNamesControl = !m_fileControl.IsEmpty() && capture::BodyNamesControl(request.postData.str(), m_fileControl);
+    m_bodyNamesControl =
+        !m_fileControl.IsEmpty() && capture::BodyNamesControl(request.postData.str(), m_fileControl);
     m_captured = true;
     m_armed = false;
     return true;
 }
 
+const char* FunctionKindName(int kind) {
+    static constexpr const char* kNames[] = {"login", "RestoreConfig", "reboot"};
+    return kind >= 0 && kind < int(std::size(kNames)) ? kNames[kind] : nullptr;
+}
+
 void FuncBrowserModel::SetFunctionKind(int kind) {
     m_kind = kind;
     m_caption = stavrin::ToolString(stavrin::kIdsCaptureCaption);
-    if (const char* name = FunctionEditorModel::KindName(kind))
+    if (const char* name = FunctionKindName(kind))
         m_caption += name;
 }
 

@@ -57,6 +57,10 @@ private:
 // The panel's own page (the grey wait page), never reported as navigated.
 bool IsPanelPage(const CString& url);
 
+// The name a template gives a captured function of that kind (0 login, 1 RestoreConfig,
+// 2 reboot); null for any other.
+const char* FunctionKindName(int kind);
+
 // FuncBrowserDlg's rules.
 class FuncBrowserModel {
 public:

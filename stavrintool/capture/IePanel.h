@@ -1,13 +1,9 @@
 #pragma once
 // The tool's browser panel (resource 132): navigation as the capture panels have it, the
 // search for the focused file control of an upload form, and the upload capture, which keeps
-// the upload from the modem.
-
-#include <string>
-#include <vector>
+// the upload from the modem. The version locator's window shows it too (LocatorPanel).
 
 #include "stavrintool/capture/CapturePanel.h"
-#include "stavrintool/locator/VersionLocator.h"
 
 class IePanel : public CapturePanel {
 public:
@@ -26,19 +22,6 @@ public:
     const CString& GetFileControlName() const { return m_fileControl; }
     const CString& GetUploadPage() const { return m_uploadPage; }
 
-    // The version locator (stavrintool/locator/IePanelLocate.cpp): the markers of the selected
-    // version; throws LocateError. Afterwards the texts of that locate.
-    std::vector<LocatorRecord> LocateVersion();
-    const CString& GetPageSource() const { return m_locate.source; }
-    const CString& GetPagePath() const { return m_locate.path; }
-    const CString& GetVersionText() const { return m_locate.version; }
-    const std::string& GetPageCharset() const { return m_locate.charset; }
-
 private:
     CString m_fileControl, m_uploadPage;
-    struct LocateState {
-        CString source, path, version;
-        std::string charset;
-        SourceFailureCounter failures;
-    } m_locate;
 };

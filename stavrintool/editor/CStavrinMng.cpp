@@ -5,8 +5,8 @@
 #include "platform/ui/ListControl.h"
 #include "stavrintool/app/BoxText.h"
 #include "stavrintool/app/ToolStrings.h"
-#include "stavrintool/capture/CaptureDialogs.h"
 #include "stavrintool/editor/CTCFGMngDlg.h"
+#include "stavrintool/editor/CaptureDialogs.h"
 #include "stavrintool/locator/MyBrowerDlg.h"
 
 using namespace stavrin;
@@ -51,7 +51,7 @@ bool CStavrinMng::OnInitDialog() {
     m_model.Init();
     Load();
     // Modeless and hidden until the version button shows it; it goes with the editor.
-    m_locator = std::make_unique<MyBrowerDlg>(this);
+    m_locator = std::make_unique<MyBrowerDlg>(this, this);
     m_locator->Create(this);
     return true;
 }

@@ -6,10 +6,11 @@
 #include "platform/clock/Clock.h"
 #include "platform/ui/Dialog.h"
 #include "stavrintool/editor/TemplateEditorModel.h"
+#include "stavrintool/locator/LocatedVersion.h"
 
 class MyBrowerDlg;
 
-class CStavrinMng : public platform::ui::Dialog {
+class CStavrinMng : public platform::ui::Dialog, public LocatedVersionSink {
 public:
     static constexpr int IDD = 129;
     CStavrinMng(TemplateStore& store, platform::ui::Window* parent = nullptr,
@@ -22,6 +23,9 @@ public:
     // The version locator's confirmed result, shown at once.
     void SetVersionParameter(const std::vector<LocatorRecord>& markers, const CString& url,
                              const CString& version);
+    void OnVersionLocated(const LocatedVersion& located) override {
+        SetVersionParameter(located.markers, located.page, located.include);
+    }
     TemplateEditorModel& Model() { return m_model; }
     // The version locator's window, made hidden at initialisation; null before.
     MyBrowerDlg* Locator() { return m_locator.get(); }

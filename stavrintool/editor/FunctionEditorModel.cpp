@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "stavrintool/app/ToolStrings.h"
+#include "stavrintool/capture/CaptureModels.h"
 
 using namespace stavrin;
 
@@ -32,16 +33,7 @@ FunctionEditorModel::FunctionEditorModel(TerminalRecord& record, platform::Promp
     : m_record(record), m_prompts(prompts), m_capture(capture) {}
 
 const char* FunctionEditorModel::KindName(int kind) {
-    switch (kind) {
-    case FunctionCapture::kLogin:
-        return "login";
-    case FunctionCapture::kRestoreConfig:
-        return "RestoreConfig";
-    case FunctionCapture::kReboot:
-        return "reboot";
-    default:
-        return nullptr;
-    }
+    return capture::FunctionKindName(kind);
 }
 
 bool FunctionEditorModel::Fits(const CString& text) const {

@@ -3,7 +3,6 @@
 #include "platform/prompt/Prompt.h"
 #include "stavrintool/app/ToolStrings.h"
 #include "stavrintool/capture/CaptureModels.h"
-#include "stavrintool/editor/CStavrinMng.h"
 #include "stavrintool/locator/HtmlCodeDlg.h"
 #include "stavrintool/locator/ParamInfoDlg.h"
 #include "stavrintool/locator/VersionLocator.h"
@@ -14,8 +13,8 @@ namespace {
 constexpr int kPanelInset = 8, kPanelTop = 30;
 }
 
-MyBrowerDlg::MyBrowerDlg(CStavrinMng* editor)
-    : CResizableDialog(IDD, editor), m_editor(editor), m_url(capture::DefaultModemUrl()) {}
+MyBrowerDlg::MyBrowerDlg(platform::ui::Window* parent, LocatedVersionSink* editor)
+    : CResizableDialog(IDD, parent), m_editor(editor), m_url(capture::DefaultModemUrl()) {}
 
 bool MyBrowerDlg::OnInitDialog() {
     CResizableDialog::OnInitDialog();

@@ -6,20 +6,19 @@
 #include <vector>
 
 #include "resizable/ResizableDialog.h"
-#include "stavrintool/capture/IePanel.h"
-
-class CStavrinMng;
+#include "stavrintool/locator/LocatedVersion.h"
+#include "stavrintool/locator/LocatorPanel.h"
 
 class MyBrowerDlg : public resizable::CResizableDialog {
 public:
     static constexpr int IDD = 131;
     enum : int { IDC_URL = 1091, IDC_LOCATE = 1092 };
-    // 'editor' receives the confirmed result (the parent).
-    explicit MyBrowerDlg(CStavrinMng* editor);
+    // 'editor' receives the confirmed result; not owned.
+    MyBrowerDlg(platform::ui::Window* parent, LocatedVersionSink* editor);
 
     // The editor's button: focus when shown, else shown and the URL box's address opened.
     void Open();
-    IePanel& Panel() { return m_panel; }
+    LocatorPanel& Panel() { return m_panel; }
     const std::vector<LocatorRecord>& LastLocators() const { return m_locators; }
 
     void OnMessage(unsigned message, uintptr_t wParam, intptr_t lParam) override;
@@ -37,8 +36,8 @@ private:
     // A box with the application's name; the source after it where the message wants it.
     void Tell(unsigned stringId, bool showSource);
 
-    CStavrinMng* m_editor;
-    IePanel m_panel;
+    LocatedVersionSink* m_editor;
+    LocatorPanel m_panel;
     CString m_url;
     std::vector<LocatorRecord> m_locators;
     CString m_pagePath;

@@ -3,7 +3,7 @@
 #include "platform/ui/DialogTools.h"
 #include "platform/ui/ListControl.h"
 #include "stavrintool/app/ToolStrings.h"
-#include "stavrintool/editor/CStavrinMng.h"
+#include "stavrintool/locator/LocatedVersion.h"
 
 using platform::ui::ListControl;
 
@@ -36,6 +36,6 @@ void ParamInfoDlg::OnControlChanged(int id) {
 void ParamInfoDlg::OnOK() {
     m_model.includeValue = GetDlgItemText(IDC_INCLUDE);
     if (m_editor)
-        m_editor->SetVersionParameter(m_model.Locators(), m_model.page, m_model.IncludeToStore());
+        m_editor->OnVersionLocated({m_model.Locators(), m_model.page, m_model.IncludeToStore()});
     EndDialog(1);
 }

@@ -5,7 +5,7 @@
 #include "platform/ui/Dialog.h"
 #include "stavrintool/locator/ParamInfoModel.h"
 
-class CStavrinMng;
+class LocatedVersionSink;
 
 class ParamInfoDlg : public platform::ui::Dialog {
 public:
@@ -26,7 +26,7 @@ public:
     void SetPage(const CString& url) { m_model.SetPage(url); }
     void SetVersion(const CString& version) { m_model.SetVersion(version); }
     // Not owned; receives the result on OK.
-    void SetEditor(CStavrinMng* editor) { m_editor = editor; }
+    void SetEditor(LocatedVersionSink* editor) { m_editor = editor; }
     const ParamInfoModel& Model() const { return m_model; }
 
 protected:
@@ -36,5 +36,5 @@ protected:
 
 private:
     ParamInfoModel m_model;
-    CStavrinMng* m_editor = nullptr;
+    LocatedVersionSink* m_editor = nullptr;
 };

@@ -1,4 +1,4 @@
-#include "stavrintool/capture/CaptureDialogs.h"
+#include "stavrintool/editor/CaptureDialogs.h"
 
 #include "stavrintool/capture/CaptureDlgs.h"
 

@@ -1,9 +1,11 @@
-// The version locator's side of the tool's browser panel: the selection read by script, the
-// page source taken from the proxy's kept answer, the markers derived without the browser.
+// The locate on the tool's browser panel: the selection read by script, the page source taken
+// from the proxy's kept answer, the markers derived without the browser.
 // (Saving the document through a persistence interface has no counterpart here, so -2 never
 // arises.)
 
-#include "stavrintool/capture/IePanel.h"
+#include "stavrintool/locator/LocatorPanel.h"
+
+#include "stavrintool/capture/CaptureProxy.h"
 #include "stavrintool/locator/SelectionScript.h"
 
 namespace {
@@ -31,7 +33,7 @@ CString ReloadScript(const std::string& url) {
 
 } // namespace
 
-std::vector<LocatorRecord> IePanel::LocateVersion() {
+std::vector<LocatorRecord> LocatorPanel::LocateVersion() {
     CString answer;
     if (!Browser().RunScript(SelectionScript(), &answer))
         throw LocateError(kLocateNoSelection);

@@ -19,16 +19,18 @@ bool CTCFGMngDlg::OnInitDialog() {
 
 void CTCFGMngDlg::Store() {
     FunctionEditorModel& m = m_model;
-    m.functionName = GetDlgItemText(IDC_FUNCTION_NAME);
-    m.stepUrl = GetDlgItemText(IDC_STEP_URL);
-    m.headers = GetDlgItemText(IDC_HEADERS);
-    m.postData = GetDlgItemText(IDC_POST_DATA);
+    // A box's text back as the bytes it was given unless edited.
+    auto text = [this](int id) { return m_boxes.Read(id, GetDlgItemText(id)); };
+    m.functionName = text(IDC_FUNCTION_NAME);
+    m.stepUrl = text(IDC_STEP_URL);
+    m.headers = text(IDC_HEADERS);
+    m.postData = text(IDC_POST_DATA);
     m.post = Item(IDC_POST).GetCheck();
-    m.uploadName = GetDlgItemText(IDC_UPLOAD_NAME);
-    m.uploadPage = GetDlgItemText(IDC_UPLOAD_PAGE);
-    m.uploadAction = GetDlgItemText(IDC_UPLOAD_ACTION);
-    m.uploadField = GetDlgItemText(IDC_UPLOAD_FIELD);
-    m.downloadUrl = GetDlgItemText(IDC_DOWNLOAD_URL);
+    m.uploadName = text(IDC_UPLOAD_NAME);
+    m.uploadPage = text(IDC_UPLOAD_PAGE);
+    m.uploadAction = text(IDC_UPLOAD_ACTION);
+    m.uploadField = text(IDC_UPLOAD_FIELD);
+    m.downloadUrl = text(IDC_DOWNLOAD_URL);
     m.functionSel = Item(IDC_FUNCTIONS).GetCurSel();
     m.stepSel = Item(IDC_STEPS).GetCurSel();
     m.uploadSel = Item(IDC_UPLOADS).GetCurSel();
@@ -37,8 +39,9 @@ void CTCFGMngDlg::Store() {
 void CTCFGMngDlg::Load() {
     const FunctionEditorModel& m = m_model;
     auto text = [this](int id, const CString& value) {
-        if (GetDlgItemText(id) != value)
-            SetDlgItemText(id, value);
+        const CString& shown = m_boxes.Show(id, value);
+        if (m_boxes.Read(id, GetDlgItemText(id)) != value)
+            SetDlgItemText(id, shown);
     };
     text(IDC_FUNCTION_NAME, m.functionName);
     text(IDC_STEP_URL, m.stepUrl);

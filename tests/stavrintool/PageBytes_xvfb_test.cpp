@@ -12,6 +12,7 @@
 #include "bench/FakeModem.h"
 #include "platform/prompt/Prompt.h"
 #include "platform/ui/Application.h"
+#include "stavrintool/app/ToolStrings.h"
 #include "stavrintool/capture/CaptureDlgs.h"
 #include "stavrintool/editor/CStavrinMng.h"
 #include "stavrintool/editor/CTCFGMngDlg.h"
@@ -29,6 +30,7 @@ using namespace testsupport;
 struct Page {
     const char* name;
     const char* charset;
+    std::string label;     // the version's label, in the page's charset
     std::string version;   // in the page's charset
     std::string user;      // in the page's charset
     const char* shownUser; // UTF-8, as the boxes show it; nullptr: not checked
@@ -37,9 +39,9 @@ void PrintTo(const Page& page, std::ostream* out) {
     *out << page.name;
 }
 const Page kPages[] = {
-    {"gbk", "gb2312", "固件三号版", "管理员", u8"管理员"},
-    {"utf8", "utf-8", u8"固件三号版", u8"管理员", u8"管理员"},
-    {"notgbk", "gb2312", "FW-\xff\xff-3", "adm\xff\x80", nullptr},
+    {"gbk", "gb2312", "固件版本", "固件三号版", "管理员", u8"管理员"},
+    {"utf8", "utf-8", u8"固件版本", u8"固件三号版", u8"管理员", u8"管理员"},
+    {"notgbk", "gb2312", "固件版本", "FW-\xff\xff-3", "adm\xff\x80", nullptr},
 };
 
 // Every box answered as its default; the log-in dialog tells that the multipart body holds
@@ -53,7 +55,10 @@ public:
 
 class PageBytes : public ::testing::TestWithParam<std::tuple<Page, const char*>> {
 protected:
-    void TearDown() override { platform::SetPromptService(nullptr); }
+    void TearDown() override {
+        platform::SetPromptService(nullptr);
+        stavrin::SetToolStringSource({});
+    }
 };
 
 TEST_P(PageBytes, ReachTheTemplateAndTheModemByteForByte) {
@@ -62,11 +67,12 @@ TEST_P(PageBytes, ReachTheTemplateAndTheModemByteForByte) {
     UiTestDriver ui;
     SKIP_WITHOUT_DISPLAY(ui);
     ASSERT_TRUE(ui.UsePack(lang, "StavrinToolLocalize_"));
+    stavrin::SetToolStringSource(ui.Pack().StringLookup());
     QuietPrompts quiet;
     platform::SetPromptService(&quiet);
 
     const std::string source = std::string("<html><head><meta charset=\"") + page.charset +
-                               "\"></head><body><table><tr><td>固件版本</td><td>" + page.version +
+                               "\"></head><body><table><tr><td>" + page.label + "</td><td>" + page.version +
                                "</td></tr></table></body></html>";
     TerminalRecord model;
     model.id = "20240600000009";
@@ -122,8 +128,10 @@ TEST_P(PageBytes, ReachTheTemplateAndTheModemByteForByte) {
         });
         ASSERT_TRUE(ui.WaitUntil([&] { return !ui.Text(1096).empty(); }));
         ui.Settle(200);
-        if (page.shownUser)
+        if (page.shownUser) {
             EXPECT_EQ(ui.Text(1096), u8"固件三号版");
+            EXPECT_EQ(ui.CellText(1054, 0, 0), u8"<td>固件版本</td>");
+        }
         ui.Screenshot("PageBytes_confirm_" + std::string(page.name) + "_" + lang);
         ASSERT_TRUE(ui.Click(1));
         ASSERT_TRUE(ui.WaitUntil([&] { return ended == 1; }));

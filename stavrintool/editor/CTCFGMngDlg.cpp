@@ -54,9 +54,14 @@ void CTCFGMngDlg::Load() {
     text(IDC_UPLOAD_ACTION, m.uploadAction);
     text(IDC_UPLOAD_FIELD, m.uploadField);
     text(IDC_DOWNLOAD_URL, m.downloadUrl);
-    platform::ui::FillList(Item(IDC_FUNCTIONS), m.Functions(), m.functionSel);
-    platform::ui::FillList(Item(IDC_STEPS), m.Steps(), m.stepSel);
-    platform::ui::FillList(Item(IDC_UPLOADS), m.Uploads(), m.uploadSel);
+    auto shown = [](std::vector<CString> lines) {
+        for (CString& line : lines)
+            line = BoxText(line).Shown();
+        return lines;
+    };
+    platform::ui::FillList(Item(IDC_FUNCTIONS), shown(m.Functions()), m.functionSel);
+    platform::ui::FillList(Item(IDC_STEPS), shown(m.Steps()), m.stepSel);
+    platform::ui::FillList(Item(IDC_UPLOADS), shown(m.Uploads()), m.uploadSel);
 }
 
 void CTCFGMngDlg::OnControlChanged(int id) {

@@ -90,7 +90,7 @@ TEST_P(PageBytes, ReachTheTemplateAndTheModemByteForByte) {
         "--XB\r\nContent-Disposition: form-data; name=\"user\"\r\n\r\n" + page.user + "\r\n--XB--\r\n";
     auto reference = std::make_unique<FunctionRecord>();
     reference->name = "direct";
-    reference->urls.Add("/form.cgi");
+    reference->urls.Add(CString("/form.cgi?u=" + page.user));
     reference->methods.Add("POST");
     reference->postData.Add(CString(body));
     reference->headers.Add("Content-Type: multipart/form-data; boundary=XB\r\n");
@@ -103,8 +103,10 @@ TEST_P(PageBytes, ReachTheTemplateAndTheModemByteForByte) {
     modem.Server().KeepBodies(true);
     modem.Start();
 
-    CapturedRequest captured{"/form.cgi", "Content-Type: multipart/form-data; boundary=XB\r\n", CString(body),
-                             true};
+    // The form's action carries the user too, as a query.
+    const std::string action = "/form.cgi?u=" + page.user;
+    CapturedRequest captured{action.c_str(), "Content-Type: multipart/form-data; boundary=XB\r\n",
+                             CString(body), true};
     const std::vector<LocatorRecord> locators =
         VersionLocator::Analyse(CString(source), CString(page.version));
     ASSERT_FALSE(locators.empty());
@@ -167,8 +169,10 @@ TEST_P(PageBytes, ReachTheTemplateAndTheModemByteForByte) {
         ASSERT_TRUE(ui.WaitUntil([&] { return ui.IsShown(1010); }));
         ASSERT_TRUE(ui.Select(1010, 2));
         ASSERT_TRUE(ui.WaitUntil([&] { return !ui.Text(1116).empty(); }));
-        if (page.shownUser)
+        if (page.shownUser) {
             EXPECT_NE(ui.Text(1116).find(page.shownUser), std::string::npos) << ui.Text(1116);
+            EXPECT_EQ(ui.Items(1001).at(0), std::string("/form.cgi?u=") + page.shownUser);
+        }
         ASSERT_TRUE(ui.Click(1007));
         ui.Screenshot("PageBytes_functions_" + std::string(page.name) + "_" + lang);
         ASSERT_TRUE(ui.Click(1020));
@@ -181,6 +185,7 @@ TEST_P(PageBytes, ReachTheTemplateAndTheModemByteForByte) {
     const FunctionRecord& sent = *model.functions.back();
     ASSERT_EQ(sent.postData.GetSize(), 2);
     EXPECT_EQ(sent.postData[1].str(), body);
+    EXPECT_EQ(sent.urls[1].str(), action);
 
     TempDir dir("page-bytes");
     auto group = std::make_unique<GroupRecord>();
@@ -207,7 +212,7 @@ TEST_P(PageBytes, ReachTheTemplateAndTheModemByteForByte) {
         std::vector<std::string> bodies;
         for (const bench::WebRequest& request : modem.Server().Requests())
             if (request.path == "/form.cgi")
-                bodies.push_back(request.body);
+                bodies.push_back(request.target + "\n" + request.body);
         return bodies;
     };
     const std::vector<std::string> direct = sentBodies("direct");

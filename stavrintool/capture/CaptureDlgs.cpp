@@ -8,7 +8,8 @@ constexpr int kPanelInset = 8;
 
 // ---- the browser dialogs' frame ----
 
-CaptureBrowserDlg::CaptureBrowserDlg(int resourceId, CapturePanel& panel, int panelTop, platform::ui::Window* parent)
+CaptureBrowserDlg::CaptureBrowserDlg(int resourceId, CapturePanel& panel, int panelTop,
+                                     platform::ui::Window* parent)
     : CResizableDialog(resourceId, parent), m_panel(panel), m_panelTop(panelTop) {}
 
 bool CaptureBrowserDlg::OnInitDialog() {
@@ -107,8 +108,8 @@ void FunctionDlg::DoDataExchange(platform::ui::DataExchange& dx) {
     // Shown only: what is read back is never used.
     if (dx.Saving())
         return;
-    CString action = m_request.action, method = capture::MethodName(m_request.isPost),
-            post = m_request.postData, headers = m_request.headers;
+    CString action = BoxText(m_request.action).Shown(), method = capture::MethodName(m_request.isPost),
+            post = BoxText(m_request.postData).Shown(), headers = BoxText(m_request.headers).Shown();
     dx.Text(1012, action);
     dx.Text(1112, method);
     dx.Text(1115, post);
@@ -117,19 +118,29 @@ void FunctionDlg::DoDataExchange(platform::ui::DataExchange& dx) {
 
 // ---- LoginFuncDlg ----
 
-LoginFuncDlg::LoginFuncDlg(platform::ui::Window* parent) : Dialog(IDD, parent), m_model(platform::Prompts()) {}
+LoginFuncDlg::LoginFuncDlg(platform::ui::Window* parent)
+    : Dialog(IDD, parent), m_model(platform::Prompts()) {}
 
 void LoginFuncDlg::DoDataExchange(platform::ui::DataExchange& dx) {
     capture::LoginFuncModel& m = m_model;
-    dx.Text(IDC_USER, m.user);
-    dx.Text(IDC_PASSWORD, m.password);
-    dx.Text(1012, m.capturedAction);
-    dx.Text(1112, m.capturedMethod);
-    dx.Text(1113, m.capturedHeaders);
-    dx.Text(1115, m.capturedPost);
-    dx.Text(1013, m.action);
-    dx.Text(1017, m.headers);
-    dx.Text(1116, m.postData);
+    // The boxes show the page's bytes in the page's charset (guessed from what it sent); the
+    // credentials typed are put in that charset too, so that they match the captured bytes.
+    const std::string charset = BoxText(m.capturedPost + m.capturedAction).IsUtf8() ? "UTF-8" : "GBK";
+    auto text = [&](int id, CString& bytes) {
+        CString box = dx.Saving() ? CString() : m_boxes.Show(id, bytes, charset);
+        dx.Text(id, box);
+        if (dx.Saving())
+            bytes = m_boxes.Read(id, box);
+    };
+    text(IDC_USER, m.user);
+    text(IDC_PASSWORD, m.password);
+    text(1012, m.capturedAction);
+    text(1112, m.capturedMethod);
+    text(1113, m.capturedHeaders);
+    text(1115, m.capturedPost);
+    text(1013, m.action);
+    text(1017, m.headers);
+    text(1116, m.postData);
     dx.Radio(IDC_POST, m.method);
 }
 
@@ -158,7 +169,8 @@ void LoginFuncDlg::OnOK() {
 
 // ---- UpgradeBrowserDlg ----
 
-UpgradeBrowserDlg::UpgradeBrowserDlg(platform::ui::Window* parent) : CaptureBrowserDlg(IDD, m_panel, 70, parent) {}
+UpgradeBrowserDlg::UpgradeBrowserDlg(platform::ui::Window* parent)
+    : CaptureBrowserDlg(IDD, m_panel, 70, parent) {}
 
 CString UpgradeBrowserDlg::GetTargetAction() const {
     if (!m_panel.IsUploadCaptured())

@@ -5,6 +5,7 @@
 // the rules of CaptureModels.h.
 
 #include "resizable/ResizableDialog.h"
+#include "stavrintool/app/BoxText.h"
 #include "stavrintool/capture/CaptureModels.h"
 #include "stavrintool/capture/IeFuncPanel.h"
 #include "stavrintool/capture/IePanel.h"
@@ -92,6 +93,7 @@ protected:
 private:
     capture::LoginFuncModel m_model;
     CapturedRequest m_result;
+    BoxTexts m_boxes;
 };
 
 class UpgradeBrowserDlg : public CaptureBrowserDlg {

@@ -3,7 +3,7 @@
 #include "platform/prompt/Prompt.h"
 #include "platform/ui/DialogTools.h"
 #include "platform/ui/ListControl.h"
-#include "stavrintool/app/BoxText.h"
+#include "stavrintool/app/ReadBox.h"
 #include "stavrintool/app/ToolStrings.h"
 #include "stavrintool/editor/CTCFGMngDlg.h"
 #include "stavrintool/editor/CaptureDialogs.h"

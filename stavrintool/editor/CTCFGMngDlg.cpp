@@ -3,6 +3,7 @@
 #include "platform/prompt/Prompt.h"
 #include "platform/ui/DialogTools.h"
 #include "stavrintool/app/BoxText.h"
+#include "stavrintool/app/ReadBox.h"
 
 CTCFGMngDlg::CTCFGMngDlg(TerminalRecord& record, platform::ui::Window* parent, FunctionCapture* capture)
     : Dialog(IDD, parent), m_model(record, platform::Prompts(), capture) {}
@@ -20,8 +21,9 @@ bool CTCFGMngDlg::OnInitDialog() {
 
 void CTCFGMngDlg::Store() {
     FunctionEditorModel& m = m_model;
+    // A box's text back as the bytes it was given unless edited; one GBK cannot hold is marked.
     m.foreign.Clear();
-    auto box = [&](int id, CString& field) { stavrin::ReadBox(*this, id, field, m.foreign); };
+    auto box = [&](int id, CString& field) { stavrin::ReadBox(*this, id, field, m.foreign, &m_boxes); };
     box(IDC_FUNCTION_NAME, m.functionName);
     box(IDC_STEP_URL, m.stepUrl);
     box(IDC_HEADERS, m.headers);
@@ -40,8 +42,9 @@ void CTCFGMngDlg::Store() {
 void CTCFGMngDlg::Load() {
     const FunctionEditorModel& m = m_model;
     auto text = [this](int id, const CString& value) {
-        if (GetDlgItemText(id) != value)
-            SetDlgItemText(id, value);
+        const CString& shown = m_boxes.Show(id, value);
+        if (m_boxes.Read(id, GetDlgItemText(id)) != value)
+            SetDlgItemText(id, shown);
     };
     text(IDC_FUNCTION_NAME, m.functionName);
     text(IDC_STEP_URL, m.stepUrl);
@@ -54,9 +57,14 @@ void CTCFGMngDlg::Load() {
     text(IDC_UPLOAD_ACTION, m.uploadAction);
     text(IDC_UPLOAD_FIELD, m.uploadField);
     text(IDC_DOWNLOAD_URL, m.downloadUrl);
-    platform::ui::FillList(Item(IDC_FUNCTIONS), m.Functions(), m.functionSel);
-    platform::ui::FillList(Item(IDC_STEPS), m.Steps(), m.stepSel);
-    platform::ui::FillList(Item(IDC_UPLOADS), m.Uploads(), m.uploadSel);
+    auto shown = [](std::vector<CString> lines) {
+        for (CString& line : lines)
+            line = BoxText(line).Shown();
+        return lines;
+    };
+    platform::ui::FillList(Item(IDC_FUNCTIONS), shown(m.Functions()), m.functionSel);
+    platform::ui::FillList(Item(IDC_STEPS), shown(m.Steps()), m.stepSel);
+    platform::ui::FillList(Item(IDC_UPLOADS), shown(m.Uploads()), m.uploadSel);
 }
 
 void CTCFGMngDlg::OnControlChanged(int id) {

@@ -3,6 +3,7 @@
 // moves the boxes and selections in, hands each control to the model and shows the lists again.
 
 #include "platform/ui/Dialog.h"
+#include "stavrintool/app/BoxText.h"
 #include "stavrintool/editor/FunctionEditorModel.h"
 
 class CTCFGMngDlg : public platform::ui::Dialog {
@@ -56,4 +57,5 @@ private:
     void Load();
 
     FunctionEditorModel m_model;
+    BoxTexts m_boxes;
 };

@@ -50,6 +50,11 @@ void MyBrowerDlg::Open() {
         ShowWindow(true); // raises it
         return;
     }
+    // Made while the editor was still being placed: centred over it where it stands now.
+    if (!m_centred) {
+        CenterWindow();
+        m_centred = true;
+    }
     ShowWindow(true);
     OnOK();
 }
@@ -99,6 +104,7 @@ void MyBrowerDlg::Locate() {
     confirm.SetLocators(m_locators);
     confirm.SetPage(m_pagePath);
     confirm.SetVersion(m_versionText);
+    confirm.SetCharset(m_panel.GetPageCharset());
     confirm.SetEditor(m_editor);
     if (confirm.DoModal() == 1)
         ShowWindow(false);

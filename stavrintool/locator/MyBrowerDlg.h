@@ -43,4 +43,5 @@ private:
     CString m_pagePath;
     CString m_versionText;
     bool m_init = false;
+    bool m_centred = false; // centred over the editor when first shown
 };

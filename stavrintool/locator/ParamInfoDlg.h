@@ -3,6 +3,7 @@
 // page and the include value to the template editor. Its rules are ParamInfoModel's.
 
 #include "platform/ui/Dialog.h"
+#include "stavrintool/app/BoxText.h"
 #include "stavrintool/locator/ParamInfoModel.h"
 
 class LocatedVersionSink;
@@ -25,6 +26,8 @@ public:
     void SetLocators(const std::vector<LocatorRecord>& locators) { m_model.SetLocators(locators); }
     void SetPage(const CString& url) { m_model.SetPage(url); }
     void SetVersion(const CString& version) { m_model.SetVersion(version); }
+    // The page's charset: the texts above are its bytes.
+    void SetCharset(const std::string& charset) { m_charset = charset; }
     // Not owned; receives the result on OK.
     void SetEditor(LocatedVersionSink* editor) { m_editor = editor; }
     const ParamInfoModel& Model() const { return m_model; }
@@ -37,4 +40,6 @@ protected:
 private:
     ParamInfoModel m_model;
     LocatedVersionSink* m_editor = nullptr;
+    std::string m_charset;
+    BoxTexts m_boxes;
 };

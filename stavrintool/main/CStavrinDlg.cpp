@@ -2,7 +2,7 @@
 
 #include "platform/ui/Application.h"
 #include "platform/ui/DialogTools.h"
-#include "stavrintool/app/BoxText.h"
+#include "stavrintool/app/ReadBox.h"
 #include "stavrintool/app/CAboutDlg.h"
 #include "stavrintool/app/ToolStrings.h"
 

@@ -96,6 +96,14 @@ TEST_P(VersionLocatorWindow, SelectedVersionBecomesTheTemplatesVersionParameter)
         ASSERT_TRUE(ui.Click(CStavrinMng::IDC_FIND_VERSION));
         ASSERT_TRUE(ui.WaitUntil([&] { return locator.IsWindowVisible(); }));
         EXPECT_EQ(locator.GetWindowText().str(), Utf8ToGbk(lang.locatorCaption).str());
+        // Centred over the editor where the editor stands when it is shown.
+        const auto [outer, inner] = platform::ui::CallOnUiThreadFor([&] {
+            return std::pair{editor->GetWindowRect(), locator.GetWindowRect()};
+        });
+        EXPECT_NEAR((inner.left + inner.right) / 2, (outer.left + outer.right) / 2, 2)
+            << "locator at " << inner.left << "," << inner.top << ", editor at " << outer.left << ","
+            << outer.top;
+        EXPECT_NEAR((inner.top + inner.bottom) / 2, (outer.top + outer.bottom) / 2, 2);
         // The panel shows the frame set once the status frame has come through the proxy.
         const char* const select = "(function () {"
                                    "  var w = window.frames[1]; if (!w) return '';"

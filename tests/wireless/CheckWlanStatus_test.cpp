@@ -164,11 +164,11 @@ protected:
         SetRunDirectory("");
     }
 
-    FakeSupplicant fake{"02:00:00:00:0c:02"};
+    bench::SupplicantLink fake{"02:00:00:00:0c:02"};
 
 private:
     TempDir m_dir{"wlan-check"};
-    std::unique_ptr<FakeWpaSocket> m_global, m_socket;
+    std::unique_ptr<bench::WpaSocketServer> m_global, m_socket;
     RecordingPromptService m_prompts;
     ManualClock m_clock;
 };

@@ -14,7 +14,6 @@
 #include "platform/wifi/WlanService.h"
 #include "platform/wifi/WpaText.h"
 #include "tests/platform/wifi/FakeSupplicant.h"
-#include "tests/platform/wifi/FakeWpaSocket.h"
 #include "tests/support/TempDir.h"
 
 using namespace platform;
@@ -89,14 +88,14 @@ protected:
         return found;
     }
 
-    testsupport::FakeSupplicant fake{kMac};
-    std::unique_ptr<testsupport::FakeWpaSocket> socket;
+    bench::SupplicantLink fake{kMac};
+    std::unique_ptr<bench::WpaSocketServer> socket;
     WlanHandle handle = nullptr;
     WlanGuid guid;
 
 private:
     testsupport::TempDir m_dir{"wlan"};
-    std::unique_ptr<testsupport::FakeWpaSocket> m_global;
+    std::unique_ptr<bench::WpaSocketServer> m_global;
     uint32_t m_version = 0;
 };
 
@@ -503,7 +502,7 @@ struct Received {
     }
 };
 
-bool PollUntilAttached(const testsupport::FakeWpaSocket& socket, size_t count = 1) {
+bool PollUntilAttached(const bench::WpaSocketServer& socket, size_t count = 1) {
     for (int i = 0; i < 300 && socket.AttachedCount() < count; ++i)
         std::this_thread::sleep_for(10ms);
     return socket.AttachedCount() >= count;

@@ -2,9 +2,9 @@
 #include <gtest/gtest.h>
 #include <thread>
 
+#include "bench/WpaSocketServer.h"
 #include "platform/wifi/WpaControl.h"
 #include "platform/wifi/WpaText.h"
-#include "tests/platform/wifi/FakeWpaSocket.h"
 #include "tests/support/TempDir.h"
 
 using namespace std::chrono_literals;
@@ -19,7 +19,7 @@ protected:
 };
 
 TEST_F(WpaCtrlTest, RepliesAndInterleavedEventsAreKeptApart) {
-    testsupport::FakeWpaSocket fake(Path(), [](const std::string& request) -> std::optional<std::string> {
+    bench::WpaSocketServer fake(Path(), [](const std::string& request) -> std::optional<std::string> {
         if (request == "PING")
             return "PONG\n";
         if (request == "STATUS")
@@ -43,7 +43,7 @@ TEST_F(WpaCtrlTest, RepliesAndInterleavedEventsAreKeptApart) {
 }
 
 TEST_F(WpaCtrlTest, SilentDaemonTimesOutAndALateReplyIsNotTakenForTheNext) {
-    testsupport::FakeWpaSocket fake(Path(), [](const std::string& request) -> std::optional<std::string> {
+    bench::WpaSocketServer fake(Path(), [](const std::string& request) -> std::optional<std::string> {
         if (request == "SCAN_RESULTS") {
             std::this_thread::sleep_for(300ms);
             return "late\n";
@@ -67,7 +67,7 @@ TEST_F(WpaCtrlTest, SilentDaemonTimesOutAndALateReplyIsNotTakenForTheNext) {
 }
 
 TEST_F(WpaCtrlTest, StopEndsWaitsAtOnceFromAnotherThread) {
-    testsupport::FakeWpaSocket fake(Path(), [](const std::string&) { return std::optional<std::string>(); });
+    bench::WpaSocketServer fake(Path(), [](const std::string&) { return std::optional<std::string>(); });
     WpaControl control(Path());
     ASSERT_TRUE(control.Open());
     ASSERT_TRUE(control.Attach());
@@ -87,7 +87,7 @@ TEST_F(WpaCtrlTest, StopEndsWaitsAtOnceFromAnotherThread) {
 TEST_F(WpaCtrlTest, ARequestToADaemonThatWentAwayFailsAtOnce) {
     WpaControl control(Path());
     {
-        testsupport::FakeWpaSocket fake(Path(), [](const std::string&) { return "PONG\n"; });
+        bench::WpaSocketServer fake(Path(), [](const std::string&) { return "PONG\n"; });
         ASSERT_TRUE(control.Open());
         ASSERT_TRUE(control.Attach());
     }
@@ -121,7 +121,7 @@ TEST(WpaCtrlText, RequestsAreLoggedWithKeysMasked) {
     std::vector<std::string> logged;
     platform::SetWpaRequestLog([&](const std::string& line) { logged.push_back(line); });
     testsupport::TempDir dir("wpa-log");
-    testsupport::FakeWpaSocket fake((dir / "s").string(), [](const std::string&) { return "OK\n"; });
+    bench::WpaSocketServer fake((dir / "s").string(), [](const std::string&) { return "OK\n"; });
     WpaControl control((dir / "s").string());
     ASSERT_TRUE(control.Open());
     for (const Case& c : cases) {

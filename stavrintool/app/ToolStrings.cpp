@@ -67,4 +67,15 @@ bool FitsTemplateFile(platform::PromptService& prompts, const ForeignTexts& fore
     return FitsTemplateFile(prompts, field);
 }
 
+unsigned ToolBoxIcon(unsigned stringId, unsigned otherwise) {
+    switch (stringId) {
+    case kIdsSaveFailed:
+    case kIdsFunctionFailed:
+    case kIdsUploadFailed:
+        return platform::kMbIconError;
+    default:
+        return otherwise;
+    }
+}
+
 } // namespace stavrin

@@ -130,4 +130,7 @@ private:
 bool FitsTemplateFile(platform::PromptService& prompts, const ForeignTexts& foreign, const CString& field,
                       unsigned fieldName);
 
+// The error icon for a box that reports a failure (save, run, upload), else 'otherwise'.
+unsigned ToolBoxIcon(unsigned stringId, unsigned otherwise);
+
 } // namespace stavrin

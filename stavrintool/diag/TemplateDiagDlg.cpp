@@ -117,7 +117,7 @@ void TemplateDiagDlg::ClearLines() {
 void TemplateDiagDlg::ShowMessage(unsigned stringId) {
     Load(); // the buttons come back before the box waits for its OK
     platform::ui::OwnedMessageBox(*this, stavrin::ToolString(stringId), stavrin::ToolAppTitle(),
-                                  platform::kMbOk);
+                                  platform::kMbOk | stavrin::ToolBoxIcon(stringId, 0));
 }
 
 void TemplateDiagDlg::JobDone() {

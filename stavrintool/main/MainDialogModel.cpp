@@ -88,7 +88,8 @@ TerminalRecord* MainDialogModel::Template() const {
 }
 
 void MainDialogModel::Tell(unsigned stringId) {
-    ShowToolMessage(m_prompts, ToolString(stringId), platform::kMbOk | platform::kMbIconInformation);
+    ShowToolMessage(m_prompts, ToolString(stringId),
+                    platform::kMbOk | ToolBoxIcon(stringId, platform::kMbIconInformation));
 }
 
 bool MainDialogModel::Refuse(unsigned stringId) {

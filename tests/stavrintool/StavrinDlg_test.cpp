@@ -276,6 +276,7 @@ TEST_F(StavrinDlgModel, ARefusedSaveSaysSoAndLeavesTheOldFile) {
     store.Terminals()[0]->functions.push_back(std::move(broken));
     model.Save();
     EXPECT_EQ(TakeBoxes(), (std::vector<std::string>{"保存失败"}));
+    EXPECT_EQ(prompts.Boxes().back().type & 0xF0, platform::kMbIconError); // a failure looks like one
     EXPECT_EQ(ReadFileBytes(file), old);
 
     store.Terminals()[0]->functions.pop_back();
@@ -283,6 +284,7 @@ TEST_F(StavrinDlgModel, ARefusedSaveSaysSoAndLeavesTheOldFile) {
     model.BindTemplate();
     model.Save();
     EXPECT_EQ(TakeBoxes(), (std::vector<std::string>{"保存成功"}));
+    EXPECT_EQ(prompts.Boxes().back().type & 0xF0, platform::kMbIconInformation);
     TemplateStore again;
     ASSERT_TRUE(again.Load(file.string().c_str()));
     EXPECT_EQ(again.Groups()[0]->terminalIds.GetSize(), 4);

@@ -277,6 +277,10 @@ void WLanTestDlg::OnControlChanged(int id) {
     const int page = m_session.OnTabChange(chosen);
     if (page != chosen) {
         tab.SetCurSel(page);
+        // The tab's own empty page, shown again, now lies over the test panel and takes its
+        // clicks and keys: showing the panel anew puts it back on top.
+        m_panel.ShowWindow(false);
+        m_panel.ShowWindow(true);
         return;
     }
     m_nCurPage = page;

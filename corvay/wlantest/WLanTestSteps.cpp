@@ -202,6 +202,7 @@ void WLanTestSteps::PingPhase() {
             break;
     }
 
+    CoverIfAborted();
     try {
         Append(EnableLanNic() ? 86 : 85);
     } catch (int) {
@@ -210,7 +211,8 @@ void WLanTestSteps::PingPhase() {
     }
     SleepUnlessAborted(m_env.cardWaitMs);
     m_env.clearArp();
-    if (end == PhaseEnd::Abort)
+    // An abort while the card came back wins over the end the pings had reached.
+    if (end == PhaseEnd::Abort || Aborted())
         return;
     const int successes = m_successCount, failures = m_failureCount;
     const WifiTestResult result = m_info.Update([&](TestInfo::Data& d) {
@@ -234,6 +236,28 @@ void WLanTestSteps::CardNotFound() {
 void WLanTestSteps::Finish() {
     m_view.SetTesting(false);
     DeleteProfiles();
+    Uncover();
+}
+
+void WLanTestSteps::Cover() {
+    if (m_pleaseWaitShown)
+        return;
+    m_pleaseWaitShown = true;
+    if (m_env.showPleaseWait)
+        m_env.showPleaseWait(LoadStringId(113));
+}
+
+void WLanTestSteps::CoverIfAborted() {
+    if (Aborted())
+        Cover();
+}
+
+void WLanTestSteps::Uncover() {
+    if (!m_pleaseWaitShown)
+        return;
+    m_pleaseWaitShown = false;
+    if (m_env.hidePleaseWait)
+        m_env.hidePleaseWait();
 }
 
 bool WLanTestSteps::DisableLanNic() {
@@ -267,7 +291,11 @@ bool WLanTestSteps::EnableLanNic() {
         return false;
     }
     m_lanNicOn = true;
-    m_env.clock->SleepFor(std::chrono::milliseconds(m_env.cardWaitMs));
+    // The dialog may be closed by an abort during this wait: the box then covers the rest.
+    for (int left = m_env.cardWaitMs; left > 0; left -= m_env.tickMs) {
+        CoverIfAborted();
+        m_env.clock->SleepFor(std::chrono::milliseconds(std::min(left, m_env.tickMs)));
+    }
     LogDebug("EnableLanNic() End");
     return true;
 }
@@ -288,8 +316,7 @@ void WLanTestSteps::Close() {
     DeleteProfiles();
     if (m_lanNicOn)
         return;
-    if (m_env.showPleaseWait)
-        m_env.showPleaseWait(LoadStringId(113));
+    Cover();
     try {
         if (EnableLanNic()) {
             LogInfo("%s", LoadStringId(86).GetString());
@@ -301,6 +328,5 @@ void WLanTestSteps::Close() {
         LogError("It is impossblie,EnableLanNic failed.");
         LogError("%s", LoadStringId(82).GetString());
     }
-    if (m_env.hidePleaseWait)
-        m_env.hidePleaseWait();
+    Uncover();
 }

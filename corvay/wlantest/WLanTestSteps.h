@@ -98,6 +98,11 @@ private:
     void Finish();
     void CardNotFound();
     void SwitchCardBackOn();
+    // The please-wait box (string 113) while the card comes back on; shown at most once.
+    void Cover();
+    // Once the dialog is gone by an abort, nobody else tells the operator to wait.
+    void CoverIfAborted();
+    void Uncover();
 
     TestInfo& m_info;
     const int m_port;
@@ -107,4 +112,5 @@ private:
     std::atomic<bool> m_lanNicOn{true};
     int m_successCount = 0;
     int m_failureCount = 0;
+    bool m_pleaseWaitShown = false;
 };

@@ -41,6 +41,7 @@ public:
     std::deque<bool> results; // the next answers of EnableNetCard; then true
     std::vector<std::string> calls;
     bool on = true;
+    std::function<void()> onEnable;
 
     int GetLanNicIndex() override {
         if (indices.empty())
@@ -58,6 +59,8 @@ public:
         }
         if (ok)
             on = enable;
+        if (enable && onEnable)
+            onEnable();
         return ok;
     }
 };
@@ -334,7 +337,28 @@ TEST_F(WifiTestSteps, EachWayThroughThePanelsTest) {
          0,
          0,
          {"off 0", "on 0"},
-         S(86)},
+         S(86),
+         nullptr,
+         true,
+         true},
+        {"abort while the card comes back after four failed pings",
+         {"port3", 0, ""},
+         [](auto& t) {
+             t.Network();
+             t.answerRest = false;
+             t.env.pingPeriodMs = 300000;
+             t.card.onEnable = [&t] { t.abort = true; };
+         },
+         {},
+         0,
+         true,
+         0,
+         0,
+         {"off 0", "on 0"},
+         S(86),
+         nullptr,
+         true,
+         true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -345,6 +369,7 @@ TEST_F(WifiTestSteps, EachWayThroughThePanelsTest) {
         card.results.clear();
         card.calls.clear();
         card.on = true;
+        card.onEnable = nullptr;
         answers.clear();
         answerRest = true;
         onPing = nullptr;

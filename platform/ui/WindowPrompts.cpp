@@ -69,7 +69,7 @@ int ShowBox(const CString& text, const CString& caption, unsigned type, wxWindow
     // order, not the program's.
     // Yes/No has no close box: it has no safe answer of its own to give.
     const long frame = wxCAPTION | wxSYSTEM_MENU | ((type & 0xF) == kMbYesNo ? 0 : wxCLOSE_BOX);
-    wxDialog box(parent, wxID_ANY, impl::ToWx(caption), wxDefaultPosition, wxDefaultSize, frame);
+    wxDialog box(parent, wxID_ANY, impl::ToWx(caption), wxDefaultPosition, wxDefaultSize, frame, kBoxName);
     auto* column = new wxBoxSizer(wxVERTICAL);
     auto* row = new wxBoxSizer(wxHORIZONTAL);
     if (wxArtID icon = BoxIcon(type); !icon.empty())

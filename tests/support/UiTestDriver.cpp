@@ -7,6 +7,7 @@
 
 #include <wx/listctrl.h>
 #include <wx/uiaction.h>
+#include <wx/weakref.h>
 
 #include <gtest/gtest.h>
 
@@ -15,6 +16,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <filesystem>
 #include <mutex>
@@ -74,7 +76,21 @@ wxWindow* ActiveWindow() {
     return modal ? modal : shown;
 }
 
+// A window just shown may not be on the screen yet: a pointer sent there would hit what is below.
+void WaitMapped(wxWindow* target) {
+    using Mapped = int (*)(void*);
+    static const auto mapped = reinterpret_cast<Mapped>(dlsym(RTLD_DEFAULT, "gtk_widget_get_mapped"));
+    if (!mapped || !target->GetHandle())
+        return;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!mapped(target->GetHandle()) && std::chrono::steady_clock::now() < deadline) {
+        wxYield();
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
 void RealClick(wxWindow* target) {
+    WaitMapped(target);
     wxUIActionSimulator sim;
     wxRect r = target->GetScreenRect();
     sim.MouseMove(r.x + r.width / 2, r.y + r.height / 2);
@@ -348,16 +364,36 @@ UiTestDriver::AnswerButton UiTestDriver::Answer(int answer) {
 
 bool UiTestDriver::ClickAnswer(int answer) {
     int wxId = AnswerId(answer);
-    bool found = CallOnUiThreadFor([wxId] {
-        wxWindow* top = ActiveWindow();
-        wxWindow* button = top ? top->FindWindow(wxId) : nullptr;
-        if (!button)
-            return false;
-        RealClick(button);
-        return true;
-    });
-    Settle(50);
-    return found;
+    wxWeakRef<wxWindow> box;
+    // A click the box did not get (it was not on the screen yet under a loaded server) is sent
+    // again, but only while that box is still the one in front: never into a box it opened.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const bool clicked = CallOnUiThreadFor([&] {
+            wxWindow* top = ActiveWindow();
+            if (attempt > 0 && top != box.get())
+                return false;
+            wxWindow* button = top ? top->FindWindow(wxId) : nullptr;
+            if (!button)
+                return false;
+            box = top;
+            RealClick(button);
+            return true;
+        });
+        if (!clicked) {
+            Settle(50);
+            return attempt > 0;
+        }
+        Settle(50);
+        // Only a message box is sure to go on its answer; a dialog may stay to refuse it.
+        if (WaitUntil(
+                [&] {
+                    return !box || ActiveWindow() != box.get() ||
+                           box->GetName() != platform::ui::impl::kBoxName;
+                },
+                3000))
+            return true;
+    }
+    return true;
 }
 
 void UiTestDriver::ClickAt(int x, int y, int button, bool twice) {

@@ -44,6 +44,9 @@ int ControlId(wxWindow* control); // 0 when unnamed
 bool EnsureResourcesLoaded();
 bool LoadDocument(const std::string& name, const std::string& bytes);
 
+// The window name of the boxes ShowBox makes, so that a box can be told from a dialog.
+inline constexpr const char* kBoxName = "messageBox";
+
 // A message box of the layer (types and answers as platform::PromptService), on the UI thread.
 // Parented to the owner's window when one is given, else to the main window.
 int ShowBox(const CString& text, const CString& caption, unsigned type, wxWindow* owner = nullptr);

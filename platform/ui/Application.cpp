@@ -3,6 +3,7 @@
 #include <wx/evtloop.h>
 #include <wx/fs_mem.h>
 #include <wx/log.h>
+#include <wx/modalhook.h>
 #include <wx/mstream.h>
 #include <wx/xml/xml.h>
 #include <wx/xrc/xmlres.h>
@@ -72,6 +73,24 @@ struct Loops {
 Loops& L() {
     static Loops loops;
     return loops;
+}
+
+// The toolkit's modal runs (the layer's dialogs, its boxes, file choosers), innermost last: a
+// box belongs to the innermost one, whatever window asked for it.
+class ModalRuns : public wxModalDialogHook {
+public:
+    std::vector<wxDialog*> open;
+
+protected:
+    int Enter(wxDialog* dialog) override {
+        open.push_back(dialog);
+        return wxID_NONE;
+    }
+    void Exit(wxDialog* dialog) override { std::erase(open, dialog); }
+};
+ModalRuns& Runs() {
+    static ModalRuns runs;
+    return runs;
 }
 
 class LayerApp : public wxApp {
@@ -152,6 +171,14 @@ size_t LoopDepth() {
 
 void WhenLoopRunsAgain(size_t depth, std::function<void()> task) {
     L().waiting.emplace_back(depth, std::move(task));
+}
+
+wxDialog* InnermostModalRun() {
+    const auto& open = Runs().open;
+    for (auto it = open.rbegin(); it != open.rend(); ++it)
+        if ((*it)->IsShown() && !(*it)->IsBeingDeleted())
+            return *it;
+    return nullptr;
 }
 
 void Guarded(const char* where, const std::function<void()>& body) {
@@ -255,6 +282,7 @@ bool Application::Start(int argc, char** argv) {
         wxEntryCleanup();
         return false;
     }
+    Runs().Register();
     wxInitAllImageHandlers();
     wxXmlResource::Get()->InitAllHandlers();
     wxXmlResource::Get()->AddHandler(new impl::IpAddressXmlHandler);
@@ -297,6 +325,8 @@ void Application::Shutdown() {
         top->Destroy();
     wxTheApp->ProcessPendingEvents();
     wxTheApp->ProcessIdle(); // deletes the destroyed windows
+    Runs().Unregister();
+    Runs().open.clear();
     wxXmlResource::Get()->ClearHandlers();
     if (S().pack)
         for (const std::string& name : S().pack->ResourceNames(".xpm"))

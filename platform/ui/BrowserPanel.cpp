@@ -114,8 +114,10 @@ bool BrowserPanel::UseProxy(const std::string& url) {
     auto getDefault = reinterpret_cast<GetDefault>(dlsym(RTLD_DEFAULT, "webkit_web_context_get_default"));
     auto getManager =
         reinterpret_cast<GetManager>(dlsym(RTLD_DEFAULT, "webkit_web_context_get_website_data_manager"));
-    auto newSettings = reinterpret_cast<NewSettings>(dlsym(RTLD_DEFAULT, "webkit_network_proxy_settings_new"));
-    auto freeSettings = reinterpret_cast<FreeSettings>(dlsym(RTLD_DEFAULT, "webkit_network_proxy_settings_free"));
+    auto newSettings =
+        reinterpret_cast<NewSettings>(dlsym(RTLD_DEFAULT, "webkit_network_proxy_settings_new"));
+    auto freeSettings =
+        reinterpret_cast<FreeSettings>(dlsym(RTLD_DEFAULT, "webkit_network_proxy_settings_free"));
     auto setSettings = reinterpret_cast<SetSettings>(
         dlsym(RTLD_DEFAULT, "webkit_website_data_manager_set_network_proxy_settings"));
     if (!getDefault || !getManager || !newSettings || !freeSettings || !setSettings)

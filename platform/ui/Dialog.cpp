@@ -86,7 +86,8 @@ void DataExchange::Fail(int id, const CString& message) {
     if (m_failed)
         return;
     m_failed = true;
-    impl::ShowBox(message, Application::LoadString(57344), kMbIconWarning);
+    impl::ShowBox(message, Application::LoadString(57344), kMbIconWarning,
+                  static_cast<wxWindow*>(m_dialog.Native()));
     m_dialog.Item(id).SetFocus();
 }
 

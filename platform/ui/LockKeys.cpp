@@ -21,7 +21,8 @@ LockKeys ReadLockKeys() {
     static Display* display = XOpenDisplay(nullptr);
     if (!display)
         return {};
-    return {IndicatorOn(display, "Caps Lock"), IndicatorOn(display, "Num Lock"), IndicatorOn(display, "Scroll Lock")};
+    return {IndicatorOn(display, "Caps Lock"), IndicatorOn(display, "Num Lock"),
+            IndicatorOn(display, "Scroll Lock")};
 }
 
 } // namespace platform::ui

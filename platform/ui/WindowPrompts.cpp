@@ -60,11 +60,32 @@ wxArtID BoxIcon(unsigned type) {
     }
 }
 
+bool TakesInput(wxWindow* window) {
+    return window && !window->IsBeingDeleted() && window->IsShownOnScreen() && window->IsEnabled();
+}
+
+// The window the operator works in. A box parented to a window below the innermost modal run
+// would go under that run at its first click, while still taking every click and key.
+wxWindow* BoxOwner(wxWindow* asked) {
+    if (wxWindow* top = asked ? wxGetTopLevelParent(asked) : nullptr; TakesInput(top))
+        return top;
+    if (wxDialog* run = InnermostModalRun())
+        return run;
+    if (wxWindow* active = wxGetTopLevelParent(wxGetActiveWindow()); TakesInput(active))
+        return active;
+    Window* main = MainWindow();
+    return main ? static_cast<wxWindow*>(main->Native()) : nullptr;
+}
+
 } // namespace
 
 int ShowBox(const CString& text, const CString& caption, unsigned type, wxWindow* owner) {
-    Window* main = MainWindow();
-    wxWindow* parent = owner ? owner : main ? static_cast<wxWindow*>(main->Native()) : nullptr;
+    wxWindow* parent = BoxOwner(owner);
+    // The keys go back where they were when the box is gone.
+    wxWindow* focused = wxWindow::FindFocus();
+    if (focused && wxGetTopLevelParent(focused) != parent)
+        focused = parent;
+    wxWindowRef parentRef(parent), focusedRef(focused);
     // A box of our own: the toolkit's stock buttons would follow the desktop's language and
     // order, not the program's.
     // Yes/No has no close box: it has no safe answer of its own to give.
@@ -94,6 +115,17 @@ int ShowBox(const CString& text, const CString& caption, unsigned type, wxWindow
     }
     column->Add(buttons, 0, wxALIGN_CENTER_HORIZONTAL | wxLEFT | wxRIGHT | wxBOTTOM, 12);
     box.SetSizerAndFit(column);
+    // As wide as its caption: the title bar would cut it otherwise. Its font and buttons are the
+    // window manager's, so the allowance is generous.
+    wxFont titleFont = box.GetFont().Bold();
+    titleFont.SetFractionalPointSize(titleFont.GetFractionalPointSize() * 1.2);
+    int textWidth = 0, textHeight = 0;
+    box.GetTextExtent(impl::ToWx(caption), &textWidth, &textHeight, nullptr, nullptr, &titleFont);
+    const int captionWidth = textWidth + box.FromDIP(120);
+    if (box.GetSize().x < captionWidth) {
+        box.SetMinSize(wxSize(captionWidth, box.GetSize().y));
+        box.SetSize(wxSize(captionWidth, box.GetSize().y));
+    }
     // Escape and the close box give the box's safe answer.
     const int safe = WxAnswerId(SafeAnswer(type));
     box.SetEscapeId(wxID_NONE);
@@ -105,7 +137,10 @@ int ShowBox(const CString& text, const CString& caption, unsigned type, wxWindow
     });
     box.Bind(wxEVT_CLOSE_WINDOW, [&box, safe](wxCloseEvent&) { box.EndModal(safe); });
     box.CentreOnParent();
-    switch (box.ShowModal()) {
+    const int answer = box.ShowModal();
+    if (focusedRef && TakesInput(parentRef))
+        focusedRef->SetFocus();
+    switch (answer) {
     case wxID_OK:
         return kIdOk;
     case wxID_YES:

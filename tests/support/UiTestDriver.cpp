@@ -5,6 +5,7 @@
 #include <wx/notebook.h>
 #include <wx/wx.h>
 
+#include <wx/artprov.h>
 #include <wx/listctrl.h>
 #include <wx/uiaction.h>
 #include <wx/weakref.h>
@@ -136,11 +137,57 @@ UiTestDriver::~UiTestDriver() {
     platform::SetPromptService(nullptr);
     if (m_ready)
         platform::ui::Application::Shutdown();
-    if (m_server > 0) {
-        kill(m_server, SIGTERM);
-        int status = 0;
-        waitpid(m_server, &status, 0);
+    for (pid_t child : {m_windowManager, m_server})
+        if (child > 0) {
+            kill(child, SIGTERM);
+            int status = 0;
+            waitpid(child, &status, 0);
+        }
+}
+
+pid_t UiTestDriver::Spawn(const std::vector<std::string>& command) {
+    pid_t parent = getpid();
+    pid_t pid = fork();
+    if (pid != 0)
+        return pid;
+    // The child goes with the test, also when the test dies without its destructor.
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (getppid() != parent)
+        _exit(0);
+    int devnull = open("/dev/null", O_RDWR);
+    dup2(devnull, 0);
+    dup2(devnull, 1);
+    dup2(devnull, 2);
+    std::vector<char*> argv;
+    for (const std::string& arg : command)
+        argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    execvp(argv[0], argv.data());
+    _exit(127);
+}
+
+bool UiTestDriver::StartWindowManager() {
+    if (!m_ready || !OnPath("openbox"))
+        return false;
+    if (m_windowManager < 0)
+        m_windowManager = Spawn({"openbox", "--sm-disable"});
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!X11WindowManagerRunning(m_display)) {
+        if (std::chrono::steady_clock::now() > deadline || waitpid(m_windowManager, nullptr, WNOHANG) != 0)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
+    return true;
+}
+
+std::vector<std::string> UiTestDriver::StackingOrder() {
+    Settle(100);
+    return X11StackingOrder(m_display);
+}
+
+std::string UiTestDriver::FocusedTitle() {
+    Settle(100);
+    return X11FocusedTitle(m_display);
 }
 
 bool UiTestDriver::StartServer() {
@@ -319,6 +366,48 @@ std::string UiTestDriver::BoxText() {
                 return std::string(label.utf8_str());
             }
         return std::string();
+    });
+}
+
+std::string UiTestDriver::BoxIcon() {
+    return CallOnUiThreadFor([] {
+        wxWindow* top = ActiveWindow();
+        for (wxWindow* child : top ? top->GetChildren() : wxWindowList()) {
+            auto* shown = dynamic_cast<wxStaticBitmap*>(child);
+            if (!shown)
+                continue;
+            const wxImage image = shown->GetBitmap().ConvertToImage();
+            for (auto [name, art] :
+                 {std::pair{"error", wxART_ERROR}, std::pair{"warning", wxART_WARNING},
+                  std::pair{"question", wxART_QUESTION}, std::pair{"information", wxART_INFORMATION}}) {
+                const wxImage expected = wxArtProvider::GetBitmap(art, wxART_MESSAGE_BOX).ConvertToImage();
+                if (expected.GetSize() == image.GetSize() &&
+                    std::equal(image.GetData(), image.GetData() + image.GetWidth() * image.GetHeight() * 3,
+                               expected.GetData()))
+                    return std::string(name);
+            }
+            return std::string("other");
+        }
+        return std::string();
+    });
+}
+
+int UiTestDriver::ActiveWidth() {
+    return CallOnUiThreadFor([] {
+        wxWindow* top = ActiveWindow();
+        return top ? top->GetSize().x : 0;
+    });
+}
+
+int UiTestDriver::BoldTextWidth(const std::string& utf8) {
+    return CallOnUiThreadFor([&utf8] {
+        wxWindow* top = ActiveWindow();
+        if (!top)
+            return 0;
+        const wxFont bold = top->GetFont().Bold();
+        int width = 0, height = 0;
+        top->GetTextExtent(wxString::FromUTF8(utf8.c_str()), &width, &height, nullptr, nullptr, &bold);
+        return width;
     });
 }
 

@@ -94,6 +94,13 @@ public:
     std::vector<std::string> Items(int controlId);
     // Its selected entry or first selected row, -1 for none.
     int SelectedItem(int controlId);
+    // The icon the active box shows: "error", "warning", "question", "information", "other" or
+    // "" for none.
+    std::string BoxIcon();
+    // The active window's outer width and the width the text takes in its font made bold (as a
+    // title bar's is), in pixels.
+    int ActiveWidth();
+    int BoldTextWidth(const std::string& utf8);
     // A check box or radio button of the active window: checked; enabled; shown.
     bool IsChecked(int controlId);
     bool IsEnabled(int controlId);
@@ -105,15 +112,24 @@ public:
     bool WindowSizable(const std::string& title);
     // The keyboard's lock keys as if pressed into that state.
     bool SetLockKeys(bool caps, bool num, bool scroll);
+    // A window manager (openbox) on the server, for what only one does: frames and captions,
+    // raising a clicked window, giving the focus. False when it is missing or does not come up.
+    bool StartWindowManager();
+    // The managed windows' titles, bottom first, as the server stacks them (UTF-8).
+    std::vector<std::string> StackingOrder();
+    // The title of the window with the keyboard focus, as the server has it.
+    std::string FocusedTitle();
     // The whole screen into <build>/screenshots/<name>.png; the path, "" on failure.
     std::string Screenshot(const std::string& name);
 
 private:
     bool StartServer();
+    pid_t Spawn(const std::vector<std::string>& command);
 
     bool m_ready = false;
     std::string m_reason;
     pid_t m_server = -1;
+    pid_t m_windowManager = -1;
     std::string m_display;
     platform::ui::LanguagePack m_pack;
 };

@@ -36,6 +36,9 @@ void Guarded(const char* where, const std::function<void()>& body);
 size_t LoopDepth();
 void WhenLoopRunsAgain(size_t depth, std::function<void()> task);
 
+// The innermost modal run that shows (a dialog or a box), or null.
+wxDialog* InnermostModalRun();
+
 // The window of a control: a child whose name is the control's number.
 wxWindow* FindControl(wxWindow* parent, int id);
 int ControlId(wxWindow* control); // 0 when unnamed
@@ -48,7 +51,8 @@ bool LoadDocument(const std::string& name, const std::string& bytes);
 inline constexpr const char* kBoxName = "messageBox";
 
 // A message box of the layer (types and answers as platform::PromptService), on the UI thread.
-// Parented to the owner's window when one is given, else to the main window.
+// It belongs to the window the operator works in: the owner's top-level window when that takes
+// input, else the innermost modal run, else the active top-level window, else the main window.
 int ShowBox(const CString& text, const CString& caption, unsigned type, wxWindow* owner = nullptr);
 
 // Stops watching for end signals (Shutdown); they end the process at once again.

@@ -20,6 +20,7 @@
 #include "stavrintool/locator/VersionLocator.h"
 #include "templates/TemplateStore.h"
 #include "templates/TerminalClient.h"
+#include "tests/stavrintool/ToolFixture.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/UiTestDriver.h"
 
@@ -74,18 +75,7 @@ TEST_P(PageBytes, ReachTheTemplateAndTheModemByteForByte) {
     const std::string source = std::string("<html><head><meta charset=\"") + page.charset +
                                "\"></head><body><table><tr><td>" + page.label + "</td><td>" + page.version +
                                "</td></tr></table></body></html>";
-    TerminalRecord model;
-    model.id = "20240600000009";
-    model.name = "BYTES-1";
-    model.authKind = "WEB";
-    model.https = "FALSE";
-    auto login = std::make_unique<FunctionRecord>();
-    login->name = "login";
-    login->urls.Add("/login.cgi");
-    login->methods.Add("POST");
-    login->postData.Add("user=<username>&pass=<userpassword>");
-    login->headers.Add("");
-    model.functions.push_back(std::move(login));
+    TerminalRecord model = WebModemModel("20240600000009", "BYTES-1");
     const std::string body =
         "--XB\r\nContent-Disposition: form-data; name=\"user\"\r\n\r\n" + page.user + "\r\n--XB--\r\n";
     auto reference = std::make_unique<FunctionRecord>();

@@ -44,11 +44,12 @@ const Language kLanguages[] = {{"cn", "StavrinTool"}, {"en", "StavrinTool"}};
 // "用户名" and "密码" in GBK, the preset credentials in the fields.
 const char* const kLogonPage =
     "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=gb2312\"></head><body>"
-    "<form method=\"post\" action=\"/login.cgi\">\xD3\xC3\xBB\xA7\xC3\xFB<input id=\"user\" name=\"user\" value=\"tolva\">"
+    "<form method=\"post\" action=\"/login.cgi\">\xD3\xC3\xBB\xA7\xC3\xFB<input id=\"user\" name=\"user\" "
+    "value=\"tolva\">"
     "\xC3\xDC\xC2\xEB<input name=\"pass\" type=\"password\" value=\"tolva\">"
     "<input id=\"go\" type=\"submit\" value=\"OK\"></form></body></html>";
-const char* const kFramePage =
-    "<html><frameset rows=\"30%,70%\"><frame src=\"/top.html\"><frame src=\"/upframe.html\"></frameset></html>";
+const char* const kFramePage = "<html><frameset rows=\"30%,70%\"><frame src=\"/top.html\"><frame "
+                               "src=\"/upframe.html\"></frameset></html>";
 const char* const kUploadForm =
     "<html><body><form method=\"post\" enctype=\"multipart/form-data\" action=\"/upgrade.cgi\">"
     "<input type=\"file\" name=\"fw\"><input type=\"submit\"></form></body></html>";
@@ -57,23 +58,12 @@ const char* const kUploadForm =
 const char* const kModelName = "CAP-1";
 
 TerminalRecord ModemModel() {
-    TerminalRecord model;
-    model.id = "20240600000001";
-    model.name = kModelName;
-    model.authKind = "WEB";
-    model.https = "FALSE";
-    auto shown = std::make_unique<ParameterRecord>(
-        ParameterRecord{"Model", "/status.htm", "TRUE", "FALSE", {{"<b>", "</b>"}}, {}, "AND", {{"EQUAL", kModelName, 0}}});
+    TerminalRecord model = WebModemModel("20240600000001", kModelName);
+    auto shown = std::make_unique<ParameterRecord>(ParameterRecord{
+        "Model", "/status.htm", "TRUE", "FALSE", {{"<b>", "</b>"}}, {}, "AND", {{"EQUAL", kModelName, 0}}});
     model.parameters.push_back(std::move(shown));
-    auto login = std::make_unique<FunctionRecord>();
-    login->name = "login";
-    login->urls.Add("/login.cgi");
-    login->methods.Add("POST");
-    login->postData.Add("user=<username>&pass=<userpassword>");
-    login->headers.Add("");
-    model.functions.push_back(std::move(login));
-    model.uploadFunctions.push_back(
-        std::make_unique<UploadFunctionRecord>(UploadFunctionRecord{"upgradefirmware", "/upgrade.html", "/upgrade.cgi", "fw"}));
+    model.uploadFunctions.push_back(std::make_unique<UploadFunctionRecord>(
+        UploadFunctionRecord{"upgradefirmware", "/upgrade.html", "/upgrade.cgi", "fw"}));
     return model;
 }
 
@@ -81,8 +71,11 @@ class RequestCaptureWindows : public ::testing::TestWithParam<Language> {
 protected:
     void SetUp() override {
         modem = std::make_unique<bench::FakeModem>(
-            ModemModel(), bench::FakeModemConfig{bench::ModemLogin::FormCookie, "tolva", "tolva", {{"Model", kModelName}}, false});
-        modem->Server().Route("GET", "/logon.html", bench::WebResponse::Ok(kLogonPage, "text/html; charset=gb2312"));
+            ModemModel(),
+            bench::FakeModemConfig{
+                bench::ModemLogin::FormCookie, "tolva", "tolva", {{"Model", kModelName}}, false});
+        modem->Server().Route("GET", "/logon.html",
+                              bench::WebResponse::Ok(kLogonPage, "text/html; charset=gb2312"));
         modem->Server().Route("GET", "/frames.html", bench::WebResponse::Ok(kFramePage));
         modem->Server().Route("GET", "/top.html", bench::WebResponse::Ok("<html><body>top</body></html>"));
         modem->Server().Route("GET", "/upframe.html", bench::WebResponse::Ok(kUploadForm));
@@ -150,7 +143,8 @@ std::string CentreScript(const std::string& id) {
 }
 
 // The template in a file of its own, beside a group of the modem's port with those accounts.
-bool SaveForModemPort(TerminalRecord terminal, int port, std::span<const char* const> accounts, const CString& file) {
+bool SaveForModemPort(TerminalRecord terminal, int port, std::span<const char* const> accounts,
+                      const CString& file) {
     auto group = std::make_unique<GroupRecord>();
     group->name = "127.0.0.1:255.0.0.0";
     group->ports.Add(std::to_string(port).c_str());
@@ -237,10 +231,13 @@ TEST_P(RequestCaptureWindows, LogInFormIsCapturedSentOnAndParameterised) {
                 browserEnd = browser->DoModal();
             });
             const std::string caption = Utf8(stavrin::kIdsCaptureCaption) + "login";
-            ASSERT_TRUE(ui.WaitUntil([&] { return ui.ActiveCaption() == caption; }, 30000)) << ui.ActiveCaption();
-            ASSERT_TRUE(ui.WaitUntil([&] { return ui.Text(FuncBrowserDlg::IDC_URL) == base + "/logon.html"; }, 30000))
+            ASSERT_TRUE(ui.WaitUntil([&] { return ui.ActiveCaption() == caption; }, 30000))
+                << ui.ActiveCaption();
+            ASSERT_TRUE(
+                ui.WaitUntil([&] { return ui.Text(FuncBrowserDlg::IDC_URL) == base + "/logon.html"; }, 30000))
                 << ui.Text(FuncBrowserDlg::IDC_URL);
-            ASSERT_TRUE(ui.WaitUntil([&] { return Script(*browser, "document.forms.length").str() == "1"; }, 30000));
+            ASSERT_TRUE(
+                ui.WaitUntil([&] { return Script(*browser, "document.forms.length").str() == "1"; }, 30000));
             if (submission.how == Submit::ByScript)
                 ui.Screenshot("RequestCapture_FuncBrowserDlg_" + lang);
 
@@ -250,7 +247,8 @@ TEST_P(RequestCaptureWindows, LogInFormIsCapturedSentOnAndParameterised) {
                 clickInPage(*browser, "user");
                 if (HasFatalFailure())
                     return;
-                ASSERT_TRUE(ui.WaitUntil([&] { return Script(*browser, "document.activeElement.id").str() == "user"; }));
+                ASSERT_TRUE(ui.WaitUntil(
+                    [&] { return Script(*browser, "document.activeElement.id").str() == "user"; }));
             }
             ASSERT_TRUE(ui.Click(FuncBrowserDlg::IDC_CAPTURE));
             ASSERT_TRUE(ui.IsChecked(FuncBrowserDlg::IDC_CAPTURE));
@@ -337,7 +335,8 @@ TEST_P(RequestCaptureWindows, UploadInAFrameIsCapturedWithoutReachingTheModem) {
             browser = std::make_unique<UpgradeBrowserDlg>();
             browserEnd = browser->DoModal();
         });
-        ASSERT_TRUE(ui.WaitUntil([&] { return ui.Text(UpgradeBrowserDlg::IDC_URL) == base + "/frames.html"; }, 30000))
+        ASSERT_TRUE(
+            ui.WaitUntil([&] { return ui.Text(UpgradeBrowserDlg::IDC_URL) == base + "/frames.html"; }, 30000))
             << ui.Text(UpgradeBrowserDlg::IDC_URL);
         EXPECT_FALSE(ui.IsShown(UpgradeBrowserDlg::IDC_CAPTURE));
         // Nothing focused yet: the boxes stay empty and the dialog usable.
@@ -345,7 +344,8 @@ TEST_P(RequestCaptureWindows, UploadInAFrameIsCapturedWithoutReachingTheModem) {
         EXPECT_EQ(ui.Text(UpgradeBrowserDlg::IDC_CONTROL), "");
         EXPECT_FALSE(ui.IsShown(UpgradeBrowserDlg::IDC_CAPTURE));
 
-        const char* focus = "(function(){var f=window.frames[1];var d=f&&f.document;var i=d&&d.querySelector('input[type=file]');"
+        const char* focus = "(function(){var f=window.frames[1];var d=f&&f.document;var "
+                            "i=d&&d.querySelector('input[type=file]');"
                             "if(!i)return '';i.focus();return d.activeElement===i?'1':'';})()";
         ASSERT_TRUE(ui.WaitUntil([&] { return Script(*browser, focus).str() == "1"; }, 30000));
         // The button's own action: a real click on a wx button is not delivered once the page
@@ -367,8 +367,9 @@ TEST_P(RequestCaptureWindows, UploadInAFrameIsCapturedWithoutReachingTheModem) {
         platform::ui::CallOnUiThreadFor([&] {
             EXPECT_EQ(browser->GetTargetAction(), "/upgrade.cgi");
             EXPECT_TRUE(browser->BodyNamesFileControl());
-            upload = {FunctionCapture::Upload::kCaptured, browser->GetUploadPage(), browser->GetTargetAction(),
-                      browser->GetFileControlName(), browser->BodyNamesFileControl()};
+            upload = {FunctionCapture::Upload::kCaptured, browser->GetUploadPage(),
+                      browser->GetTargetAction(), browser->GetFileControlName(),
+                      browser->BodyNamesFileControl()};
             browser.reset();
             return 0;
         });
@@ -378,8 +379,8 @@ TEST_P(RequestCaptureWindows, UploadInAFrameIsCapturedWithoutReachingTheModem) {
         // template file keeps it, and a terminal client uploads a firmware file with it.
         TerminalRecord stored = ModemModel();
         stored.uploadFunctions.clear();
-        stored.uploadFunctions.push_back(
-            std::make_unique<UploadFunctionRecord>(UploadFunctionRecord{"upgradefirmware", "/old.html", "/old.cgi", "old"}));
+        stored.uploadFunctions.push_back(std::make_unique<UploadFunctionRecord>(
+            UploadFunctionRecord{"upgradefirmware", "/old.html", "/old.cgi", "old"}));
         FunctionEditorModel editor(stored, prompts);
         editor.AddCapturedUpload(upload);
         ASSERT_EQ(stored.uploadFunctions.size(), 1u);
@@ -387,7 +388,8 @@ TEST_P(RequestCaptureWindows, UploadInAFrameIsCapturedWithoutReachingTheModem) {
 
         TempDir dir("request-capture");
         const char* const accounts[] = {"tolva:tolva"};
-        ASSERT_TRUE(SaveForModemPort(std::move(stored), modem->Port(), accounts, (dir / "Terminals.dat").string().c_str()));
+        ASSERT_TRUE(SaveForModemPort(std::move(stored), modem->Port(), accounts,
+                                     (dir / "Terminals.dat").string().c_str()));
         TemplateStore store;
         ASSERT_EQ(store.Load((dir / "Terminals.dat").string().c_str()), 1);
         // Zero bytes and every other byte value, as a firmware image has them.
@@ -402,7 +404,8 @@ TEST_P(RequestCaptureWindows, UploadInAFrameIsCapturedWithoutReachingTheModem) {
         ASSERT_EQ(client.RunUploadFunction("upgradefirmware", (dir / "fw.bin").string().c_str()), 1);
         ASSERT_EQ(modem->Uploads().size(), 1u);
         EXPECT_NE(received.find("name=\"fw\""), std::string::npos);
-        EXPECT_NE(received.find(firmware), std::string::npos) << "the firmware's bytes did not reach the modem whole";
+        EXPECT_NE(received.find(firmware), std::string::npos)
+            << "the firmware's bytes did not reach the modem whole";
         modem->SetUploadHook({});
     });
 }

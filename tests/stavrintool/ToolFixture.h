@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include "platform/files/ProgramDirectory.h"
@@ -49,6 +50,23 @@ inline std::string ParameterLine(const ParameterRecord& p) {
     for (const RuleRecord& r : p.rules)
         line += "[" + r.op.str() + "," + r.setValue.str() + "," + std::to_string(r.code) + "]";
     return line;
+}
+
+// A web modem's template that logs in by posting its user and password to /login.cgi.
+inline TerminalRecord WebModemModel(const char* id, const char* name) {
+    TerminalRecord model;
+    model.id = id;
+    model.name = name;
+    model.authKind = "WEB";
+    model.https = "FALSE";
+    auto login = std::make_unique<FunctionRecord>();
+    login->name = "login";
+    login->urls.Add("/login.cgi");
+    login->methods.Add("POST");
+    login->postData.Add("user=<username>&pass=<userpassword>");
+    login->headers.Add("");
+    model.functions.push_back(std::move(login));
+    return model;
 }
 
 inline std::filesystem::path BuildProgramDir() {

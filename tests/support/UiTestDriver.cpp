@@ -23,6 +23,7 @@
 #include <mutex>
 #include <poll.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <thread>
@@ -190,7 +191,36 @@ std::string UiTestDriver::FocusedTitle() {
     return X11FocusedTitle(m_display);
 }
 
+namespace {
+
+// A display number no other server holds, kept by a lock held until this process ends. A server
+// started in another network namespace does not see this one's abstract socket and would take
+// the same number, its path socket replacing ours, so numbers are handed out by lock files.
+int ReserveDisplay() {
+    for (int n = 100; n < 400; ++n) {
+        if (std::filesystem::exists("/tmp/.X11-unix/X" + std::to_string(n)) ||
+            std::filesystem::exists("/tmp/.X" + std::to_string(n) + "-lock"))
+            continue;
+        const std::string lock = "/tmp/corvay-display-" + std::to_string(n) + ".lock";
+        int fd = open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+        if (fd < 0)
+            continue;
+        if (flock(fd, LOCK_EX | LOCK_NB) == 0)
+            return n; // the descriptor stays open: the lock goes with the process
+        close(fd);
+    }
+    return -1;
+}
+
+} // namespace
+
 bool UiTestDriver::StartServer() {
+    const int display = ReserveDisplay();
+    if (display < 0) {
+        m_reason = "no free display number";
+        return false;
+    }
+    const std::string name = ":" + std::to_string(display);
     int fds[2];
     if (pipe(fds) != 0) {
         m_reason = "no pipe for Xvfb";
@@ -213,7 +243,7 @@ bool UiTestDriver::StartServer() {
         dup2(devnull, 1);
         dup2(devnull, 2);
         std::string fd = std::to_string(fds[1]);
-        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten", "tcp",
+        execlp("Xvfb", "Xvfb", name.c_str(), "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten", "tcp",
                "-noreset", static_cast<char*>(nullptr));
         _exit(127);
     }
@@ -482,7 +512,7 @@ bool UiTestDriver::ClickAnswer(int answer) {
                 3000))
             return true;
     }
-    return true;
+    return false;
 }
 
 void UiTestDriver::ClickAt(int x, int y, int button, bool twice) {
@@ -579,33 +609,67 @@ bool UiTestDriver::Select(int controlId, int index) {
     });
 }
 
+namespace {
+
+// Whether a book control got any page change asked since it was watched: a click the book got
+// (refused or not) is not sent again.
+struct TabWatch : wxEvtHandler {
+    std::atomic<bool> asked{false};
+    void OnChange(wxBookCtrlEvent& event) {
+        asked = true;
+        event.Skip();
+    }
+};
+
+} // namespace
+
 bool UiTestDriver::ClickTab(int controlId, int index) {
-    bool found = CallOnUiThreadFor([controlId, index] {
-        auto* book =
-            dynamic_cast<wxBookCtrlBase*>(platform::ui::impl::FindControl(ActiveWindow(), controlId));
-        if (!book)
-            return false;
-        // The toolkit tells where a tab is only by hit tests: the middle of the points that hit
-        // it, in the strip along the top.
-        const wxSize size = book->GetSize();
-        int left = size.x, top = size.y, right = -1, bottom = -1;
-        for (int y = 0; y < std::min(size.y, 80); y += 2)
-            for (int x = 0; x < size.x; x += 2)
-                if (book->HitTest(wxPoint(x, y)) == index) {
-                    left = std::min(left, x);
-                    right = std::max(right, x);
-                    top = std::min(top, y);
-                    bottom = std::max(bottom, y);
-                }
-        if (right < 0)
-            return false;
-        wxUIActionSimulator sim;
-        sim.MouseMove(book->ClientToScreen(wxPoint((left + right) / 2, (top + bottom) / 2)));
-        wxYield();
-        sim.MouseClick();
-        return true;
+    TabWatch watch;
+    wxWeakRef<wxWindow> watched;
+    bool found = false;
+    // A click the tab did not get (a loaded server, a page still laying out) is sent again, but
+    // only while the book saw none.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const bool clicked = CallOnUiThreadFor([&] {
+            auto* book = attempt == 0 ? dynamic_cast<wxBookCtrlBase*>(platform::ui::impl::FindControl(
+                                            ActiveWindow(), controlId))
+                                      : dynamic_cast<wxBookCtrlBase*>(watched.get());
+            if (!book)
+                return false;
+            // The toolkit tells where a tab is only by hit tests: the middle of the points that hit
+            // it, in the strip along the top.
+            const wxSize size = book->GetSize();
+            int left = size.x, top = size.y, right = -1, bottom = -1;
+            for (int y = 0; y < std::min(size.y, 80); y += 2)
+                for (int x = 0; x < size.x; x += 2)
+                    if (book->HitTest(wxPoint(x, y)) == index) {
+                        left = std::min(left, x);
+                        right = std::max(right, x);
+                        top = std::min(top, y);
+                        bottom = std::max(bottom, y);
+                    }
+            if (right < 0)
+                return false;
+            found = true;
+            if (attempt == 0) {
+                watched = book;
+                book->Bind(wxEVT_NOTEBOOK_PAGE_CHANGING, &TabWatch::OnChange, &watch);
+            }
+            const bool current = book->GetSelection() == index;
+            wxUIActionSimulator sim;
+            sim.MouseMove(book->ClientToScreen(wxPoint((left + right) / 2, (top + bottom) / 2)));
+            wxYield();
+            sim.MouseClick();
+            return !current;
+        });
+        Settle(50);
+        if (!clicked || WaitUntil([&] { return watch.asked.load(); }, 2000))
+            break;
+    }
+    CallOnUiThread([&] {
+        if (watched)
+            watched->Unbind(wxEVT_NOTEBOOK_PAGE_CHANGING, &TabWatch::OnChange, &watch);
     });
-    Settle(50);
     return found;
 }
 

@@ -3,7 +3,16 @@
 # command holds.
 start_xvfb() {
   local n="$1"
-  while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
+  # A number is held by a lock kept open for the script's life: a server in another network
+  # namespace does not see this one's abstract socket and would take the same number.
+  while :; do
+    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
+      exec {display_lock}>"/tmp/corvay-display-$n.lock"
+      flock -n "$display_lock" && break
+      exec {display_lock}>&-
+    fi
+    n=$((n + 1))
+  done
   Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
   xvfb_pid=$!
   export DISPLAY=":$n"

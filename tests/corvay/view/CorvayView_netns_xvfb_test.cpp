@@ -92,8 +92,9 @@ TEST_F(CorvayViewBench, KeysRunAndStopTestsWithLiveRows) {
         ASSERT_TRUE(ui.WaitUntil([&] { return !IsTestingFlagSet(); }, 60000));
         ui.Settle(300);
         ui.Screenshot("CorvayView_bench_finished");
-        EXPECT_TRUE(ui.ClickAnswer(platform::kIdOk));
-        ASSERT_TRUE(ui.WaitUntil([&] { return ui.ActiveCaption() == title; }, 30000)) << ui.ActiveCaption();
+        EXPECT_TRUE(ui.ClickAnswer(platform::kIdOk)) << ui.BoxText();
+        ASSERT_TRUE(ui.WaitUntil([&] { return ui.ActiveCaption() == title; }, 30000))
+            << ui.ActiveCaption() << " / " << ui.BoxText();
         EXPECT_EQ(CallOnUiThreadFor([&] { return list.GetItemImage(0); }), 5);
         EXPECT_EQ(GbkToUtf8(CallOnUiThreadFor([&] { return list.GetItemText(0, 2); })), Utf8(28));
 

@@ -49,6 +49,7 @@ struct OpenDialog {
     WLanTestSession session{info, 3, WLanTestEnvironment()};
     WLanTestDlg* dlg = nullptr; // while it runs (UI thread)
     std::promise<int> result;
+    std::future<int> ended = result.get_future();
 
     explicit OpenDialog(const CString& address) {
         session.browserAddress = address;
@@ -75,10 +76,21 @@ struct OpenDialog {
             [this] { return dlg->HasBrowserPanel() && !dlg->Panel().IsWindowVisible(); });
     }
     int End() {
-        auto done = result.get_future();
-        if (done.wait_for(std::chrono::seconds(10)) != std::future_status::ready)
+        if (!ended.valid())
             return -100;
-        return done.get();
+        if (ended.wait_for(std::chrono::seconds(10)) != std::future_status::ready)
+            return -100;
+        return ended.get();
+    }
+    // A test that stopped early leaves the dialog open: the rest of its run uses the session.
+    ~OpenDialog() {
+        if (!ended.valid())
+            return;
+        platform::ui::CallOnUiThread([this] {
+            if (dlg)
+                dlg->EndDialog(2);
+        });
+        ended.wait_for(std::chrono::seconds(30));
     }
 };
 

@@ -44,6 +44,7 @@ struct PortDialog {
     TestInfo info;
     WLanTestSession session;
     std::atomic<WLanTestDlg*> dlg{nullptr};
+    std::atomic<bool> ran{false}; // the dialog's run on the UI thread is over
     std::thread job;
 
     // Without an address: the default one; served: the steps run when the test is asked for.
@@ -66,14 +67,17 @@ struct PortDialog {
                 dlg = nullptr;
             }
             session.DialogEnded(code);
+            ran = true;
         });
     }
     ~PortDialog() {
-        // A script that stopped early leaves the dialog open: it ends as aborted.
+        // A script that stopped early leaves the dialog open: it ends as aborted, and the rest of
+        // its run, which uses the session, is over before the session goes.
         platform::ui::CallOnUiThread([this] {
             if (WLanTestDlg* window = dlg.load())
                 window->EndDialog(2);
         });
+        platform::PollUntil([this] { return ran.load(); }, std::chrono::seconds(30));
         if (job.joinable())
             job.join();
     }

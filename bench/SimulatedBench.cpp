@@ -163,8 +163,12 @@ void SimulatedBench::Build() {
         m_air->Ip("link set pc master air0");
         RunInside(*m_air, [&] { m_airLinks = std::make_unique<platform::Netlink>(); });
         fs::create_directories(fs::path(m_directory) / "air");
-        m_airPeer = std::make_unique<AirPeer>(AirSocket(),
-                                              [this](const std::string&, int station) { LayAirPath(station); });
+        // The program's control clients bind abstract addresses, which are the namespace's own:
+        // the air's sockets are made in the PC's namespace so that their replies reach them.
+        RunInside(*m_pc, [&] {
+            m_airPeer = std::make_unique<AirPeer>(
+                AirSocket(), [this](const std::string&, int station) { LayAirPath(station); });
+        });
         m_airPeer->AddCard("wl0", kWlanMac);
     }
 

@@ -271,6 +271,10 @@ ServiceStatus WlanService::Status() {
     return status;
 }
 
+bool WlanService::Serving() {
+    return Answers(WlanPaths::GlobalSocket()) && (Options().supplicantSocket.empty() || !ListenedLinks().empty());
+}
+
 uint32_t WlanService::Stop() {
     FileLock lock;
     std::error_code error;

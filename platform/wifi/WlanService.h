@@ -54,6 +54,9 @@ public:
     // 0; 1062 when it does not run.
     static uint32_t Stop();
     static ServiceStatus Status();
+    // Whether clients are served: the supplicant answers and, on one of the system's, the
+    // service has put its links there.
+    static bool Serving();
     // Which links, which driver, whose supplicant (Config.ini's [WLan] keys); nothing: the
     // defaults.
     static void SetOptions(std::optional<WlanServiceOptions> options);

@@ -14,7 +14,6 @@
 #include "engine/config/PcNICInfo.h"
 #include "platform/clock/Clock.h"
 #include "platform/files/ProgramDirectory.h"
-#include "platform/files/Registry.h"
 #include "platform/files/RunDirectory.h"
 #include "platform/net/Daemon.h"
 #include "platform/prompt/Prompt.h"
@@ -22,6 +21,7 @@
 #include "tests/support/DhcpServer.h"
 #include "tests/support/NetNamespace.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/BenchWireless.h"
 #include "wireless/WLanConfiger.h"
 #include "wireless/WifiService.h"
 
@@ -35,20 +35,12 @@ protected:
     void Build(bench::Wireless wireless) {
         if (platform::FindProgram("wpa_cli").empty() || platform::FindProgram("busybox").empty())
             GTEST_SKIP() << "wpasupplicant or busybox is not installed";
-        const char* binary = std::getenv("CORVAY_BINARY_DIR");
-        ASSERT_TRUE(binary) << "run under ctest";
         testsupport::AdoptOrphanedDaemons();
         bench::SimulatedBenchConfig config;
         config.modems.assign(1, {});
         config.modems[0].wireless = wireless;
-        sim = std::make_unique<bench::SimulatedBench>(config);
-        sim->Build();
-        for (const char* script : {"wlan-event", "dhcp-event", "dhcp-client", "wlan-link"})
-            fs::copy_file(fs::path(binary) / "bin" / script, fs::path(sim->Directory()) / script,
-                          fs::copy_options::overwrite_existing);
-        platform::SetProgramDirectory((sim->Directory() + "/").c_str());
-        platform::SetRegistryRoot((sim->Directory() + "/registry").c_str());
-        platform::SetRunDirectory(m_run.str());
+        sim = testsupport::BuildWirelessBench(config, m_run.str());
+        ASSERT_TRUE(sim) << "run under ctest";
         platform::SetPromptService(&prompts);
         bench::RunInside(sim->Pc(), [] { Configer::GetInstance(); });
     }
@@ -64,14 +56,7 @@ protected:
         platform::SetProgramDirectory("");
     }
 
-    // The modem's wireless page posted as a browser of the PC would, over the LAN card.
-    std::string Post(const std::string& form) {
-        std::string code;
-        sim->Pc().Shell("curl -s -o /dev/null -w '%{http_code}' --max-time 20 --interface lan0 -d '" + form +
-                            "' http://192.168.1.1/wlan.cgi",
-                        &code);
-        return code;
-    }
+    std::string Post(const std::string& form) { return testsupport::PostWirelessPage(sim->Pc(), form); }
     std::string Addresses(const std::string& card) {
         std::string text;
         sim->Pc().Shell("ip -o -4 addr show " + card, &text);
@@ -169,11 +154,7 @@ TEST_F(AirPeerTest, ADarkModemIsJoinedAndPassesNothing) {
     if (IsSkipped())
         return;
     bench::RunInside(sim->Pc(), [&] {
-        bool started = WLanConfiger::StartWirelessService();
-        std::string boxes;
-        for (auto& b : prompts.Boxes()) boxes += b.text.str() + "|";
-        std::string ps; sim->Pc().Shell("ps -ef | grep wpa_cli; ls -la " + platform::WlanPaths::Directory() + " " + platform::WlanPaths::ControlDirectory(), &ps);
-        ASSERT_TRUE(started) << boxes << ps;
+        ASSERT_TRUE(WLanConfiger::StartWirelessService());
         SetWirelessClock(&clock);
         EXPECT_EQ(Post("ssid=port1&security=0&key="), "200");
         Outcome outcome = Try({"port1", 0, ""});

@@ -109,7 +109,8 @@ std::string FakeModem::RenderPage(const TerminalRecord& model, const std::string
     return page + "</body>\r\n</html>\r\n";
 }
 
-FakeModem::FakeModem(const TerminalRecord& model, FakeModemConfig config) : m_config(std::move(config)) {
+FakeModem::FakeModem(const TerminalRecord& model, FakeModemConfig config)
+    : m_config(std::move(config)), m_factoryWireless(m_config.wireless) {
     for (const auto& parameter : model.parameters)
         m_model.parameters.push_back(std::make_unique<ParameterRecord>(*parameter));
     for (const auto& parameter : model.parameters) {
@@ -227,6 +228,11 @@ WebResponse FakeModem::SetWireless(const WebRequest& request) {
         return WebResponse::Status(400, "<html><body>invalid wireless settings</body></html>\r\n");
     if (settings.security == 0)
         settings.key.clear();
+    TakeWireless(settings);
+    return WebResponse::Ok("<html><body>saved</body></html>\r\n");
+}
+
+void FakeModem::TakeWireless(const ModemWireless& settings) {
     std::function<void(const ModemWireless&)> hook;
     {
         std::lock_guard lock(m_mutex);
@@ -235,7 +241,11 @@ WebResponse FakeModem::SetWireless(const WebRequest& request) {
     }
     if (hook)
         hook(settings);
-    return WebResponse::Ok("<html><body>saved</body></html>\r\n");
+}
+
+void FakeModem::RestoreWireless() {
+    if (m_factoryWireless)
+        TakeWireless(*m_factoryWireless);
 }
 
 void FakeModem::SetWirelessHook(std::function<void(const ModemWireless&)> hook) {

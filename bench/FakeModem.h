@@ -69,6 +69,8 @@ public:
     // Called after new wireless settings were taken (on the server's thread, outside the lock).
     void SetWirelessHook(std::function<void(const ModemWireless&)> hook);
     std::optional<ModemWireless> Wireless() const;
+    // Back to the wireless settings it was made with, as a factory restore sets them.
+    void RestoreWireless();
 
     // The page text served at a path (its route, without the query).
     std::string Page(const std::string& path) const;
@@ -97,8 +99,11 @@ private:
     WebResponse Refuse();
     WebResponse WirelessPage() const;
     WebResponse SetWireless(const WebRequest& request);
+    // Outside the lock; the hook is told.
+    void TakeWireless(const ModemWireless& settings);
 
     FakeModemConfig m_config;
+    std::optional<ModemWireless> m_factoryWireless;
     TerminalRecord m_model; // its parameters, to draw the pages again
     FakeWebServer m_server;
 

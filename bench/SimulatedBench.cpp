@@ -279,6 +279,8 @@ void SimulatedBench::BuildModem(Port& port) {
             std::lock_guard lock(m_mutex);
             ++p->restores;
         }
+        // Its wireless side comes back under its factory name.
+        p->modem->RestoreWireless();
         Reboot(*p, "", true);
     });
     RunInside(*port.ns, [&] {

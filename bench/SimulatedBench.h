@@ -7,7 +7,8 @@
 //   modemN eth0 192.168.1.1/24 with its own MAC and a CV-100 web server on port 80; a modem
 //          with a wireless side bridges eth0 with wlan0, has its address on that bridge and
 //          leases 192.168.1.150-160 there (busybox udhcpd), and its wireless page sets the name,
-//          security and key it is on the air under (a factory name until then);
+//          security and key it is on the air under (a factory name until then, and again
+//          after a factory restore);
 //   air    the PC's card wl0 and each wireless modem's wlan0 on one bridge, each modem's side
 //          of it up only while wl0 has joined that modem's network (and the modem is lit). The
 //          air peer is the supplicant the program talks to, over the control socket that

@@ -57,6 +57,15 @@ protected:
     }
 
     std::string Post(const std::string& form) { return testsupport::PostWirelessPage(sim->Pc(), form); }
+    // Logged in as the browser of the PC would, then the modem's factory restore.
+    std::string RestoreConfig() {
+        const std::string jar = (fs::path(m_run.str()) / "cookies").string();
+        const std::string curl = "curl -s --max-time 20 --interface lan0 -c " + jar + " -b " + jar;
+        sim->Pc().Shell(curl + " -o /dev/null -d 'user=admin&pass=admin' http://192.168.1.1/login.cgi");
+        std::string code;
+        sim->Pc().Shell(curl + " -o /dev/null -w '%{http_code}' http://192.168.1.1/restore.cgi", &code);
+        return code;
+    }
     std::string Addresses(const std::string& card) {
         std::string text;
         sim->Pc().Shell("ip -o -4 addr show " + card, &text);
@@ -140,6 +149,12 @@ TEST_F(AirPeerTest, TheCardReachesAModemOnlyUnderTheNameAndKeyOfItsPage) {
         EXPECT_EQ(sim->AirJoined(), 0);
         EXPECT_TRUE(platform::PollUntil([&] { return !HasLease(); }, 30s)) << Addresses("wl0");
         EXPECT_FALSE(PingsOverTheAir());
+
+        // A factory restore (step 3) puts it back on the air under its factory name.
+        EXPECT_EQ(RestoreConfig(), "200");
+        ASSERT_TRUE(sim->WirelessOf(1));
+        EXPECT_EQ(sim->WirelessOf(1)->ssid, "CV100-0D01");
+        EXPECT_FALSE(Try({"port9", 3, "secret12"}).listed);
 
         // The service takes its card away from the air at its stop, and the air stays.
         EXPECT_EQ(platform::WlanService::Stop(), 0u);

@@ -109,7 +109,8 @@ std::string FakeModem::RenderPage(const TerminalRecord& model, const std::string
     return page + "</body>\r\n</html>\r\n";
 }
 
-FakeModem::FakeModem(const TerminalRecord& model, FakeModemConfig config) : m_config(std::move(config)) {
+FakeModem::FakeModem(const TerminalRecord& model, FakeModemConfig config)
+    : m_config(std::move(config)), m_factoryWireless(m_config.wireless) {
     for (const auto& parameter : model.parameters)
         m_model.parameters.push_back(std::make_unique<ParameterRecord>(*parameter));
     for (const auto& parameter : model.parameters) {
@@ -174,6 +175,11 @@ FakeModem::FakeModem(const TerminalRecord& model, FakeModemConfig config) : m_co
         });
     }
 
+    if (m_config.wireless) {
+        m_server.Route("GET", "/wlan.html", [this](const WebRequest&) { return WirelessPage(); });
+        m_server.Route("POST", "/wlan.cgi", [this](const WebRequest& r) { return SetWireless(r); });
+    }
+
     for (const auto& entry : m_pages) {
         m_server.Route("GET", entry.first, [this, path = entry.first](const WebRequest& r) {
             {
@@ -186,6 +192,70 @@ FakeModem::FakeModem(const TerminalRecord& model, FakeModemConfig config) : m_co
             return WebResponse::Ok(m_pages[path]);
         });
     }
+}
+
+WebResponse FakeModem::WirelessPage() const {
+    std::lock_guard lock(m_mutex);
+    const ModemWireless& w = *m_config.wireless;
+    std::string page = "<html><body><form method=post action=\"/wlan.cgi\">SSID <input name=ssid value=\"" +
+                       w.ssid + "\"> <select name=security>";
+    const char* names[] = {"None", "WEP", "WPA", "WPA2"};
+    for (int i = 0; i < 4; ++i)
+        page += "<option value=" + std::to_string(i) + (i == w.security ? " selected>" : ">") + names[i] +
+                "</option>";
+    return WebResponse::Ok(page + "</select> Key <input name=key value=\"" + w.key +
+                           "\"> <input type=submit></form></body></html>\r\n");
+}
+
+// Settings a modem's own page would refuse: no name, or a key that does not fit its security.
+WebResponse FakeModem::SetWireless(const WebRequest& request) {
+    ModemWireless settings;
+    bool security = false;
+    for (const auto& [name, value] : DecodeForm(request.body)) {
+        if (name == "ssid")
+            settings.ssid = value;
+        else if (name == "key")
+            settings.key = value;
+        else if (name == "security" && value.size() == 1 && value[0] >= '0' && value[0] <= '3')
+            settings.security = value[0] - '0', security = true;
+    }
+    const size_t length = settings.key.size();
+    const bool hex = settings.key.find_first_not_of("0123456789abcdefABCDEF") == std::string::npos;
+    const bool keyFits = settings.security == 0   ? true
+                         : settings.security == 1 ? length == 5 || length == 13 || (hex && (length == 10 || length == 26))
+                                                  : length >= 8 && length <= 63;
+    if (settings.ssid.empty() || settings.ssid.size() > 32 || !security || !keyFits)
+        return WebResponse::Status(400, "<html><body>invalid wireless settings</body></html>\r\n");
+    if (settings.security == 0)
+        settings.key.clear();
+    TakeWireless(settings);
+    return WebResponse::Ok("<html><body>saved</body></html>\r\n");
+}
+
+void FakeModem::TakeWireless(const ModemWireless& settings) {
+    std::function<void(const ModemWireless&)> hook;
+    {
+        std::lock_guard lock(m_mutex);
+        m_config.wireless = settings;
+        hook = m_wirelessHook;
+    }
+    if (hook)
+        hook(settings);
+}
+
+void FakeModem::RestoreWireless() {
+    if (m_factoryWireless)
+        TakeWireless(*m_factoryWireless);
+}
+
+void FakeModem::SetWirelessHook(std::function<void(const ModemWireless&)> hook) {
+    std::lock_guard lock(m_mutex);
+    m_wirelessHook = std::move(hook);
+}
+
+std::optional<ModemWireless> FakeModem::Wireless() const {
+    std::lock_guard lock(m_mutex);
+    return m_config.wireless;
 }
 
 FakeModem::~FakeModem() {

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -24,6 +25,13 @@ enum class ModemLogin {
     Digest,
 };
 
+// A modem's wireless settings, as its wireless page shows and sets them.
+struct ModemWireless {
+    std::string ssid;
+    int security = 3; // 0 none, 1 WEP, 2 WPA, 3 WPA2
+    std::string key;  // WEP key or pass phrase
+};
+
 struct FakeModemConfig {
     ModemLogin login = ModemLogin::FormCookie;
     std::string user = "admin";
@@ -33,6 +41,9 @@ struct FakeModemConfig {
     std::map<std::string, std::string> values;
     // Draw the pages with the English locators (the local ones when a parameter has none).
     bool english = false;
+    // A modem with a wireless side: its settings, shown at "/wlan.html" and set by posting
+    // ssid, security and key to "/wlan.cgi".
+    std::optional<ModemWireless> wireless = std::nullopt;
 };
 
 class FakeModem {
@@ -55,6 +66,11 @@ public:
     // answered, with the function's name (on the server's thread, outside the modem's lock).
     void SetUploadHook(std::function<void(const std::string& body)> hook);
     void SetFunctionHook(std::function<void(const std::string& function)> hook);
+    // Called after new wireless settings were taken (on the server's thread, outside the lock).
+    void SetWirelessHook(std::function<void(const ModemWireless&)> hook);
+    std::optional<ModemWireless> Wireless() const;
+    // Back to the wireless settings it was made with, as a factory restore sets them.
+    void RestoreWireless();
 
     // The page text served at a path (its route, without the query).
     std::string Page(const std::string& path) const;
@@ -81,14 +97,20 @@ private:
     bool InSession(const WebRequest& request, bool upload) const;
     WebResponse Login(const WebRequest& request);
     WebResponse Refuse();
+    WebResponse WirelessPage() const;
+    WebResponse SetWireless(const WebRequest& request);
+    // Outside the lock; the hook is told.
+    void TakeWireless(const ModemWireless& settings);
 
     FakeModemConfig m_config;
+    std::optional<ModemWireless> m_factoryWireless;
     TerminalRecord m_model; // its parameters, to draw the pages again
     FakeWebServer m_server;
 
     mutable std::mutex m_mutex;
     std::map<std::string, std::string> m_pages; // route path -> text
     std::function<void(const std::string&)> m_uploadHook, m_functionHook;
+    std::function<void(const ModemWireless&)> m_wirelessHook;
     std::string m_session; // current session id; empty before a log-in
     int m_sessions = 0;
     std::map<std::string, int> m_pageRequests;

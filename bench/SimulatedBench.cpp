@@ -7,6 +7,7 @@
 #include <fstream>
 #include <stdexcept>
 
+#include "bench/AirPeer.h"
 #include "bench/DhcpServer.h"
 #include "bench/FakeDslam.h"
 #include "bench/FakeModem.h"
@@ -35,6 +36,8 @@ struct SimulatedBench::Port {
     std::unique_ptr<FakeModem> modem;
     int swpIndex = 0;  // swpN in the switch namespace
     int eth0Index = 0; // eth0 in the modem's namespace
+    int airIndex = 0;  // its side of the air, in the air's namespace
+    std::string wlanMac;
     bool enabled = true;
     bool modemUp = false;
     bool linkShown = false; // what the switch last told
@@ -92,6 +95,7 @@ SimulatedBench::~SimulatedBench() {
     for (auto& p : m_ports)
         if (p->modem)
             p->modem->Stop();
+    m_airPeer.reset();
     if (m_console)
         m_console->Stop();
     if (m_telnet)
@@ -103,6 +107,8 @@ SimulatedBench::~SimulatedBench() {
     m_ports.clear(); // each modem's namespace with it
     m_swLinks.reset();
     m_sw.reset();
+    m_airLinks.reset();
+    m_air.reset();
     m_pc.reset();
     if (m_ownDirectory && !m_directory.empty()) {
         std::error_code ignored;
@@ -116,9 +122,6 @@ std::string SimulatedBench::ConsolePath() const {
 
 void SimulatedBench::Build() {
     const int modems = static_cast<int>(m_config.modems.size());
-    if (std::count_if(m_config.modems.begin(), m_config.modems.end(),
-                      [](const BenchModemSpec& m) { return m.wireless != Wireless::None; }) > 1)
-        throw std::runtime_error("the PC has one wireless card: one modem with a wireless side at most");
     if (m_config.directory.empty()) {
         char pattern[] = "/tmp/corvay-bench-XXXXXX";
         if (!::mkdtemp(pattern))
@@ -151,6 +154,23 @@ void SimulatedBench::Build() {
             &nftOutput) != 0)
         throw std::runtime_error("nft: " + nftOutput);
     RunInside(*m_sw, [&] { m_swLinks = std::make_unique<platform::Netlink>(); });
+
+    if (HasAir()) {
+        m_air = std::make_unique<NetNamespace>();
+        m_air->Ip("link add air0 type bridge");
+        m_air->Ip("link set air0 up");
+        AddVethPair(*m_pc, "wl0", *m_air, "pc", kWlanMac);
+        m_air->Ip("link set pc master air0");
+        RunInside(*m_air, [&] { m_airLinks = std::make_unique<platform::Netlink>(); });
+        fs::create_directories(fs::path(m_directory) / "air");
+        // The program's control clients bind abstract addresses, which are the namespace's own:
+        // the air's sockets are made in the PC's namespace so that their replies reach them.
+        RunInside(*m_pc, [&] {
+            m_airPeer = std::make_unique<AirPeer>(
+                AirSocket(), [this](const std::string&, int station) { LayAirPath(station); });
+        });
+        m_airPeer->AddCard("wl0", kWlanMac);
+    }
 
     WriteDirectory();
     m_models = std::make_unique<TemplateStore>();
@@ -207,14 +227,17 @@ void SimulatedBench::BuildModem(Port& port) {
         // LAN and WLAN on one bridge, the factory address on it, as such a modem has them.
         char wlanMac[32];
         std::snprintf(wlanMac, sizeof wlanMac, "02:00:00:00:0d:%02x", port.number);
-        AddVethPair(*port.ns, "wlan0", *m_pc, "wl0", wlanMac, kWlanMac);
+        port.wlanMac = wlanMac;
+        const std::string side = "m" + std::to_string(port.number);
+        AddVethPair(*port.ns, "wlan0", *m_air, side, wlanMac);
+        m_air->Ip("link set " + side + " master air0");
+        m_air->Ip("link set " + side + " down"); // until the PC's card joins its network
+        port.airIndex = m_air->IfIndex(side);
         port.ns->Ip("link add br0 address " + ModemMac(port.number) + " type bridge");
         port.ns->Ip("link set eth0 master br0");
         port.ns->Ip("link set wlan0 master br0");
         port.ns->Ip("link set br0 up");
         port.dhcp = std::make_unique<DhcpServer>(*port.ns, "br0", "192.168.1", 150, 160);
-        if (port.spec.wireless == Wireless::Dark)
-            port.ns->Ip("link set wlan0 down");
     }
     if (port.spec.kind == ModemKind::NoPing &&
         port.ns->Shell("sysctl -q -w net.ipv4.icmp_echo_ignore_all=1") != 0)
@@ -227,8 +250,18 @@ void SimulatedBench::BuildModem(Port& port) {
     config.values = testsupport::BenchModemValues(
         port.spec.kind == ModemKind::UnknownModel ? "XX-9" : testsupport::kBenchModelName, port.spec.version,
         "SN" + std::to_string(1000 + port.number));
+    if (port.spec.wireless != Wireless::None) {
+        // On the air under its factory name until its wireless page is set.
+        char name[32];
+        std::snprintf(name, sizeof name, "CV100-%02X%02X", 0x0d, port.number);
+        config.wireless = ModemWireless{name, 3, "cv100-" + std::to_string(1000 + port.number)};
+    }
     port.modem = std::make_unique<FakeModem>(model, config);
     Port* p = &port;
+    if (config.wireless) {
+        PutOnAir(port, *config.wireless);
+        port.modem->SetWirelessHook([this, p](const ModemWireless& settings) { PutOnAir(*p, settings); });
+    }
     port.modem->SetUploadHook([this, p](const std::string& body) {
         std::string version = VersionOfUpload(body);
         {
@@ -246,6 +279,8 @@ void SimulatedBench::BuildModem(Port& port) {
             std::lock_guard lock(m_mutex);
             ++p->restores;
         }
+        // Its wireless side comes back under its factory name.
+        p->modem->RestoreWireless();
         Reboot(*p, "", true);
     });
     RunInside(*port.ns, [&] {
@@ -253,6 +288,41 @@ void SimulatedBench::BuildModem(Port& port) {
         port.modem->Start("192.168.1.1", 80);
     });
     port.modemUp = true;
+}
+
+void SimulatedBench::PutOnAir(Port& port, const ModemWireless& settings) {
+    AirStation station;
+    station.ssid = settings.ssid;
+    station.security = settings.security;
+    station.key = settings.key;
+    station.bssid = port.wlanMac;
+    m_airPeer->SetStation(port.number, station);
+}
+
+void SimulatedBench::LayAirPath(int joined) {
+    std::lock_guard lock(m_airMutex);
+    for (auto& p : m_ports)
+        if (p->airIndex != 0)
+            m_airLinks->SetLinkUp(p->airIndex, p->number == joined && p->spec.wireless == Wireless::Lit);
+}
+
+std::optional<ModemWireless> SimulatedBench::WirelessOf(int port) const {
+    if (port < 1 || port > static_cast<int>(m_ports.size()) || !m_ports[static_cast<size_t>(port - 1)]->modem)
+        return std::nullopt;
+    return m_ports[static_cast<size_t>(port - 1)]->modem->Wireless();
+}
+
+int SimulatedBench::AirJoined() const {
+    return m_airPeer ? m_airPeer->Joined("wl0") : 0;
+}
+
+bool SimulatedBench::HasAir() const {
+    return std::any_of(m_config.modems.begin(), m_config.modems.end(),
+                       [](const BenchModemSpec& m) { return m.wireless != Wireless::None; });
+}
+
+std::string SimulatedBench::AirSocket() const {
+    return (fs::path(m_directory) / "air" / "global").string();
 }
 
 void SimulatedBench::Reboot(Port& port, const std::string& newVersion, bool comesBack) {
@@ -362,6 +432,9 @@ void SimulatedBench::WriteDirectory() {
            "\r\nAutoUpgradeFirmware=" + yes(m_config.autoUpgrade) +
            "\r\nAutoUpgradeConfig=" + yes(m_config.autoRestore) + "\r\n";
     ini += "[WLan]\r\nPingTestPeriod=" + std::to_string(m_config.wlanPingTestPeriodMs) + "\r\n";
+    // The PC's card is a veth, which no wireless detection finds, and the air is the supplicant.
+    if (HasAir())
+        ini += "Links=wl0\r\nDriver=wired\r\nSupplicantSocket=" + AirSocket() + "\r\n";
     ini += "[Switch]\r\nPortCount=" + std::to_string(PortCount()) +
            "\r\nTrunkPortNo=" + std::to_string(PortCount()) +
            "\r\nIp=192.168.1.200\r\nLogin.User=admin\r\nLogin.Password=admin\r\nConnectMode=" +

@@ -5,8 +5,14 @@
 //          on it, the console on a pty, the DSLAM at 172.16.0.1:23 on wanpeer, and the traffic
 //          path that carries the ping test's tagged frames from lanpeer to wanpeer (VLAN port+1);
 //   modemN eth0 192.168.1.1/24 with its own MAC and a CV-100 web server on port 80; a modem
-//          with a wireless side bridges eth0 with wlan0, a veth to the PC's card wl0, has its
-//          address on that bridge and leases 192.168.1.150-160 there (busybox udhcpd).
+//          with a wireless side bridges eth0 with wlan0, has its address on that bridge and
+//          leases 192.168.1.150-160 there (busybox udhcpd), and its wireless page sets the name,
+//          security and key it is on the air under (a factory name until then, and again
+//          after a factory restore);
+//   air    the PC's card wl0 and each wireless modem's wlan0 on one bridge, each modem's side
+//          of it up only while wl0 has joined that modem's network (and the modem is lit). The
+//          air peer is the supplicant the program talks to, over the control socket that
+//          Config.ini's [WLan] SupplicantSocket names.
 // Enabling or disabling a port (over either switch) sets swpN up or down; a port's link is up
 // while it is enabled and its modem is up, and shows in "show port" and as a console trap.
 // It also writes a program directory the programs can run from. Everything it made goes with it.
@@ -16,10 +22,12 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "bench/FakeModem.h"
 #include "bench/TrafficBench.h"
 
 namespace platform {
@@ -29,6 +37,7 @@ class TemplateStore;
 
 namespace bench {
 
+class AirPeer;
 class FakeDslam;
 class FakeModem;
 class FakeSwitchConsole;
@@ -45,7 +54,8 @@ enum class ModemKind {
     Flaky,        // loses its link for good when its port is enabled a second time
 };
 
-// A modem's wireless side: none, one the PC's card joins, or one that is dark (no carrier).
+// A modem's wireless side: none, one the PC's card reaches once joined, or one that is dark (on
+// the air, joinable, and passing nothing).
 enum class Wireless { None, Lit, Dark };
 
 struct BenchModemSpec {
@@ -54,7 +64,7 @@ struct BenchModemSpec {
     // The DSLAM's "state down up" for the port.
     std::string line = "up 4064 512";
     PortPolicy traffic = PortPolicy::Pass();
-    Wireless wireless = Wireless::None; // the PC has one wireless card: one modem at most
+    Wireless wireless = Wireless::None;
 };
 
 struct BenchRule {
@@ -104,6 +114,11 @@ public:
     bool LinkUp(int port) const;
     // Takes a modem off its port (or puts it back), as an operator pulling its cable.
     void SetModemUp(int port, bool up);
+    // The wireless settings of a port's modem, as its pages have them; nothing without a
+    // wireless side.
+    std::optional<ModemWireless> WirelessOf(int port) const;
+    // The port whose modem the PC's card has joined, 0 for none.
+    int AirJoined() const;
 
     static constexpr const char* kLanMac = "02:00:00:00:0a:01";
     static constexpr const char* kWanMac = "02:00:00:00:0b:01";
@@ -114,6 +129,10 @@ private:
     void WriteDirectory();
     void BuildModem(Port& port);
     void SetEnabled(int port, bool enabled);
+    bool HasAir() const;
+    std::string AirSocket() const;
+    void PutOnAir(Port& port, const ModemWireless& settings);
+    void LayAirPath(int port);
     void Reboot(Port& port, const std::string& newVersion, bool comesBack);
     // Brings the switch fakes, the traffic path and swpN in line with the port's state.
     void Refresh(Port& port);
@@ -123,6 +142,10 @@ private:
     bool m_ownDirectory = false;
     std::unique_ptr<NetNamespace> m_pc, m_sw;
     std::unique_ptr<platform::Netlink> m_swLinks;
+    std::unique_ptr<NetNamespace> m_air;
+    std::unique_ptr<platform::Netlink> m_airLinks;
+    std::mutex m_airMutex; // the air's links
+    std::unique_ptr<AirPeer> m_airPeer;
     std::unique_ptr<TemplateStore> m_models;
     std::unique_ptr<FakeSwitchConsole> m_console;
     std::unique_ptr<FakeTelnetSwitch> m_telnet;

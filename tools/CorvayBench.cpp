@@ -32,7 +32,8 @@ int Usage() {
         "                    [-- CMD ...]\n"
         "  KIND: ok absent noping unknown neverback oldversion flaky; --loss drops every K-th big upstream "
         "frame\n"
-        "  --wireless: the port's modem bridges its LAN with a wireless side, the PC's card wl0 (one port)\n"
+        "  --wireless: the port's modem has a wireless side on the air that the PC's card wl0 joins;\n"
+        "  dark: on the air, passing nothing. Config.ini's [WLan] keys name wl0 and the air\n"
         "  --time-scale K: the jobs' time scale (\"{scale}\" in CMD); a modem's reboot takes --reboot / K.\n"
         "  Without it, the K of a \"--time-scale K\" in CMD.\n");
     return 2;

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <pcap/pcap.h>
+#include <sstream>
 #include <stdexcept>
 #include <vector>
 
@@ -18,6 +19,7 @@
 #include "platform/files/ProgramDirectory.h"
 #include "platform/files/Registry.h"
 #include "platform/net/Netlink.h"
+#include "platform/wifi/WlanService.h"
 
 namespace {
 
@@ -220,6 +222,16 @@ void Configer::Load() {
 
     m_SystemConfig.PingTestPeriod = ini.Number("WLan", "PingTestPeriod", 300000);
     m_SystemConfig.SingalQualityStandard = ini.Number("WLan", "SingalQualityStandard", 80);
+    // Which cards the wireless service drives, with which driver, through whose supplicant.
+    platform::WlanServiceOptions wlan;
+    CString links = ini.Text("WLan", "Links", "");
+    links.Replace(',', ' ');
+    std::istringstream words(links.str());
+    for (std::string link; words >> link;)
+        wlan.links.push_back(link);
+    wlan.driver = ini.Text("WLan", "Driver", wlan.driver.c_str()).str();
+    wlan.supplicantSocket = ini.Text("WLan", "SupplicantSocket", "").str();
+    platform::WlanService::SetOptions(wlan);
 
     SwitchConfig& sw = m_SwitchConfig;
     sw.Model = ini.Text("Switch", "Model", "");

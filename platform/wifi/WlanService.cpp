@@ -1,5 +1,6 @@
 #include "platform/wifi/WlanService.h"
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <linux/rtnetlink.h>
@@ -88,6 +89,27 @@ bool WritePidFile(const std::string& file, pid_t pid) {
     return SaveFileAtomically(file, std::to_string(pid) + "\n");
 }
 
+// The link whose listener's pid file this is, or "".
+std::string ListenerLinkOf(const std::string& fileName) {
+    const std::string prefix = "wpa_cli-", suffix = ".pid";
+    if (fileName.rfind(prefix, 0) != 0 || fileName.size() <= prefix.size() + suffix.size() ||
+        fileName.compare(fileName.size() - suffix.size(), suffix.size(), suffix) != 0)
+        return "";
+    return fileName.substr(prefix.size(), fileName.size() - prefix.size() - suffix.size());
+}
+
+// The links whose listener runs.
+std::vector<std::string> ListenedLinks() {
+    std::vector<std::string> links;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(WlanPaths::Directory(), error)) {
+        std::string link = ListenerLinkOf(entry.path().filename().string());
+        if (!link.empty() && ListenerPid(link))
+            links.push_back(link);
+    }
+    return links;
+}
+
 // The listener reports joins from its attach on; a saved network may have been joined before.
 // The listener goes to the background and writes its pid file only once it is attached, so a
 // join that STATUS does not show yet reaches the listener.
@@ -117,7 +139,8 @@ std::string WlanPaths::Directory() {
     return RunDirectory() + "/wlan";
 }
 std::string WlanPaths::GlobalSocket() {
-    return Directory() + "/global";
+    std::string external = Options().supplicantSocket;
+    return external.empty() ? Directory() + "/global" : external;
 }
 std::string WlanPaths::ControlDirectory() {
     return Directory() + "/ctrl";
@@ -150,10 +173,12 @@ void WlanService::SetOptions(std::optional<WlanServiceOptions> options) {
 }
 
 uint32_t WlanService::Start() {
-    std::string supplicant = FindProgram("wpa_supplicant"), listener = FindProgram("wpa_cli");
+    WlanServiceOptions options = Options();
+    const bool own = options.supplicantSocket.empty();
+    std::string listener = FindProgram("wpa_cli");
+    std::string supplicant = own ? FindProgram("wpa_supplicant") : options.supplicantSocket;
     if (supplicant.empty() || listener.empty())
         return kErrorFileNotFound;
-    WlanServiceOptions options = Options();
     std::error_code error;
     std::filesystem::create_directories(WlanPaths::ControlDirectory(), error);
     std::filesystem::create_directories(WlanPaths::ListenerDirectory(), error);
@@ -163,42 +188,54 @@ uint32_t WlanService::Start() {
     FileLock lock;
     if (!lock.Lock(WlanPaths::ServiceLock(), FileLock::kExclusive))
         return kErrorServiceRequestTimeout;
-    if (DaemonPid() || Answers(WlanPaths::GlobalSocket()))
-        return kErrorServiceAlreadyRunning;
-    RemoveDeadSocket(WlanPaths::GlobalSocket());
-
-    // The daemon saves the configuration itself, through a file of its own making: under a
-    // umask that keeps it root's from the start.
-    pid_t daemon = StartDaemon(
-        {"/bin/sh", "-c", "umask 077 && exec \"$0\" \"$@\"", supplicant, "-g", WlanPaths::GlobalSocket()},
-        {});
-    if (!daemon)
-        return kErrorServiceRequestTimeout;
-    if (!WritePidFile(WlanPaths::DaemonPidFile(), daemon) ||
-        !PollUntil([] { return Answers(WlanPaths::GlobalSocket()); }, std::chrono::seconds(5))) {
-        StopDaemon(daemon);
-        std::filesystem::remove(WlanPaths::DaemonPidFile(), error);
-        return kErrorServiceRequestTimeout;
+    if (own) {
+        if (DaemonPid() || Answers(WlanPaths::GlobalSocket()))
+            return kErrorServiceAlreadyRunning;
+        RemoveDeadSocket(WlanPaths::GlobalSocket());
+        // The daemon saves the configuration itself, through a file of its own making: under a
+        // umask that keeps it root's from the start.
+        pid_t daemon = StartDaemon({"/bin/sh", "-c", "umask 077 && exec \"$0\" \"$@\"", supplicant, "-g",
+                                    WlanPaths::GlobalSocket()},
+                                   {});
+        if (!daemon)
+            return kErrorServiceRequestTimeout;
+        if (!WritePidFile(WlanPaths::DaemonPidFile(), daemon) ||
+            !PollUntil([] { return Answers(WlanPaths::GlobalSocket()); }, std::chrono::seconds(5))) {
+            StopDaemon(daemon);
+            std::filesystem::remove(WlanPaths::DaemonPidFile(), error);
+            return kErrorServiceRequestTimeout;
+        }
+    } else {
+        if (!Answers(WlanPaths::GlobalSocket()))
+            return kErrorServiceRequestTimeout;
+        if (!ListenedLinks().empty())
+            return kErrorServiceAlreadyRunning;
     }
 
     WpaControl global(WlanPaths::GlobalSocket());
     global.Open();
+    std::vector<std::string> controlled = ControlledLinks();
     std::string eventScript = std::string(JoinPath(ProgramDirectory(), "wlan-event"));
     for (const std::string& link : LinksToControl(options)) {
-        std::string config = WlanPaths::ConfigFile(link);
-        if (!std::filesystem::exists(config))
-            SaveFileAtomically(config,
-                               "ctrl_interface=" + WlanPaths::ControlDirectory() + "\nupdate_config=1\n",
-                               kSecretFileMode);
-        else // one saved by an older build
-            std::filesystem::permissions(config, std::filesystem::perms(kSecretFileMode), error);
-        RemoveDeadSocket(WlanPaths::InterfaceSocket(link));
-        std::optional<std::string> added =
-            global.Request("INTERFACE_ADD " + link + "\t" + config + "\t" + options.driver + "\t" +
-                               WlanPaths::ControlDirectory() + "\t\t",
-                           std::chrono::seconds(10));
-        if (!added || added->rfind("OK", 0) != 0)
-            continue; // not one of ours: the service runs without it
+        // A supplicant of the system's may hold the link from an earlier start already.
+        if (std::find(controlled.begin(), controlled.end(), link) == controlled.end()) {
+            std::string config = WlanPaths::ConfigFile(link);
+            if (!std::filesystem::exists(config))
+                SaveFileAtomically(config,
+                                   "ctrl_interface=" + WlanPaths::ControlDirectory() + "\nupdate_config=1\n",
+                                   kSecretFileMode);
+            else // one saved by an older build
+                std::filesystem::permissions(config, std::filesystem::perms(kSecretFileMode), error);
+            RemoveDeadSocket(WlanPaths::InterfaceSocket(link));
+            std::optional<std::string> added =
+                global.Request("INTERFACE_ADD " + link + "\t" + config + "\t" + options.driver + "\t" +
+                                   WlanPaths::ControlDirectory() + "\t\t",
+                               std::chrono::seconds(10));
+            if (!added || added->rfind("OK", 0) != 0)
+                continue; // not one of ours: the service runs without it
+        }
+        if (ListenerPid(link))
+            continue;
         // The listener goes to the background (and writes its pid file) once it is attached.
         std::filesystem::remove(WlanPaths::ListenerPidFile(link), error);
         pid_t starter =
@@ -213,13 +250,16 @@ uint32_t WlanService::Start() {
 
 ServiceStatus WlanService::Status() {
     ServiceStatus status;
-    if (!DaemonPid())
+    // A supplicant of the system's runs the service while links of ours are listened to.
+    const bool own = Options().supplicantSocket.empty();
+    std::vector<std::string> listened = own ? std::vector<std::string>() : ListenedLinks();
+    if (own ? !DaemonPid() : listened.empty() || !Answers(WlanPaths::GlobalSocket()))
         return status;
     status.currentState = kServiceStartPending;
     status.waitHint = kStartWaitHintMs;
     if (!Answers(WlanPaths::GlobalSocket()))
         return status;
-    std::vector<std::string> links = ControlledLinks();
+    std::vector<std::string> links = own ? ControlledLinks() : listened;
     for (const std::string& link : links)
         if (Answers(WlanPaths::InterfaceSocket(link)))
             ++status.checkPoint;
@@ -231,24 +271,38 @@ ServiceStatus WlanService::Status() {
     return status;
 }
 
+bool WlanService::Serving() {
+    return Answers(WlanPaths::GlobalSocket()) && (Options().supplicantSocket.empty() || !ListenedLinks().empty());
+}
+
 uint32_t WlanService::Stop() {
     FileLock lock;
     std::error_code error;
     if (!std::filesystem::exists(WlanPaths::Directory(), error) ||
         !lock.Lock(WlanPaths::ServiceLock(), FileLock::kExclusive))
         return kErrorServiceNotActive;
+    WlanServiceOptions options = Options();
+    const bool own = options.supplicantSocket.empty();
     // A daemon that lost its pid file still answers on its socket.
-    pid_t daemon = DaemonPid();
-    if (!daemon && !Answers(WlanPaths::GlobalSocket()))
+    pid_t daemon = own ? DaemonPid() : 0;
+    std::vector<std::string> listened = ListenedLinks();
+    if (!daemon && !Answers(WlanPaths::GlobalSocket()) && (own || listened.empty()))
         return kErrorServiceNotActive;
-    std::vector<std::string> links = ControlledLinks();
+    std::vector<std::string> controlled = ControlledLinks(), links;
+    if (own) {
+        links = controlled;
+    } else {
+        // Only what the service added goes: the links it listened to and those it controls.
+        std::vector<std::string> ours = LinksToControl(options);
+        for (const std::string& link : controlled)
+            if (std::find(ours.begin(), ours.end(), link) != ours.end())
+                links.push_back(link);
+    }
     // Listeners first, so that none runs its script for the daemon's last events.
     for (const auto& entry : std::filesystem::directory_iterator(WlanPaths::Directory(), error)) {
-        std::string name = entry.path().filename().string();
-        const std::string prefix = "wpa_cli-", suffix = ".pid";
-        if (name.rfind(prefix, 0) != 0 || name.size() <= prefix.size() + suffix.size())
+        std::string link = ListenerLinkOf(entry.path().filename().string());
+        if (link.empty())
             continue;
-        std::string link = name.substr(prefix.size(), name.size() - prefix.size() - suffix.size());
         if (pid_t pid = ListenerPid(link))
             StopDaemon(pid);
         std::filesystem::remove(entry.path(), error);
@@ -258,6 +312,15 @@ uint32_t WlanService::Stop() {
     for (const auto& entry : std::filesystem::directory_iterator(WlanPaths::ListenerDirectory(), error))
         std::filesystem::remove(entry.path(), error);
     WpaControl global(WlanPaths::GlobalSocket());
+    if (!own) {
+        if (global.Open())
+            for (const std::string& link : links)
+                if (std::find(controlled.begin(), controlled.end(), link) != controlled.end())
+                    global.Request("INTERFACE_REMOVE " + link, std::chrono::milliseconds(2000));
+        for (const std::string& link : links)
+            ReleaseWirelessLink(link);
+        return 0;
+    }
     if (global.Open())
         global.Request("TERMINATE", std::chrono::milliseconds(2000));
     if (daemon && !PollUntil([&] { return !IsRunning(daemon); }, std::chrono::seconds(3)))

@@ -13,7 +13,7 @@ namespace platform {
 
 struct WlanPaths {
     static std::string Directory();
-    static std::string GlobalSocket();
+    static std::string GlobalSocket(); // the one of the supplicant in use
     static std::string ControlDirectory();
     static std::string InterfaceSocket(const std::string& link);
     static std::string ConfigFile(const std::string& link);
@@ -40,6 +40,10 @@ struct WlanServiceOptions {
     // The links to control; empty: every wireless link of the namespace.
     std::vector<std::string> links;
     std::string driver = "nl80211,wext";
+    // The global control socket of a supplicant that runs apart from the program (the
+    // system's own, say): the service adds its links to that one and takes them away again at
+    // its stop, and runs no supplicant of its own. Empty: the service runs its own.
+    std::string supplicantSocket = "";
 };
 
 class WlanService {
@@ -50,7 +54,11 @@ public:
     // 0; 1062 when it does not run.
     static uint32_t Stop();
     static ServiceStatus Status();
-    // Tests: which links, which driver; nothing restores the defaults.
+    // Whether clients are served: the supplicant answers and, on one of the system's, the
+    // service has put its links there.
+    static bool Serving();
+    // Which links, which driver, whose supplicant (Config.ini's [WLan] keys); nothing: the
+    // defaults.
     static void SetOptions(std::optional<WlanServiceOptions> options);
 };
 

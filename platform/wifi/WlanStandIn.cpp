@@ -55,14 +55,6 @@ bool IsOk(const std::optional<std::string>& reply) {
     return reply && reply->rfind("OK", 0) == 0;
 }
 
-bool ServiceAnswers() {
-    WpaControl control(WlanPaths::GlobalSocket());
-    if (!control.Open())
-        return false;
-    std::optional<std::string> reply = control.Request("PING", std::chrono::milliseconds(1000));
-    return reply && reply->rfind("PONG", 0) == 0;
-}
-
 std::vector<uint8_t> MacOfText(const std::string& text) {
     std::vector<uint8_t> mac;
     for (size_t i = 0; i + 1 < text.size(); i += 3)
@@ -329,7 +321,7 @@ void Listen(Listener& listener, uint32_t sources, WlanNotificationCallback callb
 uint32_t OpenHandle(uint32_t clientVersion, void*, uint32_t* negotiatedVersion, WlanHandle* handle) {
     if (clientVersion != 1 || !negotiatedVersion || !handle)
         return kWlanInvalidParameter;
-    if (!ServiceAnswers())
+    if (!WlanService::Serving())
         return kWlanServiceNotActive;
     auto* client = new ClientHandle;
     {

@@ -22,8 +22,6 @@
 #include "engine/log/StringTable.h"
 #include "engine/switch/SwitchManager2.h"
 #include "platform/files/FileIo.h"
-#include "platform/files/ProgramDirectory.h"
-#include "platform/files/Registry.h"
 #include "platform/files/RunDirectory.h"
 #include "platform/net/Daemon.h"
 #include "platform/net/DhcpClient.h"
@@ -34,6 +32,7 @@
 #include "tests/support/NetNamespace.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/UiTestDriver.h"
+#include "tests/support/BenchWireless.h"
 
 namespace {
 
@@ -51,25 +50,16 @@ protected:
         NetnsTest::SetUp();
         if (IsSkipped())
             return;
-        if (platform::FindProgram("wpa_supplicant").empty() || platform::FindProgram("busybox").empty())
+        if (platform::FindProgram("wpa_cli").empty() || platform::FindProgram("busybox").empty())
             GTEST_SKIP() << "wpasupplicant or busybox is not installed";
-        const char* binary = std::getenv("CORVAY_BINARY_DIR");
-        ASSERT_TRUE(binary) << "run under ctest";
         testsupport::AdoptOrphanedDaemons();
         bench::SimulatedBenchConfig config;
         config.modems.assign(1, {});
         config.modems[0].wireless = bench::Wireless::Lit;
         // Long enough that the signal lands well inside the pings.
         config.wlanPingTestPeriodMs = 600000;
-        sim = std::make_unique<bench::SimulatedBench>(config);
-        sim->Build();
-        for (const char* script : {"wlan-event", "dhcp-event", "dhcp-client", "wlan-link"})
-            fs::copy_file(fs::path(binary) / "bin" / script, fs::path(sim->Directory()) / script,
-                          fs::copy_options::overwrite_existing);
-        platform::SetProgramDirectory((sim->Directory() + "/").c_str());
-        platform::SetRegistryRoot((sim->Directory() + "/registry").c_str());
-        platform::SetRunDirectory(m_run.str());
-        platform::WlanService::SetOptions(platform::WlanServiceOptions{{"wl0"}, "wired"});
+        sim = testsupport::BuildWirelessBench(config, m_run.str());
+        ASSERT_TRUE(sim) << "run under ctest";
         ASSERT_TRUE(bench::EnterNamespace(sim->Pc()));
         SetLogLevel(LOG_LEVEL_DEBUG);
         Configer::GetInstance();
@@ -150,6 +140,8 @@ TEST_F(WifiSignal, SigtermDuringThePingsEndsTheProgramWithTheLanCardOnAndNoProfi
             ASSERT_TRUE(ui.WaitUntil([&] { return ui.ActiveCaption() == GbkToUtf8(caption); }, 60000))
                 << ui.ActiveCaption();
             ui.Settle(1000);
+            // Step 1: the modem is on the air as "port1", an open network, as the page defaults.
+            ASSERT_EQ(testsupport::PostWirelessPage(sim->Pc(), "ssid=port1&security=0&key="), "200");
             ASSERT_TRUE(ui.Select(WLanTestDlg::IDC_TAB, 1));
             ASSERT_TRUE(ui.WaitUntil([&] { return ui.Text(WLanTestPanel::IDC_SSID) == "port1"; }));
             ASSERT_TRUE(ui.Click(WLanTestPanel::IDC_TEST));

@@ -158,6 +158,13 @@ TEST_F(WlanStandInTest, HandlesWantVersionOneAndARunningService) {
     std::filesystem::rename(WlanPaths::GlobalSocket(), WlanPaths::GlobalSocket() + ".away");
     EXPECT_EQ(open(1, nullptr, &version, &other), kWlanServiceNotActive);
     std::filesystem::rename(WlanPaths::GlobalSocket() + ".away", WlanPaths::GlobalSocket());
+
+    // A supplicant of the system's answers before the service has put its links there.
+    WlanServiceOptions system;
+    system.supplicantSocket = WlanPaths::GlobalSocket();
+    WlanService::SetOptions(system);
+    EXPECT_EQ(open(1, nullptr, &version, &other), kWlanServiceNotActive);
+    WlanService::SetOptions(std::nullopt);
 }
 
 TEST_F(WlanStandInTest, InterfacesCarryTheCardGuidAndTheirState) {

@@ -50,8 +50,9 @@ protected:
     }
     void TearDown() override {
         servers.clear();
-        if (pc)
+        if (pc) {
             EXPECT_EQ(Addresses(), before) << "a temporary address was left behind";
+        }
         CFunction::SetAddressClock(nullptr);
         CFunction::SetHostNumberSource(nullptr);
         platform::SetProgramDirectory("");

@@ -412,8 +412,9 @@ TEST_F(WifiTestSteps, EachWayThroughThePanelsTest) {
         const std::vector<std::string> shownBehind{"show " + S(113), "hide"};
         EXPECT_EQ(pleaseWait, c.pleaseWait ? shownBehind : std::vector<std::string>());
         EXPECT_FALSE(ProfilesLeft()) << "a profile of the test stayed on the PC";
-        if (c.logged)
+        if (c.logged) {
             EXPECT_NE(NewLog().find(c.logged, logStart), std::string::npos);
+        }
     }
 }
 

@@ -159,8 +159,9 @@ TEST_F(TestJob, AcceptedUpgradeUploadsWaitsRescansAndRestores) {
             c.restore ? 1 : 0);
         // Posted after the scan, and again after the re-scan read a version.
         EXPECT_EQ(PortOneUpdates(), c.back == Back::Never ? 1u : 2u);
-        if (c.back == Back::Never)
+        if (c.back == Back::Never) {
             EXPECT_NE(LogText().find("等待Modem重启超时"), std::string::npos);
+        }
     }
 }
 

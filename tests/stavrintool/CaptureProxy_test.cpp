@@ -676,9 +676,10 @@ TEST_F(CaptureProxyTest, KeptPagesAreBoundedOldestDroppedFirst) {
     }
     const long growth = RssMb() - rss;
     Figure(std::to_string(answers) + " answers of 16 MB: RSS +" + std::to_string(growth) + " MB");
-    // 64 MB kept at most, and what the allocator holds back (a sanitizer's holds much more,
-    // and shadows it).
-    EXPECT_LT(growth, 112 * kSanitizerMemoryFactor);
+    // 64 MB kept at most, the answer in flight at each end, and what the allocator holds back,
+    // which grows on a loaded machine (a sanitizer's holds much more, and shadows it); keeping
+    // every answer would take 320 MB.
+    EXPECT_LT(growth, 160 * kSanitizerMemoryFactor);
     EXPECT_FALSE(proxy.KeptAnswer(Origin() + "/big?n=0").has_value());
     auto last = proxy.KeptAnswer(Origin() + "/big?n=" + std::to_string(answers - 1));
     ASSERT_TRUE(last.has_value());

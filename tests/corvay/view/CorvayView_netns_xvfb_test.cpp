@@ -21,6 +21,7 @@
 #include "platform/ui/WindowPrompts.h"
 #include "tests/corvay/view/ViewFrame.h"
 #include "tests/support/NetNamespace.h"
+#include "tests/support/PackText.h"
 #include "tests/support/UiTestDriver.h"
 
 namespace {
@@ -28,9 +29,7 @@ namespace {
 using platform::ui::CallOnUiThread;
 using platform::ui::CallOnUiThreadFor;
 
-std::string Utf8(unsigned id) {
-    return GbkToUtf8(LoadStringId(id));
-}
+using testsupport::Utf8;
 
 class CorvayViewBench : public testsupport::NetnsTest {
 protected:

@@ -13,6 +13,7 @@
 #include "platform/prompt/Prompt.h"
 #include "platform/text/Gbk.h"
 #include "platform/ui/Application.h"
+#include "tests/support/PackText.h"
 #include "tests/support/PrivateLog.h"
 #include "tests/support/UiTestDriver.h"
 
@@ -24,11 +25,7 @@ std::string Utf8(const CString& gbk) {
     return GbkToUtf8(gbk);
 }
 
-std::string WithPort(unsigned id, int port) {
-    CString text;
-    text.Format(LoadStringId(id).GetString(), port);
-    return Utf8(text);
-}
+using testsupport::WithPort;
 
 // A modem's page on loopback, so the browser page has something to show and sends nothing out.
 struct ModemPage {

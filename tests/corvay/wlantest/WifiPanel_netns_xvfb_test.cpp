@@ -20,6 +20,7 @@
 #include "platform/text/Gbk.h"
 #include "platform/ui/Application.h"
 #include "tests/support/NetNamespace.h"
+#include "tests/support/PackText.h"
 #include "tests/support/UiTestDriver.h"
 #include "tests/wireless/FakeWlanModule.h"
 #include "tests/wireless/WlanLibraryTest.h"
@@ -28,15 +29,8 @@ namespace {
 
 using platform::ui::CallOnUiThreadFor;
 
-std::string Utf8(unsigned id) {
-    return GbkToUtf8(LoadStringId(id));
-}
-
-std::string WithPort(unsigned id, int port) {
-    CString text;
-    text.Format(LoadStringId(id).GetString(), port);
-    return GbkToUtf8(text);
-}
+using testsupport::Utf8;
+using testsupport::WithPort;
 
 // One port's dialog run modally on the UI thread, as the job opens it; its steps served on a
 // thread of their own, as the job serves them.

@@ -28,11 +28,12 @@
 #include "platform/text/Gbk.h"
 #include "platform/ui/Application.h"
 #include "platform/wifi/WlanService.h"
+#include "tests/support/BenchWireless.h"
 #include "tests/support/DhcpServer.h"
 #include "tests/support/NetNamespace.h"
+#include "tests/support/PackText.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/UiTestDriver.h"
-#include "tests/support/BenchWireless.h"
 
 namespace {
 
@@ -40,9 +41,7 @@ namespace fs = std::filesystem;
 using platform::ui::CallOnUiThread;
 using platform::ui::CallOnUiThreadFor;
 
-std::string Utf8(unsigned id) {
-    return GbkToUtf8(LoadStringId(id));
-}
+using testsupport::Utf8;
 
 class WifiSignal : public testsupport::NetnsTest {
 protected:

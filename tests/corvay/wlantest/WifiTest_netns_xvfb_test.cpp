@@ -29,6 +29,7 @@
 #include "tests/corvay/view/ViewFrame.h"
 #include "tests/support/DhcpServer.h"
 #include "tests/support/NetNamespace.h"
+#include "tests/support/PackText.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/UiTestDriver.h"
 #include "tests/support/BenchWireless.h"
@@ -39,15 +40,8 @@ namespace fs = std::filesystem;
 using platform::ui::CallOnUiThread;
 using platform::ui::CallOnUiThreadFor;
 
-std::string Utf8(unsigned id) {
-    return GbkToUtf8(LoadStringId(id));
-}
-
-std::string WithPort(unsigned id, int port) {
-    CString text;
-    text.Format(LoadStringId(id).GetString(), port);
-    return GbkToUtf8(text);
-}
+using testsupport::Utf8;
+using testsupport::WithPort;
 
 // The join, its lease and the ping phase take well over the driver's usual limit on a loaded
 // machine under a sanitizer.
